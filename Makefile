@@ -1,0 +1,50 @@
+# Front doors: `make run` builds and starts the program, `make test` installs what is
+# missing, builds and runs every test (once more under ASan and UBSan).
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= 2
+
+DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
+  libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
+  libserialport-dev libbenchmark-dev xvfb xdotool imagemagick python3
+
+.PHONY: all deps configure build run test test-asan clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(DEBIAN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	  else \
+	    echo "Missing packages. Install them with:"; \
+	    echo "  sudo apt-get install$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/engine-demo
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+
+test-asan: deps
+	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVRICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

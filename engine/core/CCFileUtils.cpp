@@ -1,0 +1,71 @@
+#include "CCFileUtils.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cocos2d {
+
+FileUtils* FileUtils::getInstance() {
+    static FileUtils instance;
+    return &instance;
+}
+
+FileUtils::FileUtils() {
+    _searchPaths.push_back("");
+    const std::string exe = executableDirectory();
+    if (!exe.empty()) _searchPaths.push_back(exe);
+}
+
+std::string FileUtils::executableDirectory() {
+#ifdef _WIN32
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return "";
+    std::string p(buf, n);
+    const size_t slash = p.find_last_of("\\/");
+#else
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "";
+    std::string p(buf, static_cast<size_t>(n));
+    const size_t slash = p.rfind('/');
+#endif
+    return slash == std::string::npos ? "" : p.substr(0, slash);
+}
+
+void FileUtils::addSearchPath(const std::string& path, bool front) {
+    if (std::find(_searchPaths.begin(), _searchPaths.end(), path) != _searchPaths.end()) return;
+    if (front)
+        _searchPaths.insert(_searchPaths.begin(), path);
+    else
+        _searchPaths.push_back(path);
+}
+
+bool FileUtils::isFileExist(const std::string& path) const {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FileUtils::fullPathForFilename(const std::string& filename) const {
+    if (filename.empty()) return "";
+    const bool absolute = filename[0] == '/'
+#ifdef _WIN32
+                          || (filename.size() > 1 && filename[1] == ':')
+#endif
+        ;
+    if (absolute) return isFileExist(filename) ? filename : "";
+    for (const std::string& dir : _searchPaths) {
+        const std::string p = dir.empty() ? filename : dir + "/" + filename;
+        if (isFileExist(p)) return p;
+    }
+    return "";
+}
+
+}  // namespace cocos2d

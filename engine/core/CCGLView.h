@@ -1,0 +1,97 @@
+#pragma once
+// The view the Director draws into: design resolution and its mapping to the frame,
+// touches in frame pixels turned into design points, and the scissor state.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CCGeometry.h"
+#include "CCRef.h"
+
+namespace cocos2d {
+
+class RenderBackend;
+class Touch;
+
+enum class ResolutionPolicy { EXACT_FIT, NO_BORDER, SHOW_ALL, FIXED_HEIGHT, FIXED_WIDTH, UNKNOWN };
+
+struct GLContextAttrs {
+    int redBits = 8, greenBits = 8, blueBits = 8, alphaBits = 8, depthBits = 24, stencilBits = 8;
+    int multisamplingCount = 0;
+};
+
+class GLView : public Ref {
+public:
+    ~GLView() override;
+    static void setGLContextAttrs(GLContextAttrs& attrs);
+    static GLContextAttrs getGLContextAttrs();
+
+    virtual void end() = 0;
+    virtual bool isOpenGLReady() = 0;
+    virtual void swapBuffers() = 0;
+    virtual bool windowShouldClose() { return false; }
+    // Handles pending window events, waiting up to timeoutSeconds (negative: for ever)
+    // for the first one. Returns true when any event was handled.
+    virtual bool waitEvents(double timeoutSeconds) { (void)timeoutSeconds; return false; }
+    void pollEvents() { waitEvents(0); }
+    virtual RenderBackend* getRenderBackend() = 0;
+
+    virtual void setFrameSize(float width, float height);
+    Size getFrameSize() const { return _frameSize; }
+    virtual void setDesignResolutionSize(float width, float height, ResolutionPolicy policy);
+    const Size& getDesignResolutionSize() const { return _designResolutionSize; }
+    ResolutionPolicy getResolutionPolicy() const { return _resolutionPolicy; }
+    Size getVisibleSize() const;
+    Vec2 getVisibleOrigin() const;
+    // Frame pixels per design point.
+    float getScaleX() const { return _scaleX; }
+    float getScaleY() const { return _scaleY; }
+    // Where the design area lies in the frame, in pixels from the lower left.
+    const Rect& getViewPortRect() const { return _viewPortRect; }
+    // Frame pixel (origin top left, y down, as window systems give them) to design point.
+    Vec2 frameToDesign(float px, float py) const;
+
+    bool isScissorEnabled() const { return _scissorEnabled; }
+    Rect getScissorRect() const { return _scissorRect; }
+    void setScissorInPoints(float x, float y, float w, float h);
+    // The scissor test itself (what glEnable/glDisable of GL_SCISSOR_TEST are elsewhere).
+    void enableScissorTest();
+    void disableScissorTest();
+
+    // Touches from the window system, in frame pixels.
+    void handleTouchesBegin(int num, intptr_t ids[], float xs[], float ys[]);
+    void handleTouchesMove(int num, intptr_t ids[], float xs[], float ys[]);
+    void handleTouchesEnd(int num, intptr_t ids[], float xs[], float ys[]);
+    void handleTouchesCancel(int num, intptr_t ids[], float xs[], float ys[]);
+    // The same in design points, for tests and the harness.
+    void touchesInDesign(int code, const std::vector<std::pair<intptr_t, Vec2>>& touches);
+    size_t activeTouchCount() const { return _touches.size(); }
+    // Ends every touch still down with a cancel (the window lost the pointer).
+    void cancelAllTouches();
+    // A wheel notch (y > 0: content moves up, as a wheel turned towards the user) at a
+    // design point.
+    void handleScroll(const Vec2& designPoint, float scrollX, float scrollY, bool controlDown);
+
+    void setViewName(const std::string& n) { _viewName = n; }
+    const std::string& getViewName() const { return _viewName; }
+
+protected:
+    GLView() = default;
+    void updateDesignResolution();
+    void applyScissor();
+    void dispatchTouches(int code, const std::vector<std::pair<intptr_t, Vec2>>& touches);
+
+    Size _frameSize;
+    Size _designResolutionSize;
+    ResolutionPolicy _resolutionPolicy = ResolutionPolicy::UNKNOWN;
+    Rect _viewPortRect;
+    float _scaleX = 1, _scaleY = 1;
+    bool _scissorEnabled = false;
+    Rect _scissorRect;
+    std::map<intptr_t, Touch*> _touches;
+    std::string _viewName;
+    static GLContextAttrs _glContextAttrs;
+};
+
+}  // namespace cocos2d

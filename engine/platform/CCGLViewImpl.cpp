@@ -1,0 +1,274 @@
+#include "CCGLViewImpl.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "CCApplication.h"
+#include "CCDirector.h"
+#include "CCSdlBackend.h"
+
+namespace cocos2d {
+
+namespace {
+bool initVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");  // downscaled 2x art stays smooth
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        std::fprintf(stderr, "cocos2d: no display: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+// --- window ----------------------------------------------------------------------------
+
+GLViewImpl* GLViewImpl::create(const std::string& viewName) {
+    return createWithRect(viewName, Rect(0, 0, 960, 640));
+}
+
+GLViewImpl* GLViewImpl::createWithRect(const std::string& viewName, const Rect& rect,
+                                       float frameZoomFactor, bool resizable) {
+    auto* v = new GLViewImpl;
+    if (!v->initWithRect(viewName, rect, frameZoomFactor, resizable)) {
+        delete v;
+        return nullptr;
+    }
+    v->autorelease();
+    return v;
+}
+
+bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, float zoom,
+                              bool resizable) {
+    if (!initVideo()) return false;
+    setViewName(viewName);
+    const GLContextAttrs a = getGLContextAttrs();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, a.redBits);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, a.greenBits);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, a.blueBits);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, a.alphaBits);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, a.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, a.stencilBits);
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    if (resizable) flags |= SDL_WINDOW_RESIZABLE;
+    const int w = static_cast<int>(std::lround(rect.size.width * zoom));
+    const int h = static_cast<int>(std::lround(rect.size.height * zoom));
+    _window = SDL_CreateWindow(viewName.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               w, h, flags);
+    if (!_window) {
+        std::fprintf(stderr, "cocos2d: window could not be created: %s\n", SDL_GetError());
+        return false;
+    }
+    _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_ACCELERATED);
+    if (!_renderer) _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_SOFTWARE);
+    if (!_renderer) {
+        std::fprintf(stderr, "cocos2d: no renderer for the window: %s\n", SDL_GetError());
+        return false;
+    }
+    _backend.reset(new SdlBackend(_renderer, this));
+    updateFrameSize();
+    return true;
+}
+
+GLViewImpl::~GLViewImpl() {
+    _backend.reset();
+    if (_renderer) SDL_DestroyRenderer(_renderer);
+    if (_window) SDL_DestroyWindow(_window);
+}
+
+void GLViewImpl::updateFrameSize() {
+    int pw = 0, ph = 0, ww = 0, wh = 0;
+    SDL_GetRendererOutputSize(_renderer, &pw, &ph);
+    SDL_GetWindowSize(_window, &ww, &wh);
+    _pixelRatio = ww > 0 ? static_cast<float>(pw) / ww : 1.f;
+    setFrameSize(static_cast<float>(pw), static_cast<float>(ph));
+}
+
+RenderBackend* GLViewImpl::getRenderBackend() { return _backend.get(); }
+
+void GLViewImpl::swapBuffers() { SDL_RenderPresent(_renderer); }
+
+bool GLViewImpl::waitEvents(double timeout) {
+    SDL_Event e;
+    int got;
+    if (timeout < 0)
+        got = SDL_WaitEvent(&e);
+    else if (timeout == 0)
+        got = SDL_PollEvent(&e);
+    else
+        got = SDL_WaitEventTimeout(&e, static_cast<int>(std::ceil(timeout * 1000)));
+    bool any = false;
+    while (got) {
+        any = handle(&e) || any;
+        got = SDL_PollEvent(&e);
+    }
+    return any;
+}
+
+bool GLViewImpl::handle(const void* p) {
+    const SDL_Event& e = *static_cast<const SDL_Event*>(p);
+    Director* director = Director::getInstance();
+    switch (e.type) {
+        case SDL_QUIT:
+            _shouldClose = true;
+            return true;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    updateFrameSize();
+                    director->setNeedsRedraw();
+                    return true;
+                case SDL_WINDOWEVENT_EXPOSED:
+                    director->setNeedsRedraw();
+                    return true;
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    if (!_minimised) {
+                        _minimised = true;
+                        if (Application* app = Application::getInstance())
+                            app->applicationDidEnterBackground();
+                    }
+                    return true;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                case SDL_WINDOWEVENT_SHOWN:
+                    if (_minimised) {
+                        _minimised = false;
+                        if (Application* app = Application::getInstance())
+                            app->applicationWillEnterForeground();
+                    }
+                    director->setNeedsRedraw();
+                    return true;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    if (_mousePressed) {
+                        // The pointer went elsewhere mid-press: the touch is cancelled.
+                        _mousePressed = false;
+                        cancelAllTouches();
+                    }
+                    return true;
+                default:
+                    return false;
+            }
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEMOTION: {
+            if ((e.type == SDL_MOUSEMOTION ? e.motion.which : e.button.which) == SDL_TOUCH_MOUSEID)
+                return false;  // the finger events already carry it
+            intptr_t id = 0;
+            float x = (e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x) * _pixelRatio;
+            float y = (e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y) * _pixelRatio;
+            if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT) {
+                if (_mousePressed) return false;
+                _mousePressed = true;
+                handleTouchesBegin(1, &id, &x, &y);
+                return true;
+            }
+            if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT) {
+                if (!_mousePressed) return false;
+                _mousePressed = false;
+                handleTouchesEnd(1, &id, &x, &y);
+                return true;
+            }
+            if (e.type == SDL_MOUSEMOTION && _mousePressed) {
+                handleTouchesMove(1, &id, &x, &y);
+                return true;
+            }
+            return false;
+        }
+        case SDL_MOUSEWHEEL: {
+            if (e.wheel.which == SDL_TOUCH_MOUSEID) return false;
+            int mx = 0, my = 0;
+            SDL_GetMouseState(&mx, &my);
+            const float flip = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1.f : 1.f;
+            const Vec2 at = frameToDesign(mx * _pixelRatio, my * _pixelRatio);
+            handleScroll(at, e.wheel.preciseX * flip, -e.wheel.preciseY * flip,
+                         (SDL_GetModState() & KMOD_CTRL) != 0);
+            return true;
+        }
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP: {
+            const long long key = static_cast<long long>(e.tfinger.fingerId);
+            float x = e.tfinger.x * _frameSize.width;
+            float y = e.tfinger.y * _frameSize.height;
+            auto it = _fingers.find(key);
+            if (e.type == SDL_FINGERDOWN) {
+                intptr_t id = 1;  // 0 is the mouse; fingers take the lowest free number
+                for (;; ++id) {
+                    bool taken = false;
+                    for (auto& f : _fingers)
+                        if (f.second == id) taken = true;
+                    if (!taken) break;
+                }
+                _fingers[key] = id;
+                handleTouchesBegin(1, &id, &x, &y);
+                return true;
+            }
+            if (it == _fingers.end()) return false;
+            intptr_t id = it->second;
+            if (e.type == SDL_FINGERMOTION) {
+                handleTouchesMove(1, &id, &x, &y);
+            } else {
+                _fingers.erase(it);
+                handleTouchesEnd(1, &id, &x, &y);
+            }
+            return true;
+        }
+        case SDL_RENDER_TARGETS_RESET:
+        case SDL_RENDER_DEVICE_RESET:
+            _backend->forgetTextures();
+            director->setNeedsRedraw();
+            return true;
+        default:
+            return false;
+    }
+}
+
+// --- offscreen -------------------------------------------------------------------------
+
+OffscreenView* OffscreenView::create(int w, int h) {
+    auto* v = new OffscreenView;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");
+    v->_surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32);
+    if (v->_surface) v->_renderer = SDL_CreateSoftwareRenderer(v->_surface);
+    if (!v->_renderer) {
+        std::fprintf(stderr, "cocos2d: offscreen view failed: %s\n", SDL_GetError());
+        delete v;
+        return nullptr;
+    }
+    v->_backend.reset(new SdlBackend(v->_renderer, v));
+    v->setFrameSize(static_cast<float>(w), static_cast<float>(h));
+    v->autorelease();
+    return v;
+}
+
+OffscreenView::~OffscreenView() {
+    _backend.reset();
+    if (_renderer) SDL_DestroyRenderer(_renderer);
+    if (_surface) SDL_FreeSurface(_surface);
+}
+
+RenderBackend* OffscreenView::getRenderBackend() { return _backend.get(); }
+
+Color4B OffscreenView::readPixel(int x, int y) const {
+    if (!_surface || x < 0 || y < 0 || x >= _surface->w || y >= _surface->h) return Color4B();
+    const int row = _surface->h - 1 - y;
+    const Uint8* px = static_cast<const Uint8*>(_surface->pixels) + row * _surface->pitch + x * 4;
+    return Color4B(px[0], px[1], px[2], px[3]);
+}
+
+Color4B OffscreenView::readPixelAtDesignPoint(const Vec2& p) const {
+    const float x = _viewPortRect.origin.x + p.x * _scaleX;
+    const float y = _viewPortRect.origin.y + p.y * _scaleY;
+    return readPixel(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
+}
+
+bool OffscreenView::savePNG(const std::string& path) const {
+    return _surface && IMG_SavePNG(_surface, path.c_str()) == 0;
+}
+
+}  // namespace cocos2d

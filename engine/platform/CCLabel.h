@@ -1,0 +1,71 @@
+#pragma once
+// Text in a system font, rasterised at font size x content scale factor so that it is
+// sharp on dense screens; and labels drawn from a character-map image.
+#include <string>
+
+#include "CCNode.h"
+
+namespace cocos2d {
+
+class Texture2D;
+
+enum class TextHAlignment { LEFT, CENTER, RIGHT };
+enum class TextVAlignment { TOP, CENTER, BOTTOM };
+
+class Label : public Node {
+public:
+    static Label* createWithSystemFont(const std::string& text, const std::string& font,
+                                       float fontSize, const Size& dimensions = Size::ZERO,
+                                       TextHAlignment hAlignment = TextHAlignment::LEFT,
+                                       TextVAlignment vAlignment = TextVAlignment::TOP);
+    ~Label() override;
+
+    void setString(const std::string& text);
+    const std::string& getString() const { return _text; }
+    void setTextColor(const Color4B& color) { _textColor = color; }
+    const Color4B& getTextColor() const { return _textColor; }
+    void setSystemFontName(const std::string& font);
+    const std::string& getSystemFontName() const { return _fontName; }
+    void setSystemFontSize(float size);
+    float getSystemFontSize() const { return _fontSize; }
+    void setDimensions(float width, float height);
+    void setAlignment(TextHAlignment h, TextVAlignment v);
+
+    void draw(Renderer* renderer, const Mat4& transform, uint32_t flags) override;
+
+    // The font file that a font name resolves to (fontconfig), for diagnostics and tests.
+    static std::string resolveFontFile(const std::string& fontName);
+
+protected:
+    Label() = default;
+    void updateTexture();
+
+    std::string _text, _fontName;
+    float _fontSize = 12;
+    Size _dimensions;
+    TextHAlignment _hAlign = TextHAlignment::LEFT;
+    TextVAlignment _vAlign = TextVAlignment::TOP;
+    Color4B _textColor{255, 255, 255, 255};
+    Texture2D* _texture = nullptr;
+    Size _textSize;  // the rasterised text, in points
+};
+
+class LabelAtlas : public Node {
+public:
+    // itemWidth and itemHeight are the glyph cells in points; startCharMap is the code of
+    // the map's first glyph.
+    static LabelAtlas* create(const std::string& text, const std::string& charMapFile,
+                              int itemWidth, int itemHeight, int startCharMap);
+    ~LabelAtlas() override;
+    void setString(const std::string& text);
+    const std::string& getString() const { return _text; }
+    void draw(Renderer* renderer, const Mat4& transform, uint32_t flags) override;
+
+protected:
+    LabelAtlas() = default;
+    std::string _text;
+    Texture2D* _texture = nullptr;
+    int _itemWidth = 0, _itemHeight = 0, _startChar = 0;
+};
+
+}  // namespace cocos2d

@@ -1,0 +1,54 @@
+#pragma once
+// Draws the renderer's triangles with SDL_RenderGeometry, mapping design points to the
+// frame's pixels (letterboxed), with clip rectangles for the scissor.
+#include <unordered_set>
+#include <vector>
+
+#include "CCRenderer.h"
+
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Surface;
+
+namespace cocos2d {
+
+class GLView;
+class SdlTexture;
+
+class SdlBackend : public RenderBackend {
+public:
+    SdlBackend(SDL_Renderer* renderer, GLView* view);
+    ~SdlBackend() override;
+    void clear(const Color4B& color) override;
+    void drawTriangles(Texture2D* texture, const RenderVertex* vertices, int vertexCount,
+                       const int* indices, int indexCount) override;
+    void setClip(const Rect* designRect) override;
+    SDL_Renderer* getSDLRenderer() const { return _renderer; }
+    // The device lost its textures: they are made again on their next use.
+    void forgetTextures();
+
+private:
+    friend class SdlTexture;
+    SDL_Texture* textureFor(SdlTexture* t);
+    SDL_Renderer* _renderer;
+    GLView* _view;
+    std::vector<float> _xy;
+    std::vector<int> _colors;
+    std::vector<float> _uv;
+    std::unordered_set<SdlTexture*> _textures;
+};
+
+class SdlTexture : public Texture2D {
+public:
+    SdlTexture(SDL_Surface* rgbaSurface, const std::string& path);
+    ~SdlTexture() override;
+    SDL_Surface* getSurface() const { return _surface; }
+
+private:
+    friend class SdlBackend;
+    SDL_Surface* _surface;
+    SDL_Texture* _texture = nullptr;
+    SdlBackend* _backend = nullptr;
+};
+
+}  // namespace cocos2d

@@ -1,0 +1,29 @@
+#pragma once
+// Images loaded from files (PNG through SDL_image) or made from text, cached by path.
+#include <string>
+#include <unordered_map>
+
+#include "CCRenderer.h"
+
+struct SDL_Surface;
+
+namespace cocos2d {
+
+class TextureCache {
+public:
+    static TextureCache* getInstance();
+    // Loads once per path. A missing or unreadable file gives a message on stderr that
+    // names it, and null.
+    Texture2D* addImage(const std::string& filename);
+    Texture2D* getTextureForKey(const std::string& filename) const;
+    void removeAllTextures();
+    size_t size() const { return _textures.size(); }
+
+private:
+    std::unordered_map<std::string, Texture2D*> _textures;
+};
+
+// Takes ownership of the surface (any format; converted to RGBA).
+Texture2D* createTextureFromSurface(SDL_Surface* surface, const std::string& path);
+
+}  // namespace cocos2d
