@@ -18,6 +18,7 @@ public:
     Texture2D* getTextureForKey(const std::string& filename) const;
     void removeAllTextures();
     size_t size() const { return _textures.size(); }
+    ~TextureCache() { removeAllTextures(); }
 
 private:
     std::unordered_map<std::string, Texture2D*> _textures;

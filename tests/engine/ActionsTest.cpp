@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "SceneDriver.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class Actions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scenetest::useOffscreenView();
+        root = Layer::create();
+        scenetest::runScene(root);
+        node = Node::create();
+        root->addChild(node);
+    }
+    void TearDown() override { scenetest::resetEngine(); }
+    Layer* root = nullptr;
+    Node* node = nullptr;
+};
+
+TEST_F(Actions, MoveToEndsExactlyOnItsTarget) {
+    node->setPosition(0.1f, 0.7f);
+    node->runAction(MoveTo::create(0.2f, Vec2(0.3f, 123.456f)));
+    scenetest::stepFrames(1);  // the first step starts the move
+    EXPECT_EQ(node->getPosition(), Vec2(0.1f, 0.7f));
+    scenetest::stepFrames(6);
+    EXPECT_NE(node->getPosition(), Vec2(0.3f, 123.456f));
+    scenetest::stepFrames(6);
+    EXPECT_EQ(node->getPosition(), Vec2(0.3f, 123.456f));
+    EXPECT_EQ(node->getNumberOfRunningActions(), 0);
+}
+
+TEST_F(Actions, MovesByOthersDuringAMoveAreKept) {
+    node->runAction(MoveTo::create(0.1f, Vec2(100, 0)));
+    scenetest::stepFrames(2);
+    node->setPosition(node->getPosition() + Vec2(0, 50));  // a drag meanwhile
+    scenetest::stepFrames(10);
+    EXPECT_EQ(node->getPosition(), Vec2(100, 50));
+}
+
+TEST_F(Actions, EaseExponentialOutFollowsItsCurve) {
+    node->runAction(EaseExponentialOut::create(MoveTo::create(1.0f, Vec2(1000, 0))));
+    scenetest::stepFrames(1);
+    const float dt = 0.05f;
+    for (int i = 1; i <= 19; ++i) {
+        scenetest::stepFrames(1, dt);
+        const float t = i * dt;
+        EXPECT_NEAR(node->getPositionX(), 1000 * (1 - std::pow(2.f, -10 * t)), 0.05f) << t;
+    }
+    scenetest::stepFrames(1, dt);
+    EXPECT_EQ(node->getPositionX(), 1000);
+}
+
+TEST_F(Actions, SequenceOfDelayAndCallFuncRunsInOrderAndOnTime) {
+    std::vector<float> when;
+    float clock = 0;
+    node->runAction(Sequence::create(CallFunc::create([&] { when.push_back(clock); }),
+                                     DelayTime::create(0.1f),
+                                     CallFunc::create([&] { when.push_back(clock); }),
+                                     DelayTime::create(0.1f),
+                                     CallFuncN::create([&](Node* n) {
+                                         EXPECT_EQ(n, node);
+                                         when.push_back(clock);
+                                     }),
+                                     nullptr));
+    for (int i = 0; i < 30; ++i) {
+        scenetest::stepFrames(1, 0.01f);
+        clock += 0.01f;
+    }
+    ASSERT_EQ(when.size(), 3u);
+    // The first frame runs the first call; each wait holds back the next by 0.1 s
+    // (give or take the frame that float rounding may add).
+    EXPECT_EQ(when[0], 0);
+    EXPECT_NEAR(when[1], 0.10f, 0.0101);
+    EXPECT_NEAR(when[2], 0.20f, 0.0101);
+}
+
+TEST_F(Actions, RepeatForeverTurnsAtASteadyPace) {
+    node->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
+    scenetest::stepFrames(1);
+    scenetest::stepFrames(100, 0.01f);  // one second: two rounds
+    EXPECT_NEAR(node->getRotation(), 90, 0.5);
+    scenetest::stepFrames(25, 0.01f);
+    EXPECT_NEAR(node->getRotation(), 112.5, 0.5);
+    EXPECT_EQ(node->getNumberOfRunningActions(), 1);
+    node->stopAllActions();
+    const float r = node->getRotation();
+    scenetest::stepFrames(10);
+    EXPECT_EQ(node->getRotation(), r);
+}
+
+TEST_F(Actions, FadeInAndOutReachTheirEnds) {
+    node->setOpacity(0);
+    node->runAction(FadeIn::create(0.2f));
+    scenetest::stepFrames(1);
+    scenetest::stepFrames(10, 0.01f);
+    EXPECT_NEAR(node->getOpacity(), 128, 2);
+    scenetest::stepFrames(10, 0.01f);
+    EXPECT_EQ(node->getOpacity(), 255);
+    node->runAction(FadeOut::create(0.2f));
+    scenetest::stepFrames(1);
+    scenetest::stepFrames(21, 0.01f);
+    EXPECT_EQ(node->getOpacity(), 0);
+}
+
+TEST_F(Actions, RemoveSelfWithCleanupStopsEverythingAndFreesTheNode) {
+    struct Watched : Node {
+        bool* gone;
+        ~Watched() override { *gone = true; }
+    };
+    bool gone = false;
+    auto* w = new Watched;
+    w->gone = &gone;
+    w->autorelease();
+    root->addChild(w);
+    int ticks = 0, after = 0;
+    w->schedule([&](float) { ++ticks; }, 0, "tick");
+    w->runAction(RepeatForever::create(RotateBy::create(1, 90)));
+    w->runAction(Sequence::create(DelayTime::create(0.05f), RemoveSelf::create(),
+                                  CallFunc::create([&] { ++after; }), nullptr));
+    scenetest::stepFrames(10);
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(after, 0);  // nothing of the sequence runs after its node is gone
+    EXPECT_GT(ticks, 0);
+    EXPECT_LT(Director::getInstance()->getScheduler()->timeToNextTimer(), 0);
+}
+
+TEST_F(Actions, ActionTweenDrivesItsDelegate) {
+    struct Tweened : Node, ActionTweenDelegate {
+        float last = -1;
+        std::string key;
+        void updateTweenAction(float v, const std::string& k) override {
+            last = v;
+            key = k;
+        }
+    };
+    auto* t = new Tweened;
+    t->autorelease();
+    root->addChild(t);
+    t->runAction(ActionTween::create(0.1f, "zoom", 1.0f, 2.0f));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(t->last, 1.0f);
+    scenetest::stepFrames(20, 0.01f);
+    EXPECT_EQ(t->last, 2.0f);
+    EXPECT_EQ(t->key, "zoom");
+}
+
+TEST_F(Actions, ActionsOfARemovedButKeptNodeWaitUntilItIsBack) {
+    node->retain();
+    node->removeFromParentAndCleanup(false);
+    node->runAction(MoveTo::create(0.1f, Vec2(10, 0)));
+    scenetest::stepFrames(20);
+    EXPECT_EQ(node->getPositionX(), 0);
+    root->addChild(node);
+    node->release();
+    scenetest::stepFrames(20);
+    EXPECT_EQ(node->getPositionX(), 10);
+}
+
+TEST_F(Actions, TheLoopWantsFramesOnlyWhileSomethingMoves) {
+    Director* d = Director::getInstance();
+    scenetest::stepFrames(1);
+    EXPECT_LT(d->secondsToNextFrame(), 0);  // idle: sleep until an event
+    node->runAction(MoveTo::create(0.1f, Vec2(10, 0)));
+    EXPECT_GE(d->secondsToNextFrame(), 0);
+    EXPECT_LE(d->secondsToNextFrame(), d->getAnimationInterval());
+    scenetest::stepFrames(20);
+    EXPECT_LT(d->secondsToNextFrame(), 0);
+    node->schedule([](float) {}, 5.0f, "slow");
+    const double wait = d->secondsToNextFrame();
+    EXPECT_GT(wait, 4.0);
+    EXPECT_LE(wait, 5.0);
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SceneDriver.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scenetest::useOffscreenView();
+        root = Layer::create();
+        scenetest::runScene(root);
+    }
+    void TearDown() override { scenetest::resetEngine(); }
+
+    // A listener that logs its name; claims when `claim` is set.
+    EventListenerTouchOneByOne* listen(Node* node, const std::string& name, bool claim = true,
+                                       bool swallow = false) {
+        auto* l = EventListenerTouchOneByOne::create();
+        l->setSwallowTouches(swallow);
+        l->onTouchBegan = [this, name, claim](Touch*, Event*) {
+            log += name + "b ";
+            return claim;
+        };
+        l->onTouchMoved = [this, name](Touch*, Event*) { log += name + "m "; };
+        l->onTouchEnded = [this, name](Touch*, Event*) { log += name + "e "; };
+        l->onTouchCancelled = [this, name](Touch*, Event*) { log += name + "c "; };
+        root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, node);
+        return l;
+    }
+    Node* child(Node* parent, int z = 0) {
+        Node* n = Node::create();
+        parent->addChild(n, z);
+        return n;
+    }
+
+    Layer* root = nullptr;
+    std::string log;
+};
+
+TEST_F(Dispatch, TopmostDrawnFirstByZOrderInsertionAndNesting) {
+    Node* a = child(root);        // drawn first
+    Node* b = child(root);        // above a
+    Node* below = child(root, -1);  // below everything, though added last
+    Node* inA = child(a);         // above a, below b
+    listen(a, "a", false);
+    listen(b, "b", false);
+    listen(below, "z", false);
+    listen(inA, "i", false);
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "bb ib ab zb ");
+    log.clear();
+    b->setLocalZOrder(-2);  // now under everything
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "ib ab zb bb ");
+}
+
+TEST_F(Dispatch, ListenersOfOneNodeInRegistrationOrder) {
+    Node* n = child(root);
+    listen(n, "1", false);
+    listen(n, "2", false);
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "1b 2b ");
+}
+
+TEST_F(Dispatch, ClaimingGetsTheRestOfTheTouchAndSwallowingHidesIt) {
+    Node* low = child(root);
+    Node* mid = child(root);
+    Node* top = child(root);
+    listen(low, "l");
+    listen(mid, "m", true, true);  // claims and swallows
+    listen(top, "t", false);       // does not claim: gets only the began
+    scenetest::touchBegan(Vec2(5, 5));
+    scenetest::touchMoved(Vec2(6, 6));
+    scenetest::touchEnded(Vec2(6, 6));
+    EXPECT_EQ(log, "tb mb mm me ");
+}
+
+TEST_F(Dispatch, NonSwallowingClaimsAreShared) {
+    Node* low = child(root);
+    Node* top = child(root);
+    listen(low, "l");
+    listen(top, "t");
+    scenetest::touchBegan(Vec2(5, 5));
+    scenetest::touchCancelled(Vec2(5, 5));
+    EXPECT_EQ(log, "tb lb tc lc ");
+}
+
+TEST_F(Dispatch, SwallowingTurnedOnMidTouchHidesTheFollowingMoves) {
+    Node* low = child(root);
+    Node* top = child(root);
+    listen(low, "l");
+    auto* t = listen(top, "t");
+    scenetest::touchBegan(Vec2(5, 5));
+    t->setSwallowTouches(true);
+    scenetest::touchMoved(Vec2(6, 6));
+    scenetest::touchEnded(Vec2(6, 6));
+    EXPECT_EQ(log, "tb lb tm te ");
+}
+
+TEST_F(Dispatch, ListenersAddedDuringDispatchWaitForTheNextEvent) {
+    Node* a = child(root);
+    Node* b = child(root);
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch*, Event*) {
+        log += "ab ";
+        listen(b, "new", false);  // b is above a: it would be asked first next time
+        return false;
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, a);
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "ab ");
+    log.clear();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "newb ab ");
+}
+
+TEST_F(Dispatch, ListenersRemovedDuringDispatchGetNothingMore) {
+    Node* a = child(root);
+    Node* b = child(root);
+    auto* la = listen(a, "a");
+    auto* lb = EventListenerTouchOneByOne::create();
+    lb->onTouchBegan = [&](Touch*, Event*) {
+        log += "bb ";
+        root->getEventDispatcher()->removeEventListener(la);
+        return true;
+    };
+    lb->onTouchEnded = [&](Touch*, Event*) {
+        log += "be ";
+        root->getEventDispatcher()->removeEventListener(lb);  // itself, mid-dispatch
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(lb, b);
+    scenetest::tap(Vec2(1, 1));
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "bb be ");
+    EXPECT_FALSE(root->getEventDispatcher()->hasEventListener(la));
+}
+
+TEST_F(Dispatch, RemoveListenersForTargetAloneOrWithItsChildren) {
+    Node* parent = child(root);
+    Node* kid = child(parent);
+    listen(parent, "p", false);
+    listen(kid, "k", false);
+    EventDispatcher* d = root->getEventDispatcher();
+    d->removeEventListenersForTarget(parent);
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "kb ");
+    listen(parent, "p", false);
+    d->removeEventListenersForTarget(parent, true);
+    log.clear();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "");
+}
+
+TEST_F(Dispatch, NodesOutsideTheRunningSceneGetNoTouches) {
+    Node* n = child(root);
+    listen(n, "n", false);
+    n->retain();
+    n->removeFromParent();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "");
+    root->addChild(n);
+    n->release();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "nb ");
+}
+
+TEST_F(Dispatch, ACallFuncRunFromATouchCallbackRunsAfterTheCallback) {
+    Node* n = child(root);
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch*, Event*) {
+        n->runAction(CallFunc::create([&] { log += "call "; }));
+        log += "began-returns ";
+        return true;
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, n);
+    scenetest::touchBegan(Vec2(1, 1));
+    EXPECT_EQ(log, "began-returns ");
+    scenetest::stepFrames(1);
+    EXPECT_EQ(log, "began-returns call ");
+    scenetest::touchEnded(Vec2(1, 1));
+}
+
+TEST_F(Dispatch, TwoFingersAreSeparateTouchesWithTheirOwnDeltas) {
+    Node* n = child(root);
+    std::string seen;
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch* t, Event*) {
+        seen += std::to_string(t->getID()) + "b ";
+        return true;
+    };
+    l->onTouchMoved = [&](Touch* t, Event*) {
+        seen += std::to_string(t->getID()) + "m" + std::to_string(int(t->getDelta().x)) + " ";
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, n);
+    scenetest::touchBegan(Vec2(10, 10), 0);
+    scenetest::touchBegan(Vec2(100, 10), 1);
+    scenetest::touchMoved(Vec2(13, 10), 0);
+    scenetest::touchMoved(Vec2(90, 10), 1);
+    scenetest::touchMoved(Vec2(100, 10), 7);  // never began: ignored
+    scenetest::touchEnded(Vec2(13, 10), 0);
+    scenetest::touchEnded(Vec2(90, 10), 1);
+    EXPECT_EQ(seen, "0b 1b 0m3 1m-10 ");
+}
+
+TEST_F(Dispatch, WheelReachesMouseListenersWithItsPointAndModifier) {
+    Node* n = child(root);
+    float y = 0;
+    bool ctrl = false;
+    Vec2 at;
+    auto* m = EventListenerMouse::create();
+    m->onMouseScroll = [&](EventMouse* e) {
+        y = e->getScrollY();
+        ctrl = e->isControlDown();
+        at = e->getLocation();
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(m, n);
+    scenetest::wheel(Vec2(300, 200), 2, true);
+    EXPECT_EQ(y, 2);
+    EXPECT_TRUE(ctrl);
+    EXPECT_EQ(at, Vec2(300, 200));
+}
+
+TEST_F(Dispatch, CloneCopiesCallbacksAndSwallowing) {
+    Node* n = child(root);
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(true);
+    l->onTouchBegan = [&](Touch*, Event* e) {
+        log += e->getCurrentTarget() == n ? "on-n " : "elsewhere ";
+        return true;
+    };
+    auto* c = l->clone();
+    EXPECT_TRUE(c->isSwallowTouches());
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(c, n);
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "on-n ");
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "SceneDriver.h"
+
+using namespace cocos2d;
+
+namespace {
+
+struct Counted : Ref {
+    static int alive;
+    Counted() { ++alive; }
+    ~Counted() override { --alive; }
+    static Counted* create() { return static_cast<Counted*>((new Counted)->autorelease()); }
+};
+int Counted::alive = 0;
+
+void drainPool() { PoolManager::getInstance()->getCurrentPool()->clear(); }
+
+class Objects : public ::testing::Test {
+protected:
+    void SetUp() override { scenetest::useOffscreenView(); }
+    void TearDown() override { scenetest::resetEngine(); }
+};
+
+TEST_F(Objects, CreateResultLivesToTheEndOfTheFrameUnlessRetained) {
+    Counted* kept = Counted::create();
+    Counted* dropped = Counted::create();
+    kept->retain();
+    (void)dropped;
+    EXPECT_EQ(Counted::alive, 2);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(Counted::alive, 1);
+    EXPECT_EQ(kept->getReferenceCount(), 1u);
+    kept->release();
+    EXPECT_EQ(Counted::alive, 0);
+}
+
+TEST_F(Objects, VectorHoldsOneReferencePerElementAcrossFrames) {
+    Vector<Counted*> v;
+    Counted* a = Counted::create();
+    Counted* b = Counted::create();
+    v.pushBack(a);
+    v.pushBack(b);
+    v.pushBack(a);  // twice in the list: two references
+    scenetest::stepFrames(2);
+    EXPECT_EQ(Counted::alive, 2);
+    EXPECT_EQ(a->getReferenceCount(), 2u);
+    {
+        Vector<Counted*> copy = v;
+        EXPECT_EQ(a->getReferenceCount(), 4u);
+    }
+    EXPECT_EQ(a->getReferenceCount(), 2u);
+    v.eraseObject(a);  // only the first one
+    EXPECT_EQ(v.size(), 2);
+    EXPECT_EQ(v.at(0), b);
+    EXPECT_EQ(a->getReferenceCount(), 1u);
+    v.clear();
+    EXPECT_EQ(Counted::alive, 0);
+}
+
+TEST_F(Objects, AutoreleaseFromADestructorDuringTheDrainIsSafe) {
+    struct Chain : Ref {
+        ~Chain() override { Counted::create(); }
+    };
+    (new Chain)->autorelease();
+    drainPool();
+    EXPECT_EQ(Counted::alive, 1);  // waits for the next drain
+    drainPool();
+    EXPECT_EQ(Counted::alive, 0);
+}
+
+TEST_F(Objects, SchedulerTenthSecondFiresTenTimesInOneSteppedSecond) {
+    Node* n = Node::create();
+    scenetest::runScene(n);
+    int fired = 0;
+    n->schedule([&](float) { ++fired; }, 0.1f, "tick");
+    scenetest::stepFrames(60, 1.0f / 60);
+    EXPECT_EQ(fired, 10);
+    fired = 0;
+    scenetest::stepFrames(100, 0.01f);
+    EXPECT_EQ(fired, 10);
+}
+
+TEST_F(Objects, SchedulingAndUnschedulingInsideACallback) {
+    Node* n = Node::create();
+    scenetest::runScene(n);
+    Scheduler* s = Director::getInstance()->getScheduler();
+    int a = 0, b = 0, c = 0;
+    s->schedule(
+        [&](float) {
+            ++a;
+            s->unschedule("a", n);  // itself
+            s->unschedule("b", n);  // a later one, in the same update
+            s->schedule([&](float) { ++c; }, n, 0, false, "c");
+        },
+        n, 0, false, "a");
+    s->schedule([&](float) { ++b; }, n, 0, false, "b");
+    scenetest::stepFrames(1);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(c, 0);  // added during the update: runs from the next one
+    scenetest::stepFrames(2);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(c, 2);
+    s->unscheduleAllForTarget(n);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(c, 2);
+    EXPECT_LT(Director::getInstance()->getScheduler()->timeToNextTimer(), 0);
+}
+
+TEST_F(Objects, SelectorTimersOfANodeWaitUntilItRuns) {
+    struct Ticker : Node {
+        int ticks = 0;
+        void tick(float) { ++ticks; }
+    };
+    auto* t = new Ticker;  // our own reference: it must outlive the frames before it runs
+    t->schedule(CC_SCHEDULE_SELECTOR(Ticker::tick), 0);
+    scenetest::stepFrames(3);
+    EXPECT_EQ(t->ticks, 0);  // not in a running scene: paused
+    scenetest::runScene(t);
+    t->release();  // the scene holds it now
+    scenetest::stepFrames(2);
+    EXPECT_EQ(t->ticks, 3);  // runScene's frame and two more
+    EXPECT_TRUE(t->isScheduled(CC_SCHEDULE_SELECTOR(Ticker::tick)));
+    t->unschedule(CC_SCHEDULE_SELECTOR(Ticker::tick));
+    scenetest::stepFrames(2);
+    EXPECT_EQ(t->ticks, 3);
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "SceneDriver.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class View : public ::testing::Test {
+protected:
+    void TearDown() override { scenetest::resetEngine(); }
+};
+
+TEST_F(View, ShowAllKeepsTheWholeDesignAreaLetterboxed) {
+    // Wider frame: bars left and right.
+    OffscreenView* v = scenetest::useOffscreenView(1600, 600);
+    EXPECT_FLOAT_EQ(v->getScaleX(), 600.f / 768);
+    EXPECT_FLOAT_EQ(v->getScaleY(), v->getScaleX());
+    const Rect vp = v->getViewPortRect();
+    EXPECT_NEAR(vp.size.width, 800, 1e-3);
+    EXPECT_NEAR(vp.origin.x, 400, 1e-3);
+    EXPECT_NEAR(vp.origin.y, 0, 1e-3);
+    // Frame pixels are top-down; design points bottom-up.
+    Vec2 p = v->frameToDesign(400, 600);
+    EXPECT_NEAR(p.x, 0, 1e-3);
+    EXPECT_NEAR(p.y, 0, 1e-3);
+    p = v->frameToDesign(1200, 0);
+    EXPECT_NEAR(p.x, 1024, 1e-3);
+    EXPECT_NEAR(p.y, 768, 1e-3);
+    EXPECT_EQ(Director::getInstance()->getVisibleSize(), Size(1024, 768));
+
+    // Taller frame: bars top and bottom, and the drawing stays inside the design area.
+    v = scenetest::useOffscreenView(512, 768);
+    EXPECT_FLOAT_EQ(v->getScaleX(), 0.5f);
+    EXPECT_NEAR(v->getViewPortRect().origin.y, (768 - 384) / 2.f, 1e-3);
+    Layer* root = Layer::create();
+    root->addChild(LayerColor::create(Color4B(255, 255, 255, 255), 4000, 4000));
+    scenetest::runScene(root);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(v->readPixel(256, 384), Color4B(255, 255, 255, 255));
+    EXPECT_EQ(v->readPixel(256, 100).r, 0);  // in the bar below
+    EXPECT_EQ(v->readPixel(256, 700).r, 0);  // in the bar above
+}
+
+TEST_F(View, TouchesFromTheFrameArriveInDesignPoints) {
+    OffscreenView* v = scenetest::useOffscreenView(2048, 1536);  // a dense screen
+    Layer* root = Layer::create();
+    scenetest::runScene(root);
+    Vec2 got;
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch* t, Event*) {
+        got = t->getLocation();
+        return true;
+    };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, root);
+    intptr_t id = 0;
+    float x = 200, y = 1536 - 100;
+    v->handleTouchesBegin(1, &id, &x, &y);
+    v->handleTouchesEnd(1, &id, &x, &y);
+    EXPECT_EQ(got, Vec2(100, 50));
+}
+
+// Clips the drawing between two commands, as a clipping container does.
+class Clip : public Node {
+public:
+    static Clip* create(const Rect& r) {
+        auto* c = new Clip;
+        c->rect = r;
+        c->autorelease();
+        return c;
+    }
+    void visit(Renderer* renderer, const Mat4& parent, uint32_t flags) override {
+        begin.init(0);
+        begin.func = [this] {
+            GLView* v = Director::getInstance()->getOpenGLView();
+            restore = v->isScissorEnabled();
+            saved = v->getScissorRect();
+            Rect r = rect;
+            if (restore) {  // intersect with the enclosing clip
+                const float x0 = std::max(r.getMinX(), saved.getMinX());
+                const float y0 = std::max(r.getMinY(), saved.getMinY());
+                const float x1 = std::min(r.getMaxX(), saved.getMaxX());
+                const float y1 = std::min(r.getMaxY(), saved.getMaxY());
+                r = Rect(x0, y0, x1 - x0, y1 - y0);
+            }
+            v->enableScissorTest();
+            v->setScissorInPoints(r.origin.x, r.origin.y, r.size.width, r.size.height);
+        };
+        renderer->addCommand(&begin);
+        Node::visit(renderer, parent, flags);
+        end.init(0);
+        end.func = [this] {
+            GLView* v = Director::getInstance()->getOpenGLView();
+            if (restore)
+                v->setScissorInPoints(saved.origin.x, saved.origin.y, saved.size.width, saved.size.height);
+            else
+                v->disableScissorTest();
+        };
+        renderer->addCommand(&end);
+    }
+    Rect rect, saved;
+    bool restore = false;
+    CustomCommand begin, end;
+};
+
+TEST_F(View, NestedScissorsIntersectAndRestore) {
+    scenetest::useOffscreenView(1024, 768);
+    Layer* root = Layer::create();
+    Clip* outer = Clip::create(Rect(100, 100, 400, 400));
+    Clip* inner = Clip::create(Rect(300, 300, 400, 400));
+    root->addChild(outer);
+    outer->addChild(inner);
+    const Color4B red(255, 0, 0, 255), green(0, 255, 0, 255), blue(0, 0, 255, 255);
+    inner->addChild(LayerColor::create(red, 1024, 768));
+    outer->addChild(LayerColor::create(green, 150, 1024));  // after the inner clip ended
+    root->addChild(LayerColor::create(blue, 50, 50));       // after both ended
+    scenetest::runScene(root);
+    EXPECT_EQ(scenetest::pixelAt(Vec2(350, 350)), red);         // in both
+    EXPECT_EQ(scenetest::pixelAt(Vec2(600, 350)).r, 0);         // inner only: cut by outer
+    EXPECT_EQ(scenetest::pixelAt(Vec2(250, 250)).r, 0);         // outer only: cut by inner
+    EXPECT_EQ(scenetest::pixelAt(Vec2(120, 450)), green);       // outer clip back in force
+    EXPECT_EQ(scenetest::pixelAt(Vec2(120, 550)).g, 0);         // ...and still cutting
+    EXPECT_EQ(scenetest::pixelAt(Vec2(10, 10)), blue);          // no clip after both
+    EXPECT_FALSE(Director::getInstance()->getOpenGLView()->isScissorEnabled());
+}
+
+TEST_F(View, DpiIsNeverZero) {
+    scenetest::useOffscreenView();
+    EXPECT_GT(Device::getDPI(), 0);
+}
+
+TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
+    scenetest::useOffscreenView();
+    Layer* root = Layer::create();
+    scenetest::runScene(root);
+    Director* d = Director::getInstance();
+    root->runAction(MoveTo::create(0.1f, Vec2(50, 0)));
+    d->stopAnimation();
+    const unsigned frames = d->getTotalFrames();
+    scenetest::stepFrames(30);
+    EXPECT_EQ(d->getTotalFrames(), frames);
+    EXPECT_EQ(root->getPositionX(), 0);
+    EXPECT_LT(d->secondsToNextFrame(), 0);
+    d->startAnimation();
+    scenetest::stepFrames(30);
+    EXPECT_EQ(root->getPositionX(), 50);
+}
+
+}  // namespace
