@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "CardSprite.h"
+#include "SceneDriver.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class CardSpriteTest : public ::testing::Test {
+protected:
+    void SetUp() override { scenetest::useOffscreenView(); }
+    void TearDown() override {
+        for (CardSprite* c : cards) {
+            for (CardConnector& k : c->connectors) k.partner = nullptr;
+            c->release();
+        }
+        scenetest::resetEngine();
+    }
+
+    static void drainPool() { PoolManager::getInstance()->getCurrentPool()->clear(); }
+
+    // A card kept alive by the test, as the scene keeps its cards.
+    CardSprite* heldCard() {
+        CardSprite* card = CardSprite::create("res/r_led1.png");
+        card->retain();
+        cards.push_back(card);
+        return card;
+    }
+
+    std::vector<CardSprite*> cards;
+};
+
+TEST_F(CardSpriteTest, CreateGivesAnAutoreleasedCardSizedFromItsImage) {
+    CardSprite* card = CardSprite::create("res/r_field.png");
+    ASSERT_NE(card, nullptr);
+    EXPECT_TRUE(PoolManager::getInstance()->getCurrentPool()->contains(card));
+    EXPECT_EQ(card->getReferenceCount(), 1u);
+    EXPECT_EQ(card->getContentSize(), Size(210, 120));
+    EXPECT_EQ(card->listener, nullptr);
+    for (const CardConnector& c : card->connectors) {
+        EXPECT_EQ(c.point, Vec2(0, 0));
+        EXPECT_EQ(c.toward, Vec2(0, 0));
+        EXPECT_EQ(c.owner, card);
+        EXPECT_EQ(c.partner, nullptr);
+    }
+}
+
+TEST_F(CardSpriteTest, CreateWithAnUnloadableImageGivesNullAndPoolsNothing) {
+    const size_t pooled = PoolManager::getInstance()->getCurrentPool()->size();
+    EXPECT_EQ(CardSprite::create("res/no_such_card.png"), nullptr);
+    EXPECT_EQ(CardSprite::create(""), nullptr);
+    // A half-made card neither pooled nor deleted is caught by the sanitizer build's leak check.
+    EXPECT_EQ(PoolManager::getInstance()->getCurrentPool()->size(), pooled);
+}
+
+TEST_F(CardSpriteTest, UnlinkDissolvesTheLinkOnBothSides) {
+    CardSprite* card = heldCard();
+    CardSprite* slot = heldCard();
+    card->connectors[0].partner = slot;
+    slot->connectors[0].partner = card;
+    CardSprite::unlinkConnector(card->connectors[0]);
+    EXPECT_EQ(card->connectors[0].partner, nullptr);
+    EXPECT_EQ(slot->connectors[0].partner, nullptr);
+
+    // Without a partner nothing changes, not even a one-sided record pointing at the card.
+    slot->connectors[0].partner = card;
+    slot->unlinkConnector(&card->connectors[0]);
+    EXPECT_EQ(slot->connectors[0].partner, card);
+    EXPECT_EQ(card->connectors[0].owner, card);
+    CardSprite::unlinkConnector(nullptr);
+}
+
+TEST_F(CardSpriteTest, UnlinkClearsOnlyThePartnersConnectorThatPointsBack) {
+    CardSprite* x = heldCard();
+    CardSprite* p = heldCard();
+    CardSprite* other = heldCard();
+
+    // Both of P's connectors point back: connector 0 goes, connector 1 stays.
+    x->connectors[0].partner = p;
+    p->connectors[0].partner = x;
+    p->connectors[1].partner = x;
+    CardSprite::unlinkConnector(x->connectors[0]);
+    EXPECT_EQ(p->connectors[0].partner, nullptr);
+    EXPECT_EQ(p->connectors[1].partner, x);
+
+    // P's connector 0 belongs to another link: only connector 1 is cleared.
+    x->connectors[1].partner = p;
+    p->connectors[0].partner = other;
+    CardSprite::unlinkConnector(x->connectors[1]);
+    EXPECT_EQ(x->connectors[1].partner, nullptr);
+    EXPECT_EQ(p->connectors[0].partner, other);
+    EXPECT_EQ(p->connectors[1].partner, nullptr);
+
+    // Neither points back: P is left alone, the connector is still freed.
+    x->connectors[0].partner = p;
+    CardSprite::unlinkConnector(x->connectors[0]);
+    EXPECT_EQ(x->connectors[0].partner, nullptr);
+    EXPECT_EQ(p->connectors[0].partner, other);
+}
+
+TEST_F(CardSpriteTest, DestroyedCardLeavesNoSlotPointingAtIt) {
+    CardSprite* slot = heldCard();
+    CardSprite* card = CardSprite::create("res/r_led1.png");
+    card->connectors[0].partner = slot;
+    slot->connectors[0].partner = card;
+    drainPool();  // the card's last reference
+    EXPECT_EQ(slot->connectors[0].partner, nullptr);
+}
+
+TEST_F(CardSpriteTest, SetListenerHoldsExactlyOneReference) {
+    CardSprite* card = heldCard();
+    auto* listener = EventListenerTouchOneByOne::create();
+    listener->onTouchBegan = [](Touch*, Event*) { return true; };
+    EventDispatcher* dispatcher = Director::getInstance()->getEventDispatcher();
+    dispatcher->addEventListenerWithSceneGraphPriority(listener, card);
+    card->setListener(listener);
+    drainPool();
+    EXPECT_EQ(listener->getReferenceCount(), 2u);  // dispatcher and card
+
+    // Handing in the held listener again neither frees it nor takes a second reference.
+    card->setListener(listener);
+    EXPECT_EQ(card->listener, listener);
+    EXPECT_EQ(listener->getReferenceCount(), 2u);
+    EXPECT_TRUE(dispatcher->hasEventListener(listener));
+
+    // Even when the card's reference is the only one left.
+    auto* sole = EventListenerTouchOneByOne::create();
+    card->setListener(sole);
+    EXPECT_EQ(listener->getReferenceCount(), 1u);  // the replaced one got its reference back
+    drainPool();
+    card->setListener(sole);
+    EXPECT_EQ(card->listener, sole);
+    EXPECT_EQ(sole->getReferenceCount(), 1u);
+
+    // Null drops it; the destructor drops the one held then.
+    listener->retain();
+    card->setListener(listener);
+    card->setListener(nullptr);
+    EXPECT_EQ(card->listener, nullptr);
+    EXPECT_EQ(listener->getReferenceCount(), 2u);  // test and dispatcher
+    card->setListener(listener);
+    cards.clear();
+    card->release();
+    EXPECT_EQ(listener->getReferenceCount(), 1u);  // the card and its registration are gone
+    listener->release();
+}
+
+}  // namespace
