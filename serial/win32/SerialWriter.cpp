@@ -1,0 +1,126 @@
+// Writer over the Win32 serial API: \\.\COMn opened exclusively, 115200 8N1, one synchronous
+// WriteFile per line repeated until every byte is out, Sleep for the pause.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "SerialLink.h"
+
+namespace tavrick {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+SendOutcome failure(SerialError error, const std::string& what) {
+    return {error, what + ": Windows error " + std::to_string(GetLastError())};
+}
+
+SerialError openError(DWORD err) {
+    switch (err) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return SerialError::NotConnected;
+        case ERROR_ACCESS_DENIED:  // what a COM port opened elsewhere answers
+        case ERROR_SHARING_VIOLATION:
+            return SerialError::InUse;
+        default:
+            return SerialError::WriteFailed;
+    }
+}
+
+SerialError writeError(DWORD err) {
+    switch (err) {
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_GEN_FAILURE:
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_INVALID_HANDLE:
+            return SerialError::NotConnected;
+        default:
+            return SerialError::WriteFailed;
+    }
+}
+
+}  // namespace
+
+SendOutcome writeSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
+                             std::atomic<int>& linesWritten, const WriteOptions& options) {
+    // \\.\ reaches COM10 and above too. Longer names would be cut short by the conversion and
+    // could open some other device, so they are refused.
+    const std::string device = "\\\\.\\" + portName;
+    if (portName.empty() || device.size() > 126 || portName.find('\0') != std::string::npos) {
+        return {SerialError::InvalidName, "\"" + portName + "\" names no device"};
+    }
+    wchar_t wide[255] = {};
+    size_t converted = 0;
+    if (mbstowcs_s(&converted, wide, 255, device.c_str(), 126) != 0) {
+        return {SerialError::InvalidName, "\"" + portName + "\" names no device"};
+    }
+
+    HANDLE port = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        return {openError(err), "open " + portName + ": Windows error " + std::to_string(err)};
+    }
+
+    SendOutcome outcome;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(port, &dcb)) {
+        outcome = failure(SerialError::NotSerialPort, portName);
+    } else {
+        dcb.BaudRate = 115200;
+        dcb.fParity = 0;
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        if (!SetCommState(port, &dcb)) outcome = failure(SerialError::ConfigFailed, portName);
+    }
+
+    // A synchronous WriteFile with no timeouts waits for ever on a board that takes nothing:
+    // allow each write its time on the wire (rounded up to 1 ms a byte) plus the margin.
+    if (outcome.ok()) {
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = MAXDWORD;  // we never read; return at once if we did
+        timeouts.WriteTotalTimeoutMultiplier = 1;
+        timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(options.margin.count());
+        if (!SetCommTimeouts(port, &timeouts)) outcome = failure(SerialError::ConfigFailed, portName);
+    }
+
+    for (std::size_t i = 0; outcome.ok() && i < lines.size(); ++i) {
+        const SerialLine& line = lines[i];
+        const Clock::time_point deadline =
+            Clock::now() + wireTime(line.bytes.size()) + options.margin;
+        std::size_t done = 0;
+        while (done < line.bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(
+                std::min<std::size_t>(line.bytes.size() - done, MAXDWORD / 2));
+            DWORD written = 0;
+            if (!WriteFile(port, line.bytes.data() + done, chunk, &written, nullptr)) {
+                DWORD err = GetLastError();
+                outcome = {writeError(err),
+                           "write " + portName + ": Windows error " + std::to_string(err)};
+                break;
+            }
+            done += written;
+            if (written == 0 || (done < line.bytes.size() && Clock::now() >= deadline)) {
+                outcome = {SerialError::StoppedAnswering,
+                           "write " + portName + ": device takes no bytes"};
+                break;
+            }
+        }
+        if (!outcome.ok()) break;
+        linesWritten.fetch_add(1, std::memory_order_release);
+        // Sleep takes a DWORD: a negative pause would become an endless one.
+        if (line.delayMs > 0) Sleep(static_cast<DWORD>(line.delayMs));
+    }
+
+    // After a failure, drop what is queued so that closing does not wait on a stalled line.
+    if (!outcome.ok()) PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+    CloseHandle(port);
+    return outcome;
+}
+
+}  // namespace tavrick

@@ -1,0 +1,67 @@
+#include "PtyHelpers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <thread>
+
+namespace ptytest {
+
+PtyPair::PtyPair(bool keepSlave) {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
+    }
+    slavePath_ = name;
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    if (!keepSlave) {
+        ::close(slave_);
+        slave_ = -1;
+    }
+}
+
+PtyPair::~PtyPair() {
+    if (slave_ >= 0) ::close(slave_);
+    closeMaster();
+}
+
+void PtyPair::closeMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+}
+
+std::string readFor(int master, std::size_t count, std::chrono::milliseconds timeout) {
+    std::string out;
+    const Clock::time_point deadline = Clock::now() + timeout;
+    char buffer[4096];
+    while (out.size() < count && Clock::now() < deadline) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = (p.revents & POLLIN) ? ::read(master, buffer,
+                                                  std::min(sizeof buffer, count - out.size()))
+                                         : 0;
+        if (n > 0) {
+            out.append(buffer, static_cast<std::size_t>(n));
+        } else {
+            // No slave open (not yet, or no more): poll would return at once, so don't spin.
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    return out;
+}
+
+bool waitForHangup(int master, std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) return true;
+    }
+    return false;
+}
+
+}  // namespace ptytest
