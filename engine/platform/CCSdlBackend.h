@@ -9,6 +9,7 @@
 struct SDL_Renderer;
 struct SDL_Texture;
 struct SDL_Surface;
+struct SDL_Rect;
 
 namespace cocos2d {
 
@@ -30,6 +31,8 @@ public:
 private:
     friend class SdlTexture;
     SDL_Texture* textureFor(SdlTexture* t);
+    SDL_Texture* scaledFor(SdlTexture* t, const SDL_Rect& src, int w, int h);
+    unsigned _frame = 0;
     SDL_Renderer* _renderer;
     GLView* _view;
     std::vector<float> _xy;
@@ -46,9 +49,18 @@ public:
 
 private:
     friend class SdlBackend;
+    // A part of the picture made ahead at the size it is shown, so that drawing it is a
+    // plain copy rather than a scaling blit on every frame.
+    struct Scaled {
+        int x, y, w, h, dw, dh;
+        SDL_Texture* texture;
+        unsigned lastUse;
+    };
+    void dropScaled();
     SDL_Surface* _surface;
     SDL_Texture* _texture = nullptr;
     SdlBackend* _backend = nullptr;
+    std::vector<Scaled> _scaled;
 };
 
 }  // namespace cocos2d
