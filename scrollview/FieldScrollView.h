@@ -1,0 +1,112 @@
+#pragma once
+// A clipped view onto a larger content node (the container) that the user drags,
+// pinches and wheels, and that other code moves instantly or with an eased animation.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cocos2d.h"
+
+class FieldScrollView;
+
+// Told about every move and every zoom of a view's container.
+class FieldScrollViewDelegate {
+public:
+    virtual ~FieldScrollViewDelegate() {}
+    virtual void onScrolled(FieldScrollView* view) { (void)view; }
+    virtual void onZoomed(FieldScrollView* view) { (void)view; }
+};
+
+class FieldScrollView : public cocos2d::Layer, public cocos2d::ActionTweenDelegate {
+public:
+    enum class Direction : int32_t { HORIZONTAL = 0, VERTICAL = 1, BOTH = 2 };
+
+    // Two-phase: create(), or new and initWithViewSize() (autorelease it yourself).
+    FieldScrollView() = default;
+    static FieldScrollView* create(const cocos2d::Size& viewSize);
+
+    ~FieldScrollView() override;
+    // The view's own size stays the view size; these reach the container.
+    void setContentSize(const cocos2d::Size& size) override;
+    const cocos2d::Size& getContentSize() const override;
+    // Everything but the container itself is added to (and removed from) the container.
+    using cocos2d::Layer::addChild;
+    void addChild(cocos2d::Node* child, int localZOrder, const std::string& name) override;
+    void addChild(cocos2d::Node* child, int localZOrder, int tag) override;
+    void removeChild(cocos2d::Node* child, bool cleanup = true) override;
+    void removeAllChildren() override;
+    void removeAllChildrenWithCleanup(bool cleanup) override;
+    void visit(cocos2d::Renderer* renderer, const cocos2d::Mat4& parentTransform,
+               uint32_t parentFlags) override;
+    bool init() override;
+    bool onTouchBegan(cocos2d::Touch* touch, cocos2d::Event* event) override;
+    void onTouchMoved(cocos2d::Touch* touch, cocos2d::Event* event) override;
+    void onTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event) override;
+    void onTouchCancelled(cocos2d::Touch* touch, cocos2d::Event* event) override;
+    virtual void setDirection(Direction d) { direction = d; }
+
+    // Zoom tweens (ActionTween on this view) drive setZoom; the key is ignored.
+    void updateTweenAction(float value, const std::string& key) override;
+
+    bool initWithViewSize(const cocos2d::Size& viewSize);
+    const cocos2d::Size& getViewSize() const { return viewSize; }
+    cocos2d::Node* getContainer() const { return container; }
+    void setDelegate(FieldScrollViewDelegate* d) { delegate = d; }
+    void setBounceable(bool b) { bounceable = b; }
+    void setMinScale(float s) { minScale = s; }
+    void setMaxScale(float s) { maxScale = s; }
+    void setTouchEnabled(bool enabled);
+
+    void setContentOffset(cocos2d::Vec2 offset, bool animated = false);
+    cocos2d::Vec2 getContentOffset() const { return container->getPosition(); }
+    // Moves in twice `duration` seconds, easing out.
+    void animateContentOffset(cocos2d::Vec2 offset, float duration);
+    void setZoom(float scale);
+    cocos2d::Vec2 maxOffset() const;
+    cocos2d::Vec2 minOffset() const;
+    void settleIntoBounds();
+    cocos2d::Rect getViewRectInWorld() const;
+    bool allParentsVisible() const;
+
+    void stepInertia(float dt);
+    float pointsToInches(float points) const;
+    // Mouse wheel: scrolls 40 points a notch; with Ctrl, zooms by 1.1 a notch.
+    void onMouseScroll(cocos2d::EventMouse* event);
+
+protected:
+    void onOffsetAnimationStep(float dt);
+    void onOffsetAnimationDone(cocos2d::Node* node);
+    void beginClip();
+    void endClip();
+    // Scales the container to `scale` (within the limits) keeping the content under
+    // `worldCentre` where it is on screen.
+    void zoomAbout(const cocos2d::Vec2& worldCentre, float scale);
+    // `offset` brought inside the limits on the axes of `direction`, as a settle ends.
+    cocos2d::Vec2 offsetInBounds(cocos2d::Vec2 offset) const;
+    bool holds(cocos2d::Touch* touch) const;
+    void forget(cocos2d::Touch* touch);
+
+    FieldScrollViewDelegate* delegate = nullptr;
+    Direction direction = Direction::BOTH;
+    bool dragging = false;
+    cocos2d::Node* container = nullptr;
+    bool touchMoved = false;
+    bool bounceable = false;
+    bool clippingToBounds = false;
+    cocos2d::Vec2 lastMoveDelta;
+    cocos2d::Vec2 touchPoint;
+    float touchLength = 0;
+    std::vector<cocos2d::Touch*> touches;
+    cocos2d::Size viewSize;
+    float minScale = 0;
+    float maxScale = 0;
+    cocos2d::Rect parentScissorRect;
+    bool scissorRestored = false;
+    cocos2d::EventListenerTouchOneByOne* touchListener = nullptr;
+    cocos2d::CustomCommand beginClipCommand;
+    cocos2d::CustomCommand endClipCommand;
+    cocos2d::Vec2 velocity;
+    int8_t bounceSideX = 0, bounceSideY = 0;
+    float bounceTargetX = 0, bounceTargetY = 0;
+    cocos2d::EventListenerMouse* wheelListener = nullptr;
+};

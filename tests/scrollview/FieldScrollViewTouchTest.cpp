@@ -1,0 +1,256 @@
+// Dragging, pinching, inertia and the mouse wheel, driven by injected input.
+#include "ScrollViewFixture.h"
+
+using namespace cocos2d;
+using namespace scenetest;
+
+namespace {
+
+using Touches = ScrollViewTest;
+using Dir = FieldScrollView::Direction;
+
+ProbeView* vertical(ProbeView* v) {
+    v->setDirection(Dir::VERTICAL);
+    return v;
+}
+
+// Presses at the first point and moves through the others, without releasing.
+void press(std::initializer_list<Vec2> points, int id = 0) {
+    touchBegan(*points.begin(), id);
+    for (auto it = points.begin() + 1; it != points.end(); ++it) touchMoved(*it, id);
+}
+
+// Frames until the coast ends (at most `limit`).
+void coastOut(ProbeView* v, int limit = 60) {
+    for (int i = 0; i < limit && v->coasting(); ++i) stepFrames(1);
+}
+
+TEST(Threshold, DragStartsAtExactlyTheThresholdAndItsFirstStepOnlyRebases) {
+    // A frame scale at which some float travel is exactly 0.04375 inch.
+    const float y0 = 150;
+    ProbeView* v = nullptr;
+    float atY = 0;
+    for (int w : {600, 612, 536, 548}) {
+        useOffscreenView(w, w * 3 / 4);
+        v = vertical(addView(runScene(Layer::create()), Vec2(100, 100), Size(200, 200), Size(200, 1000)));
+        float y = y0 + 0.04375f * Device::getDPI() * 1024 / w;
+        for (int i = 0; i < 400; ++i) y = std::nextafter(y, 0.f);
+        for (int i = 0; i < 800 && !atY; ++i, y = std::nextafter(y, 1e9f))
+            if (v->pointsToInches(y - y0) == 0.04375f) atY = y;
+        if (atY) break;
+    }
+    if (!atY) GTEST_SKIP() << "no float travel of exactly 0.04375 inch at this DPI";
+
+    // Content travel after a first move to `firstY` and a second one 10 points further.
+    auto travel = [&](float firstY) {
+        v->setContentOffset(Vec2(0, -400));
+        press({Vec2(200, y0), Vec2(200, firstY)});
+        EXPECT_EQ(v->getContentOffset().y, -400) << "the first step never moves the content";
+        touchMoved(Vec2(200, firstY + 10));
+        touchCancelled(Vec2(200, firstY + 10));
+        return v->getContentOffset().y + 400;
+    };
+    EXPECT_EQ(travel(std::nextafter(atY, 0.f)), 0);  // its second move only crossed it
+    EXPECT_FLOAT_EQ(travel(atY), 10);
+    EXPECT_FLOAT_EQ(travel(y0 + 30), 10);
+    // Sideways finger travel on a vertical view moves nothing sideways.
+    v->setContentOffset(Vec2(0, -400));
+    press({Vec2(200, y0), Vec2(230, y0 + 30), Vec2(260, y0 + 45)});
+    touchCancelled(Vec2(260, y0 + 45));
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, -385));
+
+    useOffscreenView(2048, 1536);  // two frame pixels a point: half the points to an inch
+    v = addView(runScene(Layer::create()), Vec2::ZERO, Size(100, 100), Size(100, 100));
+    EXPECT_FLOAT_EQ(v->pointsToInches(Device::getDPI() / 2.f), 1.f);
+    resetEngine();
+}
+
+TEST_F(Touches, RubberBandPastTheLimitThenCoastAndSettleBack) {
+    ProbeView* v = vertical(view(Size(200, 600)));
+    press({Vec2(200, 150), Vec2(200, 160), Vec2(200, 170)});  // from the limit: in full
+    EXPECT_FLOAT_EQ(v->getContentOffset().y, 10);
+    touchMoved(Vec2(200, 180));
+    EXPECT_FLOAT_EQ(v->getContentOffset().y, 13.5f);
+    touchMoved(Vec2(200, 190));
+    EXPECT_FLOAT_EQ(v->getContentOffset().y, 17);
+    touchEnded(Vec2(200, 190));
+    float furthest = 0;
+    for (int i = 0; i < 30 && v->coasting(); ++i) {
+        stepFrames(1);
+        furthest = std::max(furthest, v->getContentOffset().y);
+    }
+    EXPECT_FALSE(v->coasting());  // briefly: until the x nudge has died out
+    EXPECT_GT(furthest, 17);
+    stepFrames(19);  // the settle: 0.3 s
+    EXPECT_EQ(v->getContentOffset().y, 0);
+}
+
+TEST_F(Touches, NonBouncingViewNeverLeavesItsLimits) {
+    ProbeView* v = vertical(view(Size(200, 600)));
+    v->setBounceable(false);
+    auto inside = [v] { return v->getContentOffset().y <= 0 && v->getContentOffset().y >= -400; };
+    touchBegan(Vec2(200, 250));
+    for (float y : {270.f, 290.f, 350.f, 200.f, 0.f, -300.f, -600.f}) {
+        touchMoved(Vec2(200, y));
+        EXPECT_TRUE(inside()) << y;
+    }
+    EXPECT_EQ(v->getContentOffset().y, -400);
+    touchEnded(Vec2(200, -600));
+    for (int i = 0; i < 30; ++i) {
+        stepFrames(1);
+        EXPECT_TRUE(inside());
+    }
+}
+
+TEST_F(Touches, ReleaseVelocityCoastsUntilItsXPartIsExactlyZero) {
+    // Wider content, so that the x nudge dies without bouncing.
+    ProbeView* v = vertical(view(Size(400, 2000), Vec2(-100, -1000)));
+    press({Vec2(200, 150), Vec2(200, 160), Vec2(200, 170)});
+    touchEnded(Vec2(200, 170));
+    EXPECT_FLOAT_EQ(v->velocity.x, -0.01f);
+    EXPECT_FLOAT_EQ(v->velocity.y, 5.01f);
+    for (float step : {5.01f * 0.93f, 5.01f * 0.93f * 0.93f}) {
+        EXPECT_TRUE(v->coasting());
+        const float y = v->getContentOffset().y;
+        stepFrames(1);
+        EXPECT_NEAR(v->getContentOffset().y - y, step, 1e-3);
+    }
+    EXPECT_FALSE(v->coasting());  // x went -0.0093, then 0; y still had speed
+    const Vec2 stopped = v->getContentOffset();
+    stepFrames(30);
+    EXPECT_EQ(v->getContentOffset(), stopped);  // in bounds: no settle
+
+    // A press during a coast stops it at the next frame; a cancelled drag never coasts.
+    v->setDirection(Dir::BOTH);
+    press({Vec2(200, 150), Vec2(220, 150), Vec2(260, 150)});
+    touchEnded(Vec2(260, 150));
+    stepFrames(1);
+    touchBegan(Vec2(200, 150));
+    const Vec2 pressed = v->getContentOffset();
+    stepFrames(1);
+    EXPECT_FALSE(v->coasting());
+    EXPECT_EQ(v->getContentOffset(), pressed);
+    touchMoved(Vec2(200, 170));
+    touchMoved(Vec2(200, 200));
+    touchCancelled(Vec2(200, 200));
+    EXPECT_FALSE(v->coasting());
+}
+
+TEST_F(Touches, ReleaseOnAHiddenViewIsForgotten) {
+    ProbeView* v = vertical(view(Size(200, 1000)));
+    for (float travel : {0.f, 20.f}) {  // a plain press, and a drag
+        coastOut(v);
+        v->setContentOffset(Vec2(0, -400));
+        press({Vec2(200, 150), Vec2(200, 150 + travel)});
+        v->setVisible(false);
+        touchEnded(Vec2(200, 150 + travel));
+        v->setVisible(true);
+        EXPECT_FALSE(v->coasting());
+        // The next press drags again: neither blocked nor a pinch with the freed touch.
+        press({Vec2(200, 150), Vec2(200, 170), Vec2(200, 180)});
+        touchEnded(Vec2(200, 180));
+        EXPECT_FLOAT_EQ(v->getContentOffset().y, -390) << travel;
+    }
+}
+
+TEST_F(Touches, CoastEndsEvenAfterLongFrames) {
+    // Frames of 0.3 s throw the spring back inside the limit, still moving inwards.
+    ProbeView* v = view(Size(400, 200));
+    v->setDirection(Dir::HORIZONTAL);
+    press({Vec2(200, 150), Vec2(210, 150), Vec2(220, 150), Vec2(230, 150)});
+    touchEnded(Vec2(230, 150));
+    stepFrames(60, 0.3f);
+    EXPECT_FALSE(v->coasting());
+}
+
+TEST_F(Touches, PinchZoomsAboutTheFingersWithinLimitsAndSettlesOnLift) {
+    ProbeView* v = view(Size(400, 400), Vec2(-100, -100));
+    v->setMinScale(0.5f);
+    v->setMaxScale(2.0f);
+    Node* c = v->getContainer();
+    press({Vec2(150, 200)}, 0);
+    expectKeepsPoint(v, Vec2(200, 200), [] { press({Vec2(250, 200), Vec2(350, 200)}, 1); });
+    EXPECT_FLOAT_EQ(c->getScale(), 2.0f);  // twice as far apart
+    touchMoved(Vec2(450, 200), 1);
+    EXPECT_FLOAT_EQ(c->getScale(), 2.0f);
+    touchMoved(Vec2(155, 200), 1);
+    EXPECT_FLOAT_EQ(c->getScale(), 0.5f);
+    touchEnded(Vec2(155, 200), 1);  // zero velocity: the next tick ends and settles
+    stepFrames(1);
+    EXPECT_FALSE(v->coasting());
+    stepFrames(20);
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));  // 200 x 200 now: fills the view
+    // The finger left on the view does not drag, and its release does not coast.
+    touchMoved(Vec2(150, 260), 0);
+    touchMoved(Vec2(150, 300), 0);
+    touchEnded(Vec2(150, 300), 0);
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));
+    EXPECT_FALSE(v->coasting());
+}
+
+TEST_F(Touches, ThirdFingerFreezesThePinchUntilLifted) {
+    ProbeView* v = view(Size(400, 400), Vec2(-100, -100));
+    v->setMinScale(0.5f);
+    v->setMaxScale(2.0f);
+    press({Vec2(150, 200)}, 0);
+    press({Vec2(250, 200)}, 1);
+    press({Vec2(200, 250), Vec2(200, 150)}, 2);
+    touchMoved(Vec2(280, 200), 1);
+    EXPECT_EQ(v->getContainer()->getScale(), 1.0f);
+    EXPECT_EQ(v->getContentOffset(), Vec2(-100, -100));
+    touchEnded(Vec2(200, 150), 2);
+    touchMoved(Vec2(275, 200), 1);  // 125 apart, against 100 at the start
+    EXPECT_FLOAT_EQ(v->getContainer()->getScale(), 1.25f);
+    touchEnded(Vec2(275, 200), 1);
+    touchEnded(Vec2(150, 200), 0);
+
+    // Two fingers down on one point give nothing to zoom by.
+    press({Vec2(200, 200)}, 0);
+    press({Vec2(200, 200), Vec2(260, 200)}, 1);
+    EXPECT_FLOAT_EQ(v->getContainer()->getScale(), 1.25f);
+    touchEnded(Vec2(260, 200), 1);
+    touchEnded(Vec2(200, 200), 0);
+}
+
+TEST_F(Touches, WheelScrollsFortyPointsANotchWithinTheLimits) {
+    ProbeView* v = vertical(view(Size(200, 600), Vec2(0, -200)));
+    const std::pair<float, float> notches[] = {{1, -160}, {-2, -240}, {20, 0}, {-50, -400}};
+    for (const auto& n : notches) {
+        wheel(Vec2(200, 200), n.first);  // towards the user: the content moves up
+        EXPECT_EQ(v->getContentOffset(), Vec2(0, n.second)) << n.first;
+    }
+    wheel(Vec2(400, 200), 1);  // not over the view
+    v->setContentOffset(Vec2(0, 60));  // bouncing and out of bounds: the notch lands inside
+    wheel(Vec2(200, 200), -1);
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));
+    v->setTouchEnabled(false);  // a card is being carried
+    wheel(Vec2(200, 200), -1);
+    v->setTouchEnabled(true);
+    v->setDirection(Dir::HORIZONTAL);  // the vertical wheel is not its axis
+    wheel(Vec2(200, 200), -1);
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));
+}
+
+TEST_F(Touches, CtrlWheelZoomsAboutThePointerWithinTheLimits) {
+    ProbeView* v = view(Size(400, 400), Vec2(-100, -100));
+    Node* c = v->getContainer();
+    const Vec2 pointer(150, 250);
+    wheel(pointer, -1, true);  // zoom range 1..1: nothing
+    EXPECT_EQ(c->getScale(), 1.0f);
+    EXPECT_EQ(v->getContentOffset(), Vec2(-100, -100));
+    v->setMinScale(0.5f);
+    v->setMaxScale(2.0f);
+    expectKeepsPoint(v, pointer, [&] {
+        wheel(pointer, -1, true);  // away from the user: closer
+        EXPECT_FLOAT_EQ(c->getScale(), 1.1f);
+        wheel(pointer, 2, true);
+    });
+    EXPECT_FLOAT_EQ(c->getScale(), 1.1f / 1.21f);
+    wheel(pointer, -30, true);
+    EXPECT_FLOAT_EQ(c->getScale(), 2.0f);
+    wheel(pointer, 30, true);
+    EXPECT_FLOAT_EQ(c->getScale(), 0.5f);
+    EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));  // the view's size now: in bounds
+}
+
+}  // namespace
