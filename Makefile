@@ -35,7 +35,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/engine-demo
+	./$(BUILD)/tavrick-cards
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -1,0 +1,57 @@
+#include "AppDelegate.h"
+
+#include <cstdio>
+
+#include "FieldScene.h"
+
+using namespace cocos2d;
+
+AppDelegate::AppDelegate() {}
+AppDelegate::~AppDelegate() {}
+
+void AppDelegate::addResourceFolders() {
+    FileUtils* files = FileUtils::getInstance();
+    const std::string exe = FileUtils::executableDirectory();
+    if (!exe.empty()) files->addSearchPath(exe + "/../share/tavrick-cards");
+#ifdef TAVRICK_SOURCE_DIR
+    files->addSearchPath(TAVRICK_SOURCE_DIR);
+#endif
+}
+
+void AppDelegate::initGLContextAttrs() {
+    GLContextAttrs attrs;
+    attrs.redBits = attrs.greenBits = attrs.blueBits = attrs.alphaBits = 8;
+    attrs.depthBits = 24;
+    attrs.stencilBits = 8;
+    GLView::setGLContextAttrs(attrs);
+}
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    Director* director = Director::getInstance();
+    GLView* view = director->getOpenGLView();
+    if (!view) {
+        view = GLViewImpl::createWithRect("TavrickApps", Rect(0, 0, 1024, 768), 1.0f);
+        if (!view) {
+            std::fprintf(stderr, "tavrick-cards: the window could not be opened (is a display available?)\n");
+            return false;
+        }
+        director->setOpenGLView(view);
+    }
+    director->setDisplayStats(false);
+    director->setAnimationInterval(1.0f / 60);
+    view->setDesignResolutionSize(1024, 768, ResolutionPolicy::SHOW_ALL);
+    director->setContentScaleFactor(2.0f);
+    Scene* scene = Scene::create();
+    FieldScene* field = FieldScene::create();
+    if (!field) {
+        std::fprintf(stderr, "tavrick-cards: the screen could not be built; are the pictures in res/ installed?\n");
+        return false;
+    }
+    scene->addChild(field);
+    director->runWithScene(scene);
+    return true;
+}
+
+void AppDelegate::applicationDidEnterBackground() { Director::getInstance()->stopAnimation(); }
+
+void AppDelegate::applicationWillEnterForeground() { Director::getInstance()->startAnimation(); }

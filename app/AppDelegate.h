@@ -1,0 +1,18 @@
+#pragma once
+// The application: opens the one window and shows the field scene.
+#include "cocos2d.h"
+
+class AppDelegate : private cocos2d::Application {
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    bool applicationDidFinishLaunching() override;
+    void applicationDidEnterBackground() override;
+    void applicationWillEnterForeground() override;
+    void initGLContextAttrs() override;
+
+    // Where the pictures are looked for: beside the program, in the install prefix's
+    // share folder, and in the source tree it was built from.
+    static void addResourceFolders();
+};

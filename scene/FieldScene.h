@@ -1,0 +1,125 @@
+#pragma once
+// The one screen: the palette of cards on the left, the field of 30 numbered rows with
+// two slots each, the target and play buttons, the trash icon and the settings drawer.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CardSprite.h"
+#include "FieldScrollView.h"
+#include "cocos2d.h"
+
+class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
+public:
+    static FieldScene* create();
+    ~FieldScene() override;
+    bool init() override;
+
+    // Field view notifications: nothing on this screen follows them.
+    void onScrolled(FieldScrollView* view) override;
+    void onZoomed(FieldScrollView* view) override;
+
+    // Shows the chosen port, or that none was found; stops the reload arrow.
+    void updatePortLabel();
+
+    // Controls.
+    void openTargetPanel();
+    void closeTargetPanel();
+    void applyTargetImage();
+
+    // Program generation and the sending overlay.
+    void buildAndSend();
+    void showSendingOverlay();
+    void hideSendingOverlay(bool sent);
+
+    // Port list.
+    void openPortList();
+    void closePortList();
+
+    // Card editing.
+    cocos2d::Vec2 toFieldSpace(cocos2d::Node* node, const cocos2d::Vec2& p) const;
+    void placeCardClamped(CardSprite* card, const cocos2d::Vec2& p);
+    void moveCard(CardSprite* card, const cocos2d::Vec2& delta);
+    int connectorAngle(const CardConnector& a, const CardConnector& b) const;
+    void updateCountLabel(int kind);
+    void tintForCleanIcon(CardSprite* card, const cocos2d::Vec2& location);
+    bool dropCard(CardSprite* card, const cocos2d::Vec2& location);
+    // Lays a new card of a kind on the field at a field point, through the same steps a
+    // palette drop takes (count, listener, snap search). For the harness and benchmarks.
+    CardSprite* layCard(int kind, const cocos2d::Vec2& fieldPoint);
+
+    // The hit test of every control: the node's box, its origin taken to world space
+    // through the parent, against the touch location.
+    static bool hits(cocos2d::Node* node, const cocos2d::Vec2& location);
+
+    FieldScrollView* fieldView = nullptr;
+    FieldScrollView* paletteView = nullptr;
+    cocos2d::LayerColor* palettePanel = nullptr;
+    cocos2d::Sprite* cleanIcon = nullptr;
+    CardSprite* playButton = nullptr;
+    cocos2d::Sprite* targetButton = nullptr;
+    CardSprite* ghostCard = nullptr;
+    CardSprite* placingCard = nullptr;
+    CardSprite* touchedCard = nullptr;
+    CardSprite* snapTarget = nullptr;
+    bool isStill = true;
+    bool isDragging = false;
+    cocos2d::Vector<CardSprite*> fieldCards;
+    std::array<CardSprite*, 6> paletteCards{};
+    std::array<cocos2d::Label*, 6> countLabels{};
+    std::array<std::int32_t, 6> cardCounts{};
+    std::int32_t touchSerial = 0;
+    cocos2d::Vec2 snapPull;
+    bool paletteDragDecided = false;
+    cocos2d::Vec2 paletteTouchStart;
+    cocos2d::Layer* settingsLayer = nullptr;
+    cocos2d::Sprite* reloadButton = nullptr;
+    cocos2d::Label* portLabel = nullptr;
+    cocos2d::LayerColor* portLabelBackground = nullptr;
+    cocos2d::LayerColor* targetPanel = nullptr;
+    cocos2d::Layer* portListPopup = nullptr;
+    cocos2d::Layer* sendingOverlay = nullptr;
+    cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
+    cocos2d::Vector<cocos2d::EventListener*> portListListeners;
+    std::vector<cocos2d::Vector<CardSprite*>> slotRows;
+
+    // Beyond the layout: the gear, the arrows, the drawer's labels, the notice of a
+    // failed send and the progress line of the overlay.
+    cocos2d::Sprite* settingsButton = nullptr;
+    cocos2d::Sprite* menuUpButton = nullptr;
+    cocos2d::Sprite* menuDownButton = nullptr;
+    cocos2d::Label* sendNotice = nullptr;
+    cocos2d::Label* sendProgress = nullptr;
+    // The port of the send in progress, for the notice if it fails.
+    std::string sendingPortName;
+
+    static bool settingsOpen;
+
+protected:
+    FieldScene() = default;
+
+private:
+    void buildFrame(cocos2d::Layer* frameLayer, float W, float H);
+    void buildPalette(float H);
+    void buildSettings(float W);
+    void buildField(float W, float H);
+    void registerListeners();
+    cocos2d::EventListenerTouchOneByOne* buttonListener(cocos2d::Node* button,
+                                                        void (FieldScene::*action)());
+    void slideDrawer();
+    void reloadPorts();
+    void showSendNotice(const std::string& text);
+    void refreshSendProgress();
+
+    // Card editing handlers.
+    bool onPaletteTouchBegan(cocos2d::Touch* touch, cocos2d::Event* event);
+    void onPaletteTouchMoved(cocos2d::Touch* touch, cocos2d::Event* event);
+    void onPaletteTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event);
+    bool onCardTouchBegan(cocos2d::Touch* touch, cocos2d::Event* event);
+    void onCardTouchMoved(cocos2d::Touch* touch, cocos2d::Event* event);
+    void onCardTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event);
+    void pickUp(std::int32_t serial);
+    CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position);
+    void unlinkCard(CardSprite* card);
+};

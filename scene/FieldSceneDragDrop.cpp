@@ -1,0 +1,268 @@
+// Taking cards from the palette, picking up cards on the field, carrying them and
+// snapping them into free slots.
+#include <climits>
+#include <cmath>
+
+#include "DeviceManager.h"
+#include "FieldScene.h"
+
+using namespace cocos2d;
+
+namespace {
+const int kOnTop = 2147483647;
+const GLubyte kCarried = 150;
+const float kSnapRadius = 20;
+}  // namespace
+
+Vec2 FieldScene::toFieldSpace(Node* node, const Vec2& p) const {
+    return fieldView->getContainer()->convertToNodeSpace(node->convertToWorldSpace(p));
+}
+
+void FieldScene::placeCardClamped(CardSprite* card, const Vec2& p) {
+    const Size box = card->getBoundingBox().size;
+    const float hw = box.width / 2, hh = box.height / 2;
+    const Size field = fieldView->getContentSize();
+    Vec2 q = p;
+    if (q.x < hw)
+        q.x = hw;
+    else if (q.x > field.width - hw)
+        q.x = field.width - hw;
+    if (q.y < hh)
+        q.y = hh;
+    else if (q.y > field.height - hh)
+        q.y = field.height - hh;
+    card->setPosition(q);
+}
+
+int FieldScene::connectorAngle(const CardConnector& a, const CardConnector& b) const {
+    const Vec2 va = toFieldSpace(a.owner, a.toward) - toFieldSpace(a.owner, a.point);
+    const Vec2 vb = toFieldSpace(b.owner, b.toward) - toFieldSpace(b.owner, b.point);
+    const double n = std::sqrt(double(va.x) * va.x + double(va.y) * va.y) *
+                     std::sqrt(double(vb.x) * vb.x + double(vb.y) * vb.y);
+    if (n == 0) return INT_MIN;  // a facing of zero length has no angle
+    double c = (double(va.x) * vb.x + double(va.y) * vb.y) / n;
+    if (c < -1) c = -1;
+    if (c > 1) return INT_MIN;
+    const long A = std::lround(std::acos(c) * 180 / 3.141592653589793);
+    const long S = std::lround((double(va.x) * vb.y - double(va.y) * vb.x) / n);
+    return static_cast<int>(S < 0 ? -A : A);
+}
+
+void FieldScene::unlinkCard(CardSprite* card) {
+    CardSprite::unlinkConnector(card->connectors[0]);
+    CardSprite::unlinkConnector(card->connectors[1]);
+    // No slot may go on naming the card, whatever the card itself records.
+    for (auto& row : slotRows)
+        for (CardSprite* slot : row)
+            for (CardConnector& c : slot->connectors)
+                if (c.partner == card) c.partner = nullptr;
+}
+
+void FieldScene::moveCard(CardSprite* card, const Vec2& delta) {
+    if (snapTarget) {
+        snapPull += delta;
+        if (snapPull.length() > kSnapRadius) {
+            placeCardClamped(card, card->getPosition() + snapPull);
+            CardSprite::unlinkConnector(card->connectors[0]);
+            CardSprite::unlinkConnector(card->connectors[1]);
+            snapTarget = nullptr;
+            snapPull = Vec2::ZERO;
+        }
+        return;
+    }
+    // A card that moves freely leaves the slot it lay in; the search may give it back.
+    if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
+    const Vec2 target = card->getPosition() + delta;
+    placeCardClamped(card, target);
+
+    float best = 3.4028235e38f;
+    CardConnector* bestCard = nullptr;
+    CardConnector* bestSlot = nullptr;
+    for (CardConnector& mine : card->connectors) {
+        const Vec2 m = toFieldSpace(card, mine.point);
+        for (auto& row : slotRows) {
+            for (CardSprite* slot : row) {
+                for (CardConnector& theirs : slot->connectors) {
+                    if (theirs.partner && theirs.partner != card) continue;
+                    const float d = toFieldSpace(slot, theirs.point).distance(m);
+                    if (d < kSnapRadius && d < best) {
+                        best = d;
+                        bestCard = &mine;
+                        bestSlot = &theirs;
+                    }
+                }
+            }
+        }
+    }
+    if (!bestCard || connectorAngle(*bestCard, *bestSlot) != 180) return;
+    bestCard->partner = bestSlot->owner;
+    bestSlot->partner = card;
+    snapTarget = bestSlot->owner;
+    const Vec2 D = toFieldSpace(bestSlot->owner, bestSlot->point) - toFieldSpace(card, bestCard->point);
+    placeCardClamped(card, target + D);
+}
+
+void FieldScene::updateCountLabel(int kind) {
+    if (kind < 0 || kind >= 6 || !countLabels[kind]) return;
+    countLabels[kind]->setString(std::to_string(cardCounts[kind]));
+}
+
+CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
+    CardSprite* card = CardSprite::create(DeviceManager::getInstance()->getCardImage(kind));
+    if (!card) return nullptr;
+    card->setPosition(position);
+    card->setOpacity(kCarried);
+    card->setLocalZOrder(kOnTop);
+    fieldView->addChild(card);
+    card->kind = kind;
+    fieldCards.pushBack(card);
+    cardCounts[kind] += 1;
+    updateCountLabel(kind);
+    card->connectors[0].point = Vec2(0, card->getContentSize().height * 0.5f);
+    card->connectors[0].toward = card->connectors[0].point + Vec2(1, 0);
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(false);
+    l->onTouchBegan = [this](Touch* t, Event* e) { return onCardTouchBegan(t, e); };
+    l->onTouchMoved = [this](Touch* t, Event* e) { onCardTouchMoved(t, e); };
+    l->onTouchEnded = [this](Touch* t, Event* e) { onCardTouchEnded(t, e); };
+    // A cancelled touch ends like a release that deletes nothing: nothing stays carried.
+    l->onTouchCancelled = [this](Touch* t, Event* e) {
+        if (touchedCard == e->getCurrentTarget()) {
+            const Vec2 away(-1e6f, -1e6f);
+            Touch moved;
+            moved.setTouchInfo(t->getID(), away.x, away.y);
+            onCardTouchEnded(&moved, e);
+        }
+    };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, card);
+    return card;
+}
+
+CardSprite* FieldScene::layCard(int kind, const Vec2& fieldPoint) {
+    CardSprite* card = newFieldCard(kind, fieldPoint);
+    if (!card) return nullptr;
+    snapTarget = nullptr;
+    snapPull = Vec2::ZERO;
+    moveCard(card, Vec2::ZERO);
+    snapTarget = nullptr;
+    snapPull = Vec2::ZERO;
+    card->setOpacity(255);
+    return card;
+}
+
+// --- palette -------------------------------------------------------------------------
+
+bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
+    auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    const Vec2 at = touch->getLocation();
+    // A card scrolled out of the list's window is hidden: it cannot be taken.
+    if (!hits(card, at) || !paletteView->getViewRectInWorld().containsPoint(at)) return false;
+    paletteDragDecided = false;
+    paletteTouchStart = at;
+    return true;
+}
+
+void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
+    auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    if (!paletteDragDecided) {
+        const Vec2 at = touch->getLocation();
+        if (paletteTouchStart.distance(at) < 2) return;
+        const Vec2 d = at - paletteTouchStart;
+        // Degrees from straight up towards the right; the radians are single precision.
+        const float radians = std::atan2(d.x, d.y);
+        const double angle = radians * 180 / 3.141592653589793;
+        if (angle > 20 && angle < 160 && !ghostCard) {
+            CardSprite* ghost = CardSprite::create(DeviceManager::getInstance()->getCardImage(card->kind));
+            if (ghost) {
+                ghost->kind = card->kind;
+                ghost->setOpacity(kCarried);
+                ghost->setPosition(card->getParent()->convertToWorldSpace(card->getPosition()));
+                addChild(ghost);
+                if (card->listener) card->listener->setSwallowTouches(true);
+                // The list no longer sees this touch: let it forget it now, or it would
+                // hold it for ever.
+                paletteView->onTouchCancelled(touch, event);
+                ghostCard = ghost;
+            }
+        }
+        paletteDragDecided = true;
+    }
+    if (!ghostCard) return;
+    const float edge = ghostCard->getContentSize().width * 0.5f + palettePanel->getContentSize().width;
+    if (ghostCard->getPositionX() < edge) {
+        ghostCard->setPosition(ghostCard->getPosition() + touch->getDelta());
+        return;
+    }
+    const float s = fieldView->getContainer()->getScale();
+    if (placingCard) {
+        moveCard(placingCard, touch->getDelta() / s);
+        return;
+    }
+    ghostCard->setVisible(false);
+    const Vec2 o = fieldView->getContentOffset();
+    placingCard = newFieldCard(ghostCard->kind, (ghostCard->getPosition() - o) / s);
+}
+
+void FieldScene::onPaletteTouchEnded(Touch*, Event* event) {
+    auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    if (placingCard) placingCard->setOpacity(255);
+    placingCard = nullptr;
+    snapTarget = nullptr;
+    snapPull = Vec2::ZERO;
+    if (ghostCard) {
+        ghostCard->removeFromParentAndCleanup(true);
+        ghostCard = nullptr;
+    }
+    if (card->listener) card->listener->setSwallowTouches(false);
+}
+
+// --- field cards ---------------------------------------------------------------------
+
+bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
+    auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    Node* container = fieldView->getContainer();
+    const Vec2 p = (touch->getLocation() - fieldView->getContentOffset()) / container->getScale();
+    if (!card->getBoundingBox().containsPoint(p) || touchedCard) return false;
+    touchedCard = card;
+    const int32_t serial = touchSerial;
+    runAction(Sequence::create(DelayTime::create(0.05f),
+                               CallFunc::create([this, serial] { pickUp(serial); }), nullptr));
+    return true;
+}
+
+void FieldScene::pickUp(int32_t serial) {
+    if (!touchedCard || !isStill || touchSerial != serial) return;
+    touchedCard->setOpacity(kCarried);
+    touchedCard->setLocalZOrder(kOnTop);
+    isDragging = true;
+    fieldView->setTouchEnabled(false);
+    cleanIcon->runAction(FadeIn::create(0.2f));
+}
+
+void FieldScene::onCardTouchMoved(Touch* touch, Event* event) {
+    if (event->getCurrentTarget() != touchedCard) return;
+    const Vec2 delta = touch->getDelta() / fieldView->getContainer()->getScale();
+    if (delta.length() == 0) return;
+    if (isDragging) {
+        moveCard(touchedCard, delta);
+        tintForCleanIcon(touchedCard, touch->getLocation());
+    }
+    isStill = false;
+}
+
+void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
+    if (touchedCard != event->getCurrentTarget()) return;
+    if (isDragging) {
+        fieldView->setTouchEnabled(true);
+        cleanIcon->runAction(FadeOut::create(0.2f));
+        touchedCard->setOpacity(255);
+        touchedCard->setColor(Color3B::WHITE);
+        dropCard(touchedCard, touch->getLocation());
+    }
+    touchedCard = nullptr;
+    isStill = true;
+    isDragging = false;
+    touchSerial = (touchSerial + 1) % 10;
+    snapTarget = nullptr;
+    snapPull = Vec2::ZERO;
+}

@@ -1,0 +1,272 @@
+// Building the screen: one pass, in drawing order.
+#include "DeviceManager.h"
+#include "FieldScene.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+
+namespace {
+const Color4B kWhite(255, 255, 255, 255);
+const Color4B kGreen(39, 172, 56, 255);
+const Color4B kDarkText(30, 30, 30, 255);
+const Color4B kLightText(230, 230, 230, 255);
+const char* kFont = "Futura-Medium";
+const char* kCredits = "Pictures drawn for Tavrick Cards by its makers";
+
+Label* makeLabel(const std::string& text, float size) {
+    return Label::createWithSystemFont(text, kFont, size, Size::ZERO, TextHAlignment::LEFT,
+                                       TextVAlignment::TOP);
+}
+}  // namespace
+
+bool FieldScene::settingsOpen = false;
+
+FieldScene* FieldScene::create() {
+    auto* s = new FieldScene;
+    if (s->init()) {
+        s->autorelease();
+        return s;
+    }
+    delete s;
+    return nullptr;
+}
+
+FieldScene::~FieldScene() {
+    // Cards still on the field must not leave slots pointing at them.
+    for (CardSprite* card : fieldCards) unlinkCard(card);
+    slotRows.clear();
+    for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
+    for (EventListener* l : targetPanelListeners) getEventDispatcher()->removeEventListener(l);
+    portListListeners.clear();
+    targetPanelListeners.clear();
+    fieldCards.clear();
+    for (CardSprite* c : paletteCards) CC_SAFE_RELEASE(c);
+    for (Label* l : countLabels) CC_SAFE_RELEASE(l);
+}
+
+void FieldScene::onScrolled(FieldScrollView*) {}
+void FieldScene::onZoomed(FieldScrollView*) {}
+
+bool FieldScene::init() {
+    if (!Layer::init()) return false;
+    ghostCard = placingCard = touchedCard = snapTarget = nullptr;
+    isStill = true;
+    isDragging = false;
+    fieldCards.clear();
+    cardCounts.fill(0);
+    touchSerial = 0;
+    snapPull = Vec2::ZERO;
+    portListPopup = nullptr;
+    settingsOpen = false;  // one screen per process: it starts with the drawer closed
+
+    const Size visible = Director::getInstance()->getVisibleSize();
+    const float W = visible.width, H = visible.height;
+    Layer* frameLayer = Layer::create();
+    settingsLayer = Layer::create();
+
+    targetButton = Sprite::create(kTargetImages[Dov]);
+    playButton = CardSprite::create("res/r_play.png");
+    if (!targetButton || !playButton) return false;
+    const Size tb = targetButton->getContentSize(), pb = playButton->getContentSize();
+    targetButton->setPosition(W - tb.width / 2 - 20, H - tb.height / 2 - 20);
+    playButton->setPosition(W - pb.width / 2 - 20, H - tb.height - pb.height / 2 - 60);
+
+    buildFrame(frameLayer, W, H);
+    buildSettings(W);
+    settingsLayer->setPosition(0, -75);
+    buildField(W, H);
+    if (!cleanIcon || !paletteView || !fieldView || !reloadButton) return false;
+
+    addChild(fieldView);
+    addChild(frameLayer);
+    addChild(settingsLayer);
+    addChild(playButton);
+    addChild(targetButton);
+
+    registerListeners();
+    TavrickCardSerialManager::getInstance()->scanPorts([this](bool) { updatePortLabel(); });
+    return true;
+}
+
+void FieldScene::buildFrame(Layer* frameLayer, float W, float H) {
+    (void)W;
+    cleanIcon = Sprite::create("res/r_card_clean.png");
+    if (cleanIcon) {
+        cleanIcon->setPosition(playButton->getPositionX(), cleanIcon->getContentSize().height / 2 + 150);
+        cleanIcon->setOpacity(0);
+        frameLayer->addChild(cleanIcon);
+    }
+    palettePanel = LayerColor::create(kWhite, 250, 768);
+    palettePanel->setPosition(0, 0);
+    frameLayer->addChild(palettePanel);
+    auto* divider = LayerColor::create(kGreen, 5, 768);
+    divider->setPosition(250, 0);
+    frameLayer->addChild(divider);
+    auto* top = LayerColor::create(kGreen, 769, 5);
+    top->setPosition(255, 763);
+    frameLayer->addChild(top);
+    auto* right = LayerColor::create(kGreen, 5, 768);
+    right->setPosition(1019, 0);
+    frameLayer->addChild(right);
+    buildPalette(H);
+}
+
+void FieldScene::buildPalette(float H) {
+    const float panelW = palettePanel->getContentSize().width;
+    paletteView = FieldScrollView::create(Size(panelW, H - 100));
+    if (!paletteView) return;
+    paletteView->setPosition(0, 50);
+    paletteView->setDirection(FieldScrollView::Direction::VERTICAL);
+    paletteView->setBounceable(false);
+    palettePanel->addChild(paletteView);
+    auto* topBar = LayerColor::create(kGreen, panelW, 50);
+    topBar->setPosition(0, H - 50);
+    palettePanel->addChild(topBar);
+    auto* bottomBar = LayerColor::create(kGreen, panelW, 50);
+    bottomBar->setPosition(0, 0);
+    palettePanel->addChild(bottomBar);
+    menuUpButton = Sprite::create("res/menuup.png");
+    menuDownButton = Sprite::create("res/menudown.png");
+    if (menuUpButton) {
+        menuUpButton->setPosition(panelW / 2, H - menuUpButton->getContentSize().height / 2 - 10);
+        palettePanel->addChild(menuUpButton);
+    }
+    if (menuDownButton) {
+        menuDownButton->setPosition(panelW / 2, menuDownButton->getContentSize().height / 2 + 10);
+        palettePanel->addChild(menuDownButton);
+    }
+
+    // Stacked from the bottom up, kind 5 first, so that kind 0 ends at the top.
+    DeviceManager* devices = DeviceManager::getInstance();
+    float T = 0;
+    for (int k = 5; k >= 0; --k) {
+        CardSprite* card = CardSprite::create(devices->getCardImage(k));
+        if (!card) continue;
+        card->kind = k;
+        const Size s = card->getContentSize();
+        const float y = T + s.height / 2 + 20;
+        card->setPosition(s.width / 2 + 10, y);
+        T = y + s.height / 2;
+        paletteCards[k] = card;
+        card->retain();
+        paletteView->addChild(card);
+        Label* count = makeLabel(std::to_string(cardCounts[k]), 30);
+        count->setTextColor(kDarkText);
+        count->setPosition(card->getPositionX() + s.width / 2 + 15, card->getPositionY());
+        countLabels[k] = count;
+        count->retain();
+        paletteView->addChild(count);
+    }
+    T += 20;
+    paletteView->setContentSize(Size(panelW, T));
+    paletteView->setContentOffset(Vec2(0, -T));
+}
+
+void FieldScene::buildSettings(float W) {
+    (void)W;
+    auto* bar = LayerColor::create(kGreen, 769, 80);
+    bar->setPosition(255, 0);
+    settingsLayer->addChild(bar);
+    const float barH = bar->getContentSize().height;
+    reloadButton = Sprite::create("res/r_reload.png");
+    if (!reloadButton) return;
+    reloadButton->setPosition(bar->getPositionX() + reloadButton->getContentSize().width / 2 + 10, barH / 2);
+    reloadButton->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
+    settingsLayer->addChild(reloadButton);
+
+    Label* title = makeLabel("Port : ", 20);
+    title->setPosition(reloadButton->getPositionX() + reloadButton->getContentSize().width / 2 +
+                           title->getContentSize().width / 2 + 10,
+                       barH / 2);
+    settingsLayer->addChild(title);
+    const float titleRight = title->getPositionX() + title->getContentSize().width / 2;
+
+    portLabel = makeLabel("Search ...", 20);
+    portLabel->setAnchorPoint(Vec2(0, 0.5f));
+    portLabel->setTextColor(kDarkText);
+    portLabel->setPosition(titleRight + 20, barH / 2);
+    const Size ls = portLabel->getContentSize();
+    portLabelBackground = LayerColor::create(kWhite, ls.width + 20, ls.height + 20);
+    portLabelBackground->setPosition(titleRight + 10, barH / 2 - (ls.height + 20) / 2);
+    settingsLayer->addChild(portLabelBackground);
+    settingsLayer->addChild(portLabel);
+
+    Label* credits = makeLabel(kCredits, 12);
+    credits->setAnchorPoint(Vec2(1, 0));
+    credits->setTextColor(kLightText);
+    credits->setPosition(1021, 3);
+    settingsLayer->addChild(credits);
+    Label* version = makeLabel("Ver 0.1.0", 12);
+    version->setAnchorPoint(Vec2(0, 0));
+    version->setTextColor(kLightText);
+    version->setPosition(258, 3);
+    settingsLayer->addChild(version);
+
+    if (Sprite* back = Sprite::create("res/r_setting_back.png")) {
+        const Size s = back->getContentSize();
+        back->setPosition(1024 - s.width / 2, barH + s.height / 2);
+        settingsLayer->addChild(back);
+    }
+    settingsButton = Sprite::create("res/r_setting.png");
+    if (settingsButton) {
+        const Size s = settingsButton->getContentSize();
+        settingsButton->setPosition(1024 - s.width / 2 - 10, barH + s.height / 2 + 10);
+        settingsLayer->addChild(settingsButton);
+    }
+}
+
+void FieldScene::buildField(float W, float H) {
+    fieldView = FieldScrollView::create(Size(W, H));
+    if (!fieldView) return;
+    fieldView->setDelegate(this);
+    fieldView->setContentSize(Size(W, 6 * H));
+    fieldView->setContentOffset(Vec2(0, -5 * H));
+    fieldView->setZoom(1.0f);
+    fieldView->setMinScale(0.5f);
+    fieldView->setMaxScale(2.0f);
+    fieldView->setDirection(FieldScrollView::Direction::VERTICAL);
+    fieldView->addChild(LayerColor::create(kWhite, W, 6 * H));
+
+    slotRows.clear();
+    for (int r = 0; r < 30; ++r) {
+        const int n = 10 * (r + 1);
+        CardSprite* plate = CardSprite::create("res/r_field_no.png");
+        CardSprite* left = CardSprite::create("res/r_field.png");
+        CardSprite* right = CardSprite::create("res/r_field.png");
+        if (!plate || !left || !right) continue;
+        const Size ps = plate->getContentSize(), ss = left->getContentSize();
+        const float y = static_cast<float>(6.0 * H - 50.0 - (r + 0.5) * ps.height);
+        plate->setPosition(320, y);
+        fieldView->addChild(plate);
+        left->setPosition(plate->getPositionX() + ps.width / 2 + ss.width / 2 - 2, y);
+        right->setPosition(left->getPositionX() + ss.width / 2 + ss.width / 2 - 2, y);
+        for (CardSprite* slot : {left, right}) {
+            slot->connectors[0].point = Vec2(8, ss.height / 2);
+            slot->connectors[0].toward = slot->connectors[0].point + Vec2(-1, 0);
+            fieldView->addChild(slot);
+        }
+        if (LabelAtlas* number =
+                LabelAtlas::create(std::to_string(n), "res/r_field_num.png", 11, 11, 48)) {
+            number->setAnchorPoint(Vec2(1, 0.5f));
+            number->setPosition(plate->getPositionX() + ps.width / 2 - 5, y);
+            fieldView->addChild(number);
+        }
+        slotRows.push_back(cocos2d::Vector<CardSprite*>{left, right});
+    }
+}
+
+void FieldScene::updatePortLabel() {
+    if (reloadButton) reloadButton->stopAllActions();
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    if (!serial->ports.empty()) {
+        const ssize_t i = serial->selectedPort >= 0 && serial->selectedPort < serial->ports.size()
+                              ? serial->selectedPort
+                              : 0;
+        TavrickCardSerialData* port = serial->ports.at(i);
+        portLabel->setString(port->portName + " [ " + port->description + " ]");
+    } else {
+        portLabel->setString("Not Found ...");
+    }
+    const Size s = portLabel->getContentSize();
+    portLabelBackground->setContentSize(Size(s.width + 20, s.height + 20));
+}

@@ -1,0 +1,128 @@
+// Turning the field into the selected target's program, and the overlay shown while it
+// is written to the board.
+#include "DeviceManager.h"
+#include "FieldScene.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+
+namespace {
+
+// Header and trailer lines: the text, its terminator if due, and its fixed or derived pause.
+SendData* fixedLine(const CodeLine& line, DeviceManager* devices) {
+    std::string text = line.text;
+    if (line.appendTerminator) text += devices->getLineTerminator();
+    const int32_t pause = line.delayMs >= 0
+                              ? line.delayMs
+                              : static_cast<int32_t>(text.size()) * devices->getMsPerCharacter();
+    return SendData::create(text, pause);
+}
+
+}  // namespace
+
+void FieldScene::buildAndSend() {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    DeviceManager* devices = DeviceManager::getInstance();
+    if (serial->isSending()) return;
+    serial->sendQueue.clear();
+
+    for (const CodeLine& h : devices->getHeaderLines()) serial->sendQueue.pushBack(fixedLine(h, devices));
+
+    int lineNumber = 10;
+    for (const auto& row : slotRows) {
+        std::string buffer;
+        bool started = false, lastTerminator = true;
+        int32_t sum = 0;
+        for (CardSprite* slot : row) {
+            CardSprite* card = slot->connectors[0].partner;
+            if (!card) continue;
+            const CodeLine c = devices->getCodeLine(card->kind);
+            std::string piece;
+            if (started) {
+                piece = devices->getStatementSeparator() + c.text;
+            } else if (devices->usesLineNumbers()) {
+                piece = std::to_string(lineNumber) + " " + c.text;
+                started = true;
+            } else {
+                piece = c.text;
+                started = true;
+            }
+            sum += c.delayMs < 0 ? static_cast<int32_t>(piece.size()) * devices->getMsPerCharacter()
+                                 : c.delayMs;
+            lastTerminator = c.appendTerminator;
+            buffer += piece;
+        }
+        if (!buffer.empty()) {
+            if (lastTerminator) {
+                const std::string t = devices->getLineTerminator();
+                buffer += t;
+                sum += static_cast<int32_t>(t.size()) * devices->getMsPerCharacter();
+            }
+            serial->sendQueue.pushBack(SendData::create(buffer, sum));
+        }
+        lineNumber += 10;
+    }
+
+    for (const CodeLine& t : devices->getTrailerLines()) serial->sendQueue.pushBack(fixedLine(t, devices));
+
+    const bool known = !serial->ports.empty() && serial->selectedPort >= 0 &&
+                       serial->selectedPort < serial->ports.size();
+    sendingPortName = known ? serial->ports.at(serial->selectedPort)->portName : std::string();
+    if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); })) showSendingOverlay();
+}
+
+void FieldScene::showSendingOverlay() {
+    auto* overlay = LayerColor::create(Color4B(64, 64, 64, 64), 1024, 768);
+    addChild(overlay);
+    const Size s = overlay->getContentSize();
+    if (Sprite* spinner = Sprite::create("res/r_loading.png")) {
+        spinner->setPosition(s.width / 2, s.height / 2);
+        overlay->addChild(spinner);
+        spinner->runAction(RepeatForever::create(RotateBy::create(0.2f, 45)));
+    }
+    // How far the send has got, so that a long program is seen to move.
+    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 24);
+    sendProgress->setTextColor(Color4B(255, 255, 255, 255));
+    sendProgress->setPosition(s.width / 2, s.height / 2 - 90);
+    overlay->addChild(sendProgress);
+    refreshSendProgress();
+    overlay->schedule([this](float) { refreshSendProgress(); }, 0.1f, "progress");
+    sendingOverlay = overlay;
+
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(true);
+    l->onTouchBegan = [](Touch*, Event*) { return true; };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, overlay);
+}
+
+void FieldScene::refreshSendProgress() {
+    if (!sendProgress) return;
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    sendProgress->setString("Sending " + std::to_string(serial->getLinesWritten()) + " / " +
+                            std::to_string(serial->sendQueue.size()));
+}
+
+void FieldScene::hideSendingOverlay(bool sent) {
+    if (sendingOverlay) {
+        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, false);
+        sendingOverlay->removeFromParent();
+        sendingOverlay = nullptr;
+        sendProgress = nullptr;
+    }
+    if (!sent) showSendNotice("Could not send to " + sendingPortName);
+}
+
+void FieldScene::showSendNotice(const std::string& text) {
+    if (sendNotice) sendNotice->removeFromParent();
+    sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 24);
+    sendNotice->setTextColor(Color4B(200, 30, 30, 255));
+    const Size visible = Director::getInstance()->getVisibleSize();
+    // Over the field, clear of the palette on the left and the buttons on the right.
+    sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40);
+    addChild(sendNotice);
+    Label* notice = sendNotice;
+    sendNotice->runAction(Sequence::create(DelayTime::create(3.0f), CallFunc::create([this, notice] {
+                                               if (sendNotice == notice) sendNotice = nullptr;
+                                           }),
+                                           RemoveSelf::create(), nullptr));
+}

@@ -1,0 +1,142 @@
+#include "SceneFixture.h"
+
+using namespace cocos2d;
+
+TEST_F(SceneTest, ButtonReleasedOutsideOnlyRestoresItsOpacity) {
+    start();
+    const Vec2 at = worldOf(scene->targetButton);
+    scenetest::touchBegan(at);
+    EXPECT_EQ(scene->targetButton->getOpacity(), 192);
+    scenetest::touchEnded(at + Vec2(0, -200));
+    scenetest::stepFrames(2);
+    EXPECT_EQ(scene->targetButton->getOpacity(), 255);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+}
+
+TEST_F(SceneTest, GearTwiceQuicklyReversesTheDrawer) {
+    start();
+    const Vec2 gear = worldOf(scene->settingsButton);
+    scenetest::tap(gear);
+    scenetest::stepFrames(1);
+    scenetest::stepFrames(5, 0.02f);  // half way up
+    const float mid = scene->settingsLayer->getPositionY();
+    EXPECT_GT(mid, -75);
+    EXPECT_LT(mid, 0);
+    EXPECT_TRUE(FieldScene::settingsOpen);
+    scenetest::tap(worldOf(scene->settingsButton));
+    EXPECT_FALSE(FieldScene::settingsOpen);
+    scenetest::stepFrames(1);
+    scenetest::stepFrames(5, 0.02f);
+    EXPECT_LT(scene->settingsLayer->getPositionY(), mid);  // coming back, over a full 0.2 s
+    EXPECT_GT(scene->settingsLayer->getPositionY(), -75);
+    scenetest::stepFrames(10, 0.02f);
+    EXPECT_EQ(scene->settingsLayer->getPosition(), Vec2(0, -75));
+}
+
+TEST_F(SceneTest, TargetPanelChoosesVeltoAndTheGreyAreaCloses) {
+    start();
+    scenetest::tap(worldOf(scene->targetButton));
+    ASSERT_NE(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->targetPanelListeners.size(), 2);
+    Node* velto = scene->targetPanel->getChildByTag(Velto);
+    Node* dov = scene->targetPanel->getChildByTag(Dov);
+    ASSERT_TRUE(velto && dov);
+    EXPECT_EQ(dov->getPosition(), scene->targetButton->getPosition());
+    EXPECT_NEAR(dov->getBoundingBox().getMinX() - velto->getBoundingBox().getMaxX(), 10, 1e-3);
+    scenetest::touchBegan(worldOf(velto));
+    EXPECT_EQ(velto->getOpacity(), 128);
+    scenetest::touchEnded(worldOf(velto));
+    EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
+    EXPECT_NE(scene->targetPanel, nullptr);  // closes on the next step, not in the callback
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->targetPanelListeners.size(), 0);
+    EXPECT_EQ(scene->targetButton->getTexture()->getPath(), "res/r_to_velto.png");
+
+    scenetest::tap(worldOf(scene->targetButton));
+    ASSERT_NE(scene->targetPanel, nullptr);
+    scenetest::tap(Vec2(500, 300));  // grey, beside the options
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
+}
+
+TEST_F(SceneTest, PortListStacksUpwardsAndChoosingSelects) {
+    start(kTwoPorts);
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);  // drawer open
+    const Vec2 label = worldOf(scene->portLabel);
+    scenetest::tap(label + Vec2(5, 0));
+    ASSERT_NE(scene->portListPopup, nullptr);
+    ASSERT_EQ(scene->portListListeners.size(), 2);
+    Node* com3 = scene->portListPopup->getChildByTag(0);
+    Node* com5 = scene->portListPopup->getChildByTag(1);
+    ASSERT_TRUE(com3 && com5);
+    EXPECT_EQ(com3->getPosition(), label);
+    EXPECT_NEAR(com5->getPositionY() - com3->getPositionY(), com3->getContentSize().height + 20, 1e-3);
+    scenetest::touchBegan(com5->getPosition() + Vec2(5, 0));
+    EXPECT_EQ(com5->getOpacity(), 128);
+    scenetest::touchEnded(com5->getPosition() + Vec2(5, 0));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 1);
+    EXPECT_EQ(scene->portLabel->getString(), "COM5 [ Bluetooth Link ]");
+    EXPECT_EQ(scene->portListPopup, nullptr);
+
+    // Pressing an entry and sliding off keeps the list open and the choice as it was.
+    scenetest::tap(label + Vec2(5, 0));
+    ASSERT_NE(scene->portListPopup, nullptr);
+    com3 = scene->portListPopup->getChildByTag(0);
+    scenetest::touchBegan(com3->getPosition() + Vec2(5, 0));
+    scenetest::touchEnded(Vec2(600, 600));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(com3->getOpacity(), 255);
+    ASSERT_NE(scene->portListPopup, nullptr);
+    scenetest::tap(Vec2(600, 600));  // the grey area
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 1);
+}
+
+TEST_F(SceneTest, OnlyTheLabelItselfOpensThePortList) {
+    start(kTwoPorts);
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);
+    // Inside the white box, left of the text.
+    const Vec2 box = scene->portLabelBackground->getParent()->convertToWorldSpace(
+        scene->portLabelBackground->getPosition());
+    scenetest::tap(box + Vec2(4, 4));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+}
+
+TEST_F(SceneTest, ReloadSaysSearchingAtOnceAndFitsTheBox) {
+    start(kTwoPorts);
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);
+    const float wide = scene->portLabelBackground->getContentSize().width;
+    scenetest::tap(worldOf(scene->reloadButton));
+    EXPECT_EQ(scene->portLabel->getString(), "Search ...");
+    const Size s = scene->portLabel->getContentSize();
+    EXPECT_EQ(scene->portLabelBackground->getContentSize(), Size(s.width + 20, s.height + 20));
+    EXPECT_LT(s.width + 20, wide);
+    waitIdle();
+    EXPECT_EQ(scene->portLabel->getString(), "COM3 [ USB Serial Device ]");
+}
+
+TEST_F(SceneTest, PaletteArrowsStopAtTheEnds) {
+    start();
+    FieldScrollView* list = scene->paletteView;
+    const float top = list->getContentOffset().y;  // the list starts at kind 0
+    const float bottomEnd = 0;
+    scenetest::tap(worldOf(scene->menuUpButton));
+    scenetest::stepSeconds(1.2f);
+    EXPECT_NEAR(list->getContentOffset().y, top, 1e-3);  // already at the top end
+    for (int i = 0; i < 5; ++i) {
+        scenetest::tap(worldOf(scene->menuDownButton));
+        scenetest::stepSeconds(1.2f);
+    }
+    EXPECT_NEAR(list->getContentOffset().y, bottomEnd, 1e-3);
+    scenetest::tap(worldOf(scene->menuUpButton));
+    scenetest::stepSeconds(1.2f);
+    EXPECT_NEAR(list->getContentOffset().y, std::max(top, bottomEnd - 300), 1e-3);
+}

@@ -1,0 +1,409 @@
+#include <map>
+#include <random>
+#include <set>
+
+#include "SceneFixture.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class Editing : public SceneTest {
+protected:
+    void SetUp() override { start(); }
+
+    Vec2 container(const Vec2& world) const {
+        return scene->fieldView->getContainer()->convertToNodeSpace(world);
+    }
+    Vec2 world(const Vec2& fieldPoint) const {
+        return scene->fieldView->getContainer()->convertToWorldSpace(fieldPoint);
+    }
+    // Where a card's centre lies when it sits in a slot.
+    Vec2 seatOf(int row, int slot) const {
+        CardSprite* s = scene->slotRows[row].at(slot);
+        const Rect b = s->getBoundingBox();
+        return Vec2(b.getMinX() + 8 + 95, b.getMidY());
+    }
+    // Press, then move in steps of at most `step` points to `to`, one frame per step.
+    void moveTo(Vec2& at, const Vec2& to, float step = 6) {
+        const Vec2 d = to - at;
+        const int n = std::max(1, static_cast<int>(std::ceil(d.length() / step)));
+        const Vec2 start = at;
+        for (int i = 1; i <= n; ++i) {
+            at = start + d * (static_cast<float>(i) / n);
+            scenetest::touchMoved(at);
+            scenetest::stepFrames(1);
+        }
+    }
+    // A palette drag of a kind, released where the new card's centre is `fieldPoint`.
+    CardSprite* dragFromPalette(int kind, const Vec2& fieldPoint) {
+        Vec2 at = worldOf(scene->paletteCards[kind]);
+        scenetest::touchBegan(at);
+        moveTo(at, at + Vec2(10, 0), 10);  // decides: to the right
+        moveTo(at, Vec2(400, at.y));       // the ghost leaves the palette
+        CardSprite* card = scene->placingCard;
+        if (card) {
+            // The card lags the touch by the step that made it.
+            Vec2 target = world(fieldPoint) + (at - world(card->getPosition()));
+            moveTo(at, target);
+        }
+        scenetest::touchEnded(at);
+        scenetest::stepFrames(1);
+        return card;
+    }
+    // Holds a field card still long enough to be picked up.
+    Vec2 pickUp(CardSprite* card) {
+        Vec2 at = world(card->getPosition());
+        scenetest::touchBegan(at);
+        scenetest::stepFrames(6, 0.02f);
+        return at;
+    }
+    bool linkedTo(CardSprite* card, int row, int slot) const {
+        CardSprite* s = scene->slotRows[row].at(slot);
+        return s->connectors[0].partner == card && card->connectors[0].partner == s;
+    }
+    int linkedSlots(CardSprite* card) const {
+        int n = 0;
+        for (auto& row : scene->slotRows)
+            for (CardSprite* s : row)
+                for (auto& c : s->connectors) n += c.partner == card;
+        return n;
+    }
+};
+
+TEST_F(Editing, PaletteTouchWaitsForTwoUnitsThenJudgesTheDirection) {
+    const Vec2 start = worldOf(scene->paletteCards[0]);
+    scenetest::touchBegan(start);
+    scenetest::touchMoved(start + Vec2(1.5f, 0));
+    EXPECT_FALSE(scene->paletteDragDecided);
+    scenetest::touchMoved(start + Vec2(1.5f, 1.9f));  // 2.4 from the start: judged now
+    EXPECT_TRUE(scene->paletteDragDecided);
+    EXPECT_NE(scene->ghostCard, nullptr);  // 38 degrees from straight up: a drag
+    scenetest::touchEnded(start);
+    EXPECT_EQ(scene->ghostCard, nullptr);
+}
+
+TEST_F(Editing, OnlyARightwardFirstStepMakesACard) {
+    // At the window's edges (20 and 160 degrees, just outside), left, up and down: all
+    // scroll the palette.
+    const float r = 10;
+    const double rad20 = 19.9 * 3.141592653589793 / 180;
+    const std::vector<Vec2> steps = {Vec2(float(r * std::sin(rad20)), float(r * std::cos(rad20))),
+                                     Vec2(float(r * std::sin(rad20)), float(-r * std::cos(rad20))),
+                                     Vec2(-r, 0), Vec2(0, r), Vec2(0, -r)};
+    for (const Vec2& step : steps) {
+        const Vec2 start = worldOf(scene->paletteCards[1]);
+        scenetest::touchBegan(start);
+        scenetest::touchMoved(start + step);
+        scenetest::touchMoved(start + step + Vec2(300, 0));  // turning right later changes nothing
+        scenetest::touchMoved(start + step + Vec2(400, 0));
+        EXPECT_EQ(scene->ghostCard, nullptr) << step.x << "," << step.y;
+        scenetest::touchEnded(start + step + Vec2(400, 0));
+        scenetest::stepSeconds(1.0f);
+    }
+    EXPECT_EQ(scene->fieldCards.size(), 0);
+    EXPECT_EQ(scene->cardCounts[1], 0);
+}
+
+TEST_F(Editing, GhostFollowsUntilItLeavesThePaletteThenTheCardAppears) {
+    const Vec2 start = worldOf(scene->paletteCards[2]);
+    scenetest::touchBegan(start);
+    scenetest::touchMoved(start + Vec2(10, 0));
+    ASSERT_NE(scene->ghostCard, nullptr);
+    EXPECT_EQ(scene->ghostCard->getOpacity(), 150);
+    const float edge = scene->ghostCard->getContentSize().width / 2 + 250;
+    Vec2 at = start + Vec2(10, 0);
+    while (scene->ghostCard->getPositionX() < edge) {
+        at += Vec2(7, 0);
+        scenetest::touchMoved(at);
+        EXPECT_EQ(scene->placingCard, nullptr);  // the crossing step only moves the ghost
+    }
+    const Vec2 ghostAt = scene->ghostCard->getPosition();
+    scenetest::touchMoved(at + Vec2(7, 0));
+    ASSERT_NE(scene->placingCard, nullptr);
+    EXPECT_EQ(scene->ghostCard->getPosition(), ghostAt);
+    EXPECT_FALSE(scene->ghostCard->isVisible());
+    EXPECT_EQ(world(scene->placingCard->getPosition()), ghostAt);  // it did not move yet
+    EXPECT_EQ(scene->cardCounts[2], 1);  // counted when it appeared
+    EXPECT_EQ(scene->countLabels[2]->getString(), "1");
+    scenetest::touchEnded(at);
+    EXPECT_EQ(scene->ghostCard, nullptr);
+    ASSERT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->fieldCards.at(0)->getOpacity(), 255);
+    EXPECT_EQ(scene->cardCounts[2], 1);
+}
+
+TEST_F(Editing, APaletteDropOverTheTrashNeverDeletes) {
+    const Vec2 icon = scene->cleanIcon->getPosition();
+    CardSprite* card = dragFromPalette(LedOn, container(icon));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->cardCounts[LedOn], 1);
+}
+
+TEST_F(Editing, DroppedNearASlotTheCardLinksAndThePointsMeet) {
+    CardSprite* card = dragFromPalette(LedOn, seatOf(0, 0) + Vec2(6, -5));
+    ASSERT_NE(card, nullptr);
+    EXPECT_TRUE(linkedTo(card, 0, 0));
+    CardSprite* slot = scene->slotRows[0].at(0);
+    EXPECT_EQ(scene->toFieldSpace(card, card->connectors[0].point),
+              scene->toFieldSpace(slot, slot->connectors[0].point));
+    scene->buildAndSend();
+    EXPECT_EQ(queue()[1].first, "10 LED 1\r\n");
+}
+
+TEST_F(Editing, SnapRadiusIsExclusive) {
+    CardSprite* card = scene->layCard(LedOff, seatOf(3, 1) + Vec2(20, 0));  // exactly 20
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(linkedSlots(card), 0);
+    CardSprite* near = scene->layCard(LedOff, seatOf(4, 1) + Vec2(19.5f, 0));
+    EXPECT_TRUE(linkedTo(near, 4, 1));
+}
+
+TEST_F(Editing, HoldingStillPicksUpMovingAtOnceScrolls) {
+    CardSprite* card = scene->layCard(Wait3, Vec2(900, 4000));
+    // Moved at once: the field scrolls, the card stays.
+    const Vec2 offset = scene->fieldView->getContentOffset();
+    Vec2 at = world(card->getPosition());
+    scenetest::touchBegan(at);
+    for (int i = 0; i < 8; ++i) {
+        at += Vec2(0, -10);
+        scenetest::touchMoved(at);
+        scenetest::stepFrames(1, 0.01f);
+    }
+    scenetest::stepFrames(10);
+    EXPECT_FALSE(scene->isDragging);
+    EXPECT_NE(scene->fieldView->getContentOffset(), offset);
+    EXPECT_EQ(card->getPosition(), Vec2(900, 4000));
+    scenetest::touchEnded(at);
+    scenetest::stepSeconds(1.5f);  // let the field settle
+
+    // Held still: picked up, translucent, on top, the trash fading in, the field still.
+    at = pickUp(card);
+    EXPECT_TRUE(scene->isDragging);
+    EXPECT_EQ(card->getOpacity(), 150);
+    EXPECT_EQ(card->getLocalZOrder(), 2147483647);
+    scenetest::stepSeconds(0.3f);
+    EXPECT_EQ(scene->cleanIcon->getOpacity(), 255);
+    const Vec2 still = scene->fieldView->getContentOffset();
+    moveTo(at, at + Vec2(-60, 30));
+    EXPECT_EQ(scene->fieldView->getContentOffset(), still);
+    EXPECT_NEAR(card->getPositionX(), 840, 1e-3);
+    scenetest::touchEnded(at);
+    scenetest::stepSeconds(0.3f);
+    EXPECT_EQ(scene->cleanIcon->getOpacity(), 0);
+    EXPECT_EQ(card->getOpacity(), 255);
+    EXPECT_EQ(scene->touchedCard, nullptr);
+}
+
+TEST_F(Editing, ASecondCardIsRefusedWhileOneIsTouched) {
+    CardSprite* a = scene->layCard(LedOn, Vec2(850, 4100));
+    CardSprite* b = scene->layCard(LedOff, Vec2(850, 3900));
+    pickUp(a);
+    const Vec2 bAt = world(b->getPosition());
+    scenetest::touchBegan(bAt, 1);
+    scenetest::touchMoved(bAt + Vec2(-50, 0), 1);
+    scenetest::touchEnded(bAt + Vec2(-50, 0), 1);
+    EXPECT_EQ(b->getPosition(), Vec2(850, 3900));
+    EXPECT_EQ(scene->touchedCard, a);
+}
+
+TEST_F(Editing, PullOfTwentyKeepsTheCardBeyondItTearsLoose) {
+    CardSprite* card = scene->layCard(LedOn, seatOf(1, 0));
+    ASSERT_TRUE(linkedTo(card, 1, 0));
+    Vec2 at = pickUp(card);
+    const Vec2 seat = card->getPosition();
+    moveTo(at, at + Vec2(3, 0), 3);  // moves freely: leaves, then re-links to its own slot
+    EXPECT_TRUE(linkedTo(card, 1, 0));
+    EXPECT_EQ(card->getPosition(), seat);
+    moveTo(at, at + Vec2(15, 0), 15);  // pull 15: held
+    moveTo(at, at + Vec2(-15, 0), 15);  // back: cancels out
+    moveTo(at, at + Vec2(20, 0), 20);  // pull 20: still held
+    EXPECT_EQ(card->getPosition(), seat);
+    EXPECT_TRUE(linkedTo(card, 1, 0));
+    moveTo(at, at + Vec2(1, 0), 1);  // 21: jumps by the whole pull, unlinked
+    EXPECT_NEAR(card->getPositionX(), seat.x + 21, 1e-3);
+    EXPECT_EQ(linkedSlots(card), 0);
+    EXPECT_EQ(card->connectors[0].partner, nullptr);
+    scenetest::touchEnded(at);
+}
+
+TEST_F(Editing, ACardCarriedAwayInOneLongStepLeavesItsSlot) {
+    CardSprite* card = scene->layCard(Wait1, seatOf(0, 0));
+    ASSERT_TRUE(linkedTo(card, 0, 0));
+    Vec2 at = pickUp(card);
+    scenetest::touchMoved(at + Vec2(300, -200));  // never held in the slot this drag
+    EXPECT_EQ(linkedSlots(card), 0);
+    at += Vec2(300, -200);
+    // Carried into another slot it is linked there only.
+    const Vec2 to = world(seatOf(5, 1)) + (at - world(card->getPosition()));
+    moveTo(at, to);
+    EXPECT_TRUE(linkedTo(card, 5, 1));
+    EXPECT_EQ(linkedSlots(card), 1);
+    scenetest::touchEnded(at);
+    scene->buildAndSend();
+    const auto q = queue();
+    ASSERT_EQ(q.size(), 4u);
+    EXPECT_EQ(q[1].first, "60 WAIT 60\r\n");
+}
+
+TEST_F(Editing, ATakenSlotIsIgnored) {
+    CardSprite* first = scene->layCard(LedOn, seatOf(2, 0));
+    CardSprite* second = scene->layCard(LedOff, seatOf(2, 0) + Vec2(3, 3));
+    EXPECT_TRUE(linkedTo(first, 2, 0));
+    EXPECT_EQ(linkedSlots(second), 0);
+}
+
+TEST_F(Editing, NoCardLeavesTheFieldContent) {
+    CardSprite* card = scene->layCard(Wait10, Vec2(900, 4000));
+    Vec2 at = pickUp(card);
+    moveTo(at, at + Vec2(600, 900), 50);
+    const Rect b = card->getBoundingBox();
+    const Size field = scene->fieldView->getContentSize();
+    EXPECT_LE(b.getMaxX(), field.width + 1e-3);
+    EXPECT_LE(b.getMaxY(), field.height + 1e-3);
+    scenetest::touchEnded(at);
+}
+
+TEST_F(Editing, ReleasedOverTheTrashTheCardIsCountedOutAndAnimatesAway) {
+    CardSprite* keepA = scene->layCard(LedOn, Vec2(700, 4300));
+    CardSprite* card = scene->layCard(Wait5, seatOf(0, 1));
+    CardSprite* keepB = scene->layCard(LedOff, Vec2(700, 4100));
+    ASSERT_TRUE(linkedTo(card, 0, 1));
+    Vec2 at = pickUp(card);
+    const Vec2 icon = scene->cleanIcon->getPosition();
+    moveTo(at, icon, 40);
+    EXPECT_EQ(card->getColor(), Color3B(0, 30, 70));  // over the icon: tinted
+    moveTo(at, icon + Vec2(0, 200), 40);
+    EXPECT_EQ(card->getColor(), Color3B::WHITE);  // off again
+    moveTo(at, icon, 40);
+    card->retain();  // to watch it go
+    scenetest::touchEnded(at);
+    EXPECT_EQ(scene->cardCounts[Wait5], 0);
+    EXPECT_EQ(scene->countLabels[Wait5]->getString(), "0");
+    EXPECT_EQ(linkedSlots(card), 0);
+    ASSERT_EQ(scene->fieldCards.size(), 2);
+    EXPECT_EQ(scene->fieldCards.at(0), keepA);  // order kept
+    EXPECT_EQ(scene->fieldCards.at(1), keepB);
+    scene->buildAndSend();
+    EXPECT_EQ(queue().size(), 3u);  // the slot is free at once
+
+    std::vector<std::string> frames;
+    for (int i = 0; i < 30 && card->getParent(); ++i) {
+        scenetest::stepFrames(1, 0.02f);
+        if (!card->getParent()) break;
+        const std::string path = card->getTexture()->getPath();
+        if (frames.empty() || frames.back() != path) frames.push_back(path);
+        // A touch during the animation does nothing.
+        if (i == 5) {
+            scenetest::touchBegan(world(card->getPosition()));
+            EXPECT_EQ(scene->touchedCard, nullptr);
+            scenetest::touchEnded(world(card->getPosition()));
+        }
+    }
+    EXPECT_EQ(frames, (std::vector<std::string>{"res/delete1.png", "res/delete2.png",
+                                                "res/delete3.png", "res/delete4.png"}));
+    EXPECT_EQ(card->getParent(), nullptr);
+    EXPECT_EQ(card->getReferenceCount(), 1u);
+    card->release();
+}
+
+TEST_F(Editing, ReleasedJustOutsideTheTrashTheCardStays) {
+    CardSprite* card = scene->layCard(Wait1, Vec2(700, 4300));
+    Vec2 at = pickUp(card);
+    const Rect icon = scene->cleanIcon->getBoundingBox();
+    moveTo(at, Vec2(icon.getMinX() - 1, icon.getMidY()), 40);
+    scenetest::touchEnded(at);
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->cardCounts[Wait1], 1);
+}
+
+TEST_F(Editing, ACancelledDragLeavesNothingCarried) {
+    CardSprite* card = scene->layCard(Wait1, Vec2(700, 4300));
+    Vec2 at = pickUp(card);
+    moveTo(at, at + Vec2(30, 0));
+    scenetest::touchCancelled(at);
+    EXPECT_EQ(scene->touchedCard, nullptr);
+    EXPECT_FALSE(scene->isDragging);
+    EXPECT_EQ(card->getOpacity(), 255);
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    // The field scrolls again.
+    const Vec2 offset = scene->fieldView->getContentOffset();
+    Vec2 p(800, 300);
+    scenetest::touchBegan(p);
+    moveTo(p, p + Vec2(0, 100), 10);
+    scenetest::touchEnded(p);
+    EXPECT_NE(scene->fieldView->getContentOffset(), offset);
+}
+
+// Random editing keeps the program honest after every step.
+TEST_F(Editing, RandomEditingKeepsTheInvariants) {
+    std::mt19937 rng(20261206);
+    auto check = [&](int step) {
+        std::map<int, int> perKind;
+        std::set<CardSprite*> live;
+        for (CardSprite* c : scene->fieldCards) {
+            ++perKind[c->kind];
+            live.insert(c);
+            const Rect b = c->getBoundingBox();
+            const Size f = scene->fieldView->getContentSize();
+            ASSERT_TRUE(b.getMinX() >= -1e-3 && b.getMinY() >= -1e-3 && b.getMaxX() <= f.width + 1e-3 &&
+                        b.getMaxY() <= f.height + 1e-3)
+                << "step " << step;
+        }
+        for (int k = 0; k < 6; ++k) ASSERT_EQ(scene->cardCounts[k], perKind[k]) << "step " << step;
+        std::map<CardSprite*, int> uses;
+        for (auto& row : scene->slotRows)
+            for (CardSprite* s : row) {
+                ASSERT_EQ(s->connectors[1].partner, nullptr);
+                if (CardSprite* c = s->connectors[0].partner) {
+                    ASSERT_TRUE(live.count(c)) << "step " << step;
+                    ASSERT_EQ(c->connectors[0].partner, s) << "step " << step;
+                    ASSERT_EQ(++uses[c], 1) << "step " << step;
+                }
+            }
+    };
+    for (int step = 0; step < 120; ++step) {
+        const int what = std::uniform_int_distribution<int>(0, 9)(rng);
+        if (what < 3 || scene->fieldCards.empty()) {
+            const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
+            const int row = std::uniform_int_distribution<int>(0, 3)(rng);
+            const int slot = std::uniform_int_distribution<int>(0, 1)(rng);
+            const Vec2 jitter(std::uniform_real_distribution<float>(-30, 30)(rng),
+                              std::uniform_real_distribution<float>(-30, 30)(rng));
+            dragFromPalette(kind, seatOf(row, slot) + jitter);
+        } else {
+            CardSprite* card = scene->fieldCards.at(
+                std::uniform_int_distribution<int>(0, int(scene->fieldCards.size()) - 1)(rng));
+            Vec2 at = pickUp(card);
+            const int moves = std::uniform_int_distribution<int>(1, 6)(rng);
+            for (int m = 0; m < moves; ++m) {
+                const Vec2 d(std::uniform_real_distribution<float>(-120, 120)(rng),
+                             std::uniform_real_distribution<float>(-120, 120)(rng));
+                if (m % 2) {
+                    moveTo(at, at + d, 8);
+                } else {
+                    at += d;  // one long step
+                    scenetest::touchMoved(at);
+                }
+                check(step);
+            }
+            if (what == 9) moveTo(at, scene->cleanIcon->getPosition(), 60);
+            scenetest::touchEnded(at);
+            scenetest::stepFrames(30, 0.02f);
+        }
+        check(step);
+    }
+    scene->buildAndSend();
+    size_t statements = 0;
+    for (auto& row : scene->slotRows)
+        for (CardSprite* s : row) statements += s->connectors[0].partner != nullptr;
+    size_t sent = 0;
+    for (const auto& line : queue()) {
+        for (size_t p = 0; (p = line.first.find("LED ", p)) != std::string::npos; ++p) ++sent;
+        for (size_t p = 0; (p = line.first.find("WAIT ", p)) != std::string::npos; ++p) ++sent;
+    }
+    EXPECT_EQ(sent, statements);
+}
+
+}  // namespace

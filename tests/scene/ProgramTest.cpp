@@ -1,0 +1,103 @@
+#include "SceneFixture.h"
+
+using namespace cocos2d;
+
+namespace {
+using Lines = std::vector<std::pair<std::string, int>>;
+}
+
+TEST_F(SceneTest, WorkedExampleOnBothTargets) {
+    start();  // no port: the lines are built and stay queued
+    put(0, 0, LedOn);
+    put(0, 1, Wait1);
+    put(2, 0, LedOff);
+    scene->buildAndSend();
+    EXPECT_EQ(queue(), (Lines{{"NEW\r\n", 200},
+                              {"10 LED 1:WAIT 60\r\n", 720},
+                              {"30 LED 0\r\n", 400},
+                              {"SAVE 0\r\n", 1000},
+                              {"RUN\r\n", 200}}));
+    EXPECT_EQ(scene->sendingOverlay, nullptr);  // nothing to send to: no overlay
+
+    DeviceManager::getInstance()->target = Velto;  // changes the next build only
+    EXPECT_EQ(queue().size(), 5u);
+    scene->buildAndSend();
+    EXPECT_EQ(queue(), (Lines{{"cat uart > .\n", 0},
+                              {"led(1);sleep(1000);\n", 0},
+                              {"led(0);\n", 0},
+                              {std::string(1, '\x04'), 2000},
+                              {"ms .\n", 0}}));
+}
+
+TEST_F(SceneTest, EmptyFieldSendsHeaderAndTrailerOnly) {
+    start();
+    scene->buildAndSend();
+    EXPECT_EQ(queue(), (Lines{{"NEW\r\n", 200}, {"SAVE 0\r\n", 1000}, {"RUN\r\n", 200}}));
+}
+
+TEST_F(SceneTest, NumbersArePositional) {
+    start();
+    put(0, 1, LedOn);  // right slot only: the number goes on the first card found
+    put(29, 0, Wait10);
+    put(29, 1, Wait5);
+    scene->buildAndSend();
+    const Lines q = queue();
+    ASSERT_EQ(q.size(), 5u);
+    EXPECT_EQ(q[1], (std::pair<std::string, int>{"10 LED 1\r\n", 400}));
+    EXPECT_EQ(q[2].first, "300 WAIT 600:WAIT 300\r\n");
+    EXPECT_EQ(q[2].second, 40 * 23);
+}
+
+TEST_F(SceneTest, PlayWhileSendingDoesNothing) {
+    int far = -1;
+    const std::string path = openPort(&far);
+    start({{path, "Test Port"}});
+    put(0, 0, LedOn);
+    scene->buildAndSend();
+    ASSERT_NE(scene->sendingOverlay, nullptr);
+    Layer* overlay = scene->sendingOverlay;
+    const Lines first = queue();
+    put(1, 0, LedOff);
+    scene->buildAndSend();  // ignored: the queue is not rebuilt, no second overlay
+    EXPECT_EQ(queue(), first);
+    EXPECT_EQ(scene->sendingOverlay, overlay);
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
+}
+
+TEST_F(SceneTest, OverlaySwallowsEveryTouchAndShowsProgress) {
+    int far = -1;
+    const std::string path = openPort(&far);
+    start({{path, "Test Port"}});
+    scene->buildAndSend();
+    ASSERT_NE(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->sendProgress, nullptr);
+    EXPECT_EQ(scene->sendProgress->getString().rfind("Sending ", 0), 0u);
+    EXPECT_NE(scene->sendProgress->getString().find(" / 3"), std::string::npos);
+    // Neither the target button nor the gear reacts while the overlay is up.
+    scenetest::tap(worldOf(scene->targetButton));
+    scenetest::stepFrames(2);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->targetButton->getOpacity(), 255);
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->sendNotice, nullptr);  // it went through: no notice
+    scenetest::tap(worldOf(scene->targetButton));
+    scenetest::stepFrames(2);
+    EXPECT_NE(scene->targetPanel, nullptr);
+    drain(far);
+}
+
+TEST_F(SceneTest, FailedSendShowsANoticeForAboutThreeSeconds) {
+    start({{"/nonexistent/ttyNothing", "Gone"}});
+    scene->buildAndSend();
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString().rfind("Could not send to /nonexistent/ttyNothing", 0), 0u);
+    scenetest::stepSeconds(2.5f);
+    EXPECT_NE(scene->sendNotice, nullptr);
+    scenetest::stepSeconds(1.0f);
+    EXPECT_EQ(scene->sendNotice, nullptr);
+}

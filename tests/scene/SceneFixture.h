@@ -1,0 +1,106 @@
+#pragma once
+// The real field scene on the offscreen view, with ports of the test's choosing.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceManager.h"
+#include "FieldScene.h"
+#include "SceneDriver.h"
+#include "TavrickCardSerialManager.h"
+
+class SceneTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        TavrickCardSerialManager::getInstance()->resetForTests();
+        DeviceManager::getInstance()->target = Dov;
+        scene = nullptr;
+        scenetest::resetEngine();
+        for (int fd : fds) close(fd);
+    }
+
+    // Builds the screen with the given ports and waits for the first scan to report.
+    void start(std::vector<tavrick::PortInfo> ports = {}) {
+        scenetest::useOffscreenView();
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        serial->resetForTests();
+        serial->setScanFunction([ports] { return ports; });
+        DeviceManager::getInstance()->target = Dov;
+        scene = FieldScene::create();
+        ASSERT_NE(scene, nullptr);
+        scenetest::runScene(scene);
+        waitIdle();
+    }
+
+    // Steps frames in real time until the serial manager has no worker (or 20 s pass).
+    void waitIdle() {
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (serial->isBusy() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            scenetest::stepFrames(1, 0.05f);
+        }
+        ASSERT_FALSE(serial->isBusy()) << "the serial worker did not finish";
+        scenetest::stepFrames(1);
+    }
+
+    // A pseudo-terminal: the path to give the scene and the far side to read from.
+    std::string openPort(int* far) {
+        int master = -1, slave = -1;
+        char name[256];
+        EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        fds.push_back(master);
+        fds.push_back(slave);  // held open so the line stays up between sends
+        *far = master;
+        return name;
+    }
+
+    static std::string drain(int fd) {
+        std::string out;
+        char buf[4096];
+        for (;;) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(fd, &set);
+            timeval tv{0, 100000};
+            if (select(fd + 1, &set, nullptr, nullptr, &tv) <= 0) break;
+            const ssize_t n = read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            out.append(buf, static_cast<size_t>(n));
+        }
+        return out;
+    }
+
+    // Puts a card of a kind straight into a slot, linked as a drop links it.
+    CardSprite* put(int row, int slot, int kind) {
+        CardSprite* s = scene->slotRows[row].at(slot);
+        CardSprite* c = CardSprite::create(DeviceManager::getInstance()->getCardImage(kind));
+        c->kind = kind;
+        scene->fieldView->addChild(c);
+        c->connectors[0].partner = s;
+        s->connectors[0].partner = c;
+        return c;
+    }
+
+    std::vector<std::pair<std::string, int>> queue() const {
+        std::vector<std::pair<std::string, int>> out;
+        for (SendData* d : TavrickCardSerialManager::getInstance()->sendQueue)
+            out.emplace_back(d->text, d->delayMs);
+        return out;
+    }
+
+    cocos2d::Vec2 worldOf(cocos2d::Node* n) const {
+        return n->getParent()->convertToWorldSpace(n->getPosition());
+    }
+
+    FieldScene* scene = nullptr;
+    std::vector<int> fds;
+};
+
+inline const std::vector<tavrick::PortInfo> kTwoPorts = {{"COM3", "USB Serial Device"},
+                                                        {"COM5", "Bluetooth Link"}};
