@@ -6,9 +6,9 @@ JOBS ?= 2
 
 DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
-  libserialport-dev libbenchmark-dev xvfb xdotool imagemagick python3
+  libserialport-dev libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file
 
-.PHONY: all deps configure build run test test-asan clean
+.PHONY: all deps configure build run test test-asan clean install package screenshot
 
 all: build
 
@@ -35,7 +35,21 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/tavrick-cards
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  tools/first-run.sh $(BUILD); \
+	else \
+	  ./$(BUILD)/tavrick-cards; \
+	fi
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+screenshot: build
+	tools/readme-screenshot.sh $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -12,10 +12,8 @@ AppDelegate::~AppDelegate() {}
 void AppDelegate::addResourceFolders() {
     FileUtils* files = FileUtils::getInstance();
     const std::string exe = FileUtils::executableDirectory();
+    // Beside the program (the build tree links res/ there), then the install prefix.
     if (!exe.empty()) files->addSearchPath(exe + "/../share/tavrick-cards");
-#ifdef TAVRICK_SOURCE_DIR
-    files->addSearchPath(TAVRICK_SOURCE_DIR);
-#endif
 }
 
 void AppDelegate::initGLContextAttrs() {

@@ -12,7 +12,7 @@ public:
     void applicationWillEnterForeground() override;
     void initGLContextAttrs() override;
 
-    // Where the pictures are looked for: beside the program, in the install prefix's
-    // share folder, and in the source tree it was built from.
+    // Where the pictures are looked for: beside the program, then in the install
+    // prefix's share folder.
     static void addResourceFolders();
 };

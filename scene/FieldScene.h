@@ -95,6 +95,8 @@ public:
     std::string sendingPortName;
 
     static bool settingsOpen;
+    // The notice of a failed send: the port and, where the system tells it, why.
+    static std::string sendFailureText(const std::string& port, int serialError);
 
 protected:
     FieldScene() = default;

@@ -20,6 +20,30 @@ SendData* fixedLine(const CodeLine& line, DeviceManager* devices) {
 
 }  // namespace
 
+std::string FieldScene::sendFailureText(const std::string& port, int error) {
+    using tavrick::SerialError;
+    std::string why;
+    switch (static_cast<SerialError>(error)) {
+        case SerialError::NoPermission:
+            why = ": no permission (add your user to the dialout group)";
+            break;
+        case SerialError::InUse:
+            why = ": another program is using it";
+            break;
+        case SerialError::NotConnected:
+        case SerialError::InvalidName:
+        case SerialError::NotSerialPort:
+            why = ": the board is not connected";
+            break;
+        case SerialError::StoppedAnswering:
+            why = ": the board stopped answering";
+            break;
+        default:
+            break;
+    }
+    return "Could not send to " + port + why;
+}
+
 void FieldScene::buildAndSend() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     DeviceManager* devices = DeviceManager::getInstance();
@@ -109,12 +133,17 @@ void FieldScene::hideSendingOverlay(bool sent) {
         sendingOverlay = nullptr;
         sendProgress = nullptr;
     }
-    if (!sent) showSendNotice("Could not send to " + sendingPortName);
+    if (!sent)
+        showSendNotice(sendFailureText(
+            sendingPortName, static_cast<int>(TavrickCardSerialManager::getInstance()->getLastError())));
 }
 
 void FieldScene::showSendNotice(const std::string& text) {
     if (sendNotice) sendNotice->removeFromParent();
-    sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 24);
+    sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 22);
+    // A long port name must not run under the palette or the buttons.
+    const float room = 580;
+    if (sendNotice->getContentSize().width > room) sendNotice->setScale(room / sendNotice->getContentSize().width);
     sendNotice->setTextColor(Color4B(200, 30, 30, 255));
     const Size visible = Director::getInstance()->getVisibleSize();
     // Over the field, clear of the palette on the left and the buttons on the right.

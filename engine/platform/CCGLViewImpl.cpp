@@ -91,7 +91,30 @@ void GLViewImpl::updateFrameSize() {
 
 RenderBackend* GLViewImpl::getRenderBackend() { return _backend.get(); }
 
-void GLViewImpl::swapBuffers() { SDL_RenderPresent(_renderer); }
+void GLViewImpl::requestScreenshot(const std::string& path, std::function<void(bool)> done) {
+    _shotPath = path;
+    _shotDone = std::move(done);
+    Director::getInstance()->setNeedsRedraw();
+}
+
+void GLViewImpl::swapBuffers() {
+    if (!_shotPath.empty()) {
+        // Read before presenting: the back buffer is undefined afterwards.
+        bool ok = false;
+        int w = 0, h = 0;
+        SDL_GetRendererOutputSize(_renderer, &w, &h);
+        if (SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32)) {
+            ok = SDL_RenderReadPixels(_renderer, nullptr, SDL_PIXELFORMAT_RGBA32, s->pixels, s->pitch) == 0 &&
+                 IMG_SavePNG(s, _shotPath.c_str()) == 0;
+            SDL_FreeSurface(s);
+        }
+        _shotPath.clear();
+        auto done = std::move(_shotDone);
+        _shotDone = nullptr;
+        if (done) done(ok);
+    }
+    SDL_RenderPresent(_renderer);
+}
 
 bool GLViewImpl::waitEvents(double timeout) {
     SDL_Event e;

@@ -1,6 +1,7 @@
 #pragma once
 // The two views: a resizable SDL window, and an offscreen surface drawn by SDL's
 // software renderer whose pixels can be read back (tests, benchmarks, screenshots).
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,9 +30,13 @@ public:
     bool waitEvents(double timeoutSeconds) override;
     RenderBackend* getRenderBackend() override;
     SDL_Window* getWindow() const { return _window; }
+    // Saves the next frame drawn as a PNG, then calls done with whether that worked.
+    void requestScreenshot(const std::string& path, std::function<void(bool)> done);
 
 private:
     GLViewImpl() = default;
+    std::string _shotPath;
+    std::function<void(bool)> _shotDone;
     bool initWithRect(const std::string& viewName, const Rect& rect, float zoom, bool resizable);
     bool handle(const void* sdlEvent);
     void updateFrameSize();

@@ -101,3 +101,36 @@ TEST_F(SceneTest, FailedSendShowsANoticeForAboutThreeSeconds) {
     scenetest::stepSeconds(1.0f);
     EXPECT_EQ(scene->sendNotice, nullptr);
 }
+
+TEST_F(SceneTest, FailureNoticeSaysWhyInPlainWords) {
+    using tavrick::SerialError;
+    const std::string port = "/dev/ttyUSB0";
+    auto text = [&](SerialError e) { return FieldScene::sendFailureText(port, static_cast<int>(e)); };
+    EXPECT_EQ(text(SerialError::NoPermission),
+              "Could not send to /dev/ttyUSB0: no permission (add your user to the dialout group)");
+    EXPECT_EQ(text(SerialError::InUse), "Could not send to /dev/ttyUSB0: another program is using it");
+    EXPECT_EQ(text(SerialError::NotConnected), "Could not send to /dev/ttyUSB0: the board is not connected");
+    EXPECT_EQ(text(SerialError::StoppedAnswering), "Could not send to /dev/ttyUSB0: the board stopped answering");
+    EXPECT_EQ(text(SerialError::WriteFailed), "Could not send to /dev/ttyUSB0");
+}
+
+TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
+    int far = -1;
+    const std::string busy = openPort(&far);
+    const int holder = open(busy.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    fds.push_back(holder);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // another program holds it
+    start({{"/dev/tavrick-no-such-port", "Gone"}, {busy, "Busy"}});
+    scene->buildAndSend();
+    waitIdle();
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(),
+              "Could not send to /dev/tavrick-no-such-port: the board is not connected");
+    TavrickCardSerialManager::getInstance()->selectedPort = 1;
+    scene->buildAndSend();
+    waitIdle();
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + busy + ": another program is using it");
+    EXPECT_EQ(drain(far), "");  // nothing reached the board
+}

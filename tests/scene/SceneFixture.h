@@ -1,7 +1,9 @@
 #pragma once
 // The real field scene on the offscreen view, with ports of the test's choosing.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
