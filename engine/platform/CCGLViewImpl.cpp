@@ -54,6 +54,14 @@ bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, flo
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, a.alphaBits);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, a.depthBits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, a.stencilBits);
+    // Frames here are few and cheap: SDL's software renderer draws them in a couple of
+    // milliseconds without loading a GL stack (tens of MB, and slow to start). Whoever
+    // wants another one names it in SDL_RENDER_DRIVER.
+    if (!SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        // ...and its frames reach the window through X shared memory, not a GL texture.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
     if (resizable) flags |= SDL_WINDOW_RESIZABLE;
     const int w = static_cast<int>(std::lround(rect.size.width * zoom));
@@ -64,7 +72,7 @@ bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, flo
         std::fprintf(stderr, "cocos2d: window could not be created: %s\n", SDL_GetError());
         return false;
     }
-    _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_ACCELERATED);
+    _renderer = SDL_CreateRenderer(_window, -1, 0);
     if (!_renderer) _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_SOFTWARE);
     if (!_renderer) {
         std::fprintf(stderr, "cocos2d: no renderer for the window: %s\n", SDL_GetError());
@@ -114,6 +122,10 @@ void GLViewImpl::swapBuffers() {
         if (done) done(ok);
     }
     SDL_RenderPresent(_renderer);
+    if (_presented) {
+        auto cb = _presented;  // the callback may replace itself
+        cb();
+    }
 }
 
 bool GLViewImpl::waitEvents(double timeout) {

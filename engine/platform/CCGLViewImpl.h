@@ -32,11 +32,14 @@ public:
     SDL_Window* getWindow() const { return _window; }
     // Saves the next frame drawn as a PNG, then calls done with whether that worked.
     void requestScreenshot(const std::string& path, std::function<void(bool)> done);
+    // Called after every frame has been presented (benchmarks time the first one).
+    void setPresentedCallback(std::function<void()> cb) { _presented = std::move(cb); }
 
 private:
     GLViewImpl() = default;
     std::string _shotPath;
     std::function<void(bool)> _shotDone;
+    std::function<void()> _presented;
     bool initWithRect(const std::string& viewName, const Rect& rect, float zoom, bool resizable);
     bool handle(const void* sdlEvent);
     void updateFrameSize();

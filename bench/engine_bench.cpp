@@ -1,0 +1,70 @@
+// Frame time with a full field on the offscreen software renderer, and one snap search.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "FieldScene.h"
+#include "SceneDriver.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+
+namespace {
+
+FieldScene* fullField() {
+    scenetest::useOffscreenView();
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    serial->resetForTests();
+    serial->setScanFunction([] { return std::vector<tavrick::PortInfo>{}; });
+    FieldScene* scene = FieldScene::create();
+    scenetest::runScene(scene);
+    for (size_t r = 0; r < scene->slotRows.size(); ++r)
+        for (int k = 0; k < 2; ++k) {
+            const Rect b = scene->slotRows[r].at(k)->getBoundingBox();
+            scene->layCard(static_cast<int>((r * 2 + k) % 6), Vec2(b.getMinX() + 8 + 95, b.getMidY()));
+        }
+    scenetest::stepFrames(5);
+    return scene;
+}
+
+void percentiles(benchmark::State& state, std::vector<double>& ms) {
+    if (ms.empty()) return;
+    std::sort(ms.begin(), ms.end());
+    state.counters["p50_ms"] = ms[ms.size() / 2];
+    state.counters["p99_ms"] = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+}
+
+void FullFieldFrame(benchmark::State& state) {
+    FieldScene* scene = fullField();
+    (void)scene;
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Director::getInstance()->mainLoop(1.0f / 60);
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    percentiles(state, ms);
+    TavrickCardSerialManager::getInstance()->resetForTests();
+    scenetest::resetEngine();
+}
+BENCHMARK(FullFieldFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// A drag step of a loose card over the full grid: every slot is searched, none is free.
+void SnapSearch(benchmark::State& state) {
+    FieldScene* scene = fullField();
+    CardSprite* loose = scene->layCard(0, Vec2(900, 2000));
+    float step = 1;
+    for (auto _ : state) {
+        scene->moveCard(loose, Vec2(step, 0));
+        step = -step;
+    }
+    TavrickCardSerialManager::getInstance()->resetForTests();
+    scenetest::resetEngine();
+}
+BENCHMARK(SnapSearch)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,74 @@
+// The product with instruments, for the benchmark script: prints when the first frame was
+// presented and when the first port scan reported (CLOCK_MONOTONIC seconds), optionally
+// fills all 60 slots through the path a drop takes, and runs until it is stopped.
+#include <time.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "AppDelegate.h"
+#include "FieldScene.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+
+namespace {
+bool fill = false, scanSeen = false;
+int self;  // the probe's scheduler target
+
+double now() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+FieldScene* findScene() {
+    Scene* s = Director::getInstance()->getRunningScene();
+    if (!s) return nullptr;
+    for (Node* n : s->getChildren())
+        if (auto* f = dynamic_cast<FieldScene*>(n)) return f;
+    return nullptr;
+}
+
+void watch(float) {
+    if (scanSeen) return;
+    FieldScene* scene = findScene();
+    if (!scene || TavrickCardSerialManager::getInstance()->isBusy()) return;
+    scanSeen = true;
+    if (fill) {
+        for (size_t r = 0; r < scene->slotRows.size(); ++r)
+            for (int k = 0; k < 2; ++k) {
+                const Rect b = scene->slotRows[r].at(k)->getBoundingBox();
+                scene->layCard(static_cast<int>((r * 2 + k) % 6), Vec2(b.getMinX() + 8 + 95, b.getMidY()));
+            }
+        Director::getInstance()->setNeedsRedraw();
+    }
+    std::printf("scan-reported %.6f\n", now());
+    std::fflush(stdout);
+    Director::getInstance()->getScheduler()->unschedule("probe", &self);
+}
+
+class ProbeApp : public AppDelegate {
+public:
+    bool applicationDidFinishLaunching() override {
+        if (!AppDelegate::applicationDidFinishLaunching()) return false;
+        if (auto* view = dynamic_cast<GLViewImpl*>(Director::getInstance()->getOpenGLView())) {
+            view->setPresentedCallback([view] {
+                std::printf("first-frame %.6f\n", now());
+                std::fflush(stdout);
+                view->setPresentedCallback(nullptr);
+            });
+        }
+        return true;
+    }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--fill") == 0) fill = true;
+    AppDelegate::addResourceFolders();
+    ProbeApp app;
+    Director::getInstance()->getScheduler()->schedule(watch, &self, 0.1f, false, "probe");
+    return Application::getInstance()->run();
+}
