@@ -8,7 +8,7 @@ DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
   libserialport-dev libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file
 
-.PHONY: all deps configure build run test test-asan clean install package screenshot
+.PHONY: all deps configure build run test test-asan clean install package screenshot bench
 
 all: build
 
@@ -47,6 +47,18 @@ install: build
 
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# The side-by-side run against a browser block editor; writes bench/RESULTS.md.
+bench: build
+	@command -v chromium >/dev/null || { \
+	  if [ "$$(id -u)" = 0 ]; then DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium; \
+	  else echo "Install chromium: sudo apt-get install chromium"; exit 1; fi; }
+	@command -v npm >/dev/null || { \
+	  if [ "$$(id -u)" = 0 ]; then DEBIAN_FRONTEND=noninteractive apt-get install -y -qq npm; \
+	  else echo "Install npm: sudo apt-get install npm"; exit 1; fi; }
+	@[ -d bench/peer/node_modules/blockly ] || (cd bench/peer && npm install --no-audit --no-fund)
+	cmake --build $(BUILD) --target tavrick_engine_bench tavrick_send_bench tavrick-cards-probe
+	python3 bench/run.py $(BUILD)
 
 screenshot: build
 	tools/readme-screenshot.sh $(BUILD)

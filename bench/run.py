@@ -1,0 +1,306 @@
+#!/usr/bin/env python3
+"""Measures the product against the browser block editor peer and prints one table.
+
+    bench/run.py BUILD_DIR
+
+Every figure comes from the runs this script makes; the table it prints is also written to
+bench/RESULTS.md together with a description of the machine.
+"""
+
+import http.server
+import json
+import os
+import platform
+import shutil
+import signal
+import socketserver
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+STARTS = 7
+IDLE_SECONDS = 10
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+# --- processes -----------------------------------------------------------------------------
+
+def children(pid):
+    """pid and every descendant of it."""
+    out, todo = [], [pid]
+    table = {}
+    for p in os.listdir("/proc"):
+        if p.isdigit():
+            try:
+                with open(f"/proc/{p}/stat") as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                table.setdefault(ppid, []).append(int(p))
+            except OSError:
+                pass
+    while todo:
+        p = todo.pop()
+        out.append(p)
+        todo.extend(table.get(p, []))
+    return out
+
+
+def pss_kb(pids):
+    total = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Pss:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def cpu_seconds(pids):
+    total = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) / TICK
+        except OSError:
+            pass
+    return total
+
+
+def idle_share(pid):
+    pids = children(pid)
+    c0, t0 = cpu_seconds(pids), time.monotonic()
+    time.sleep(IDLE_SECONDS)
+    return 100.0 * (cpu_seconds(children(pid)) - c0) / (time.monotonic() - t0)
+
+
+class Xvfb:
+    def __enter__(self):
+        for n in range(140, 200):
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+                break
+        self.display = f":{n}"
+        self.proc = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                break
+            time.sleep(0.05)
+        os.environ["DISPLAY"] = self.display
+        return self
+
+    def __exit__(self, *a):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+# --- the product ---------------------------------------------------------------------------
+
+def probe(fill=False):
+    """Starts the product's probe; returns (process, start seconds, scan-report time)."""
+    args = [os.path.join(BUILD, "tavrick-cards-probe")] + (["--fill"] if fill else [])
+    t0 = time.monotonic()
+    p = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+    seen = {}
+    while len(seen) < 2:
+        line = p.stdout.readline()
+        if not line:
+            raise RuntimeError("the probe ended early")
+        key, value = line.split()
+        seen[key] = float(value)
+    return p, seen["first-frame"] - t0
+
+
+def stop(p):
+    p.send_signal(signal.SIGTERM)
+    try:
+        p.wait(5)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        p.wait()
+
+
+def measure_product():
+    starts = []
+    for _ in range(STARTS):
+        p, s = probe()
+        starts.append(s)
+        stop(p)
+    p, _ = probe()
+    time.sleep(1.0)
+    pss_start = pss_kb([p.pid])
+    idle = idle_share(p.pid)
+    stop(p)
+    p, _ = probe(fill=True)
+    time.sleep(1.5)
+    pss_full = pss_kb([p.pid])
+    stop(p)
+    return {"start_ms": 1000 * statistics.median(starts), "pss_mb": pss_start / 1024,
+            "pss_full_mb": pss_full / 1024, "idle_pct": idle}
+
+
+def measure_frames():
+    out = subprocess.run([os.path.join(BUILD, "tavrick_engine_bench"), "--benchmark_format=json"],
+                         env=dict(os.environ, SDL_VIDEODRIVER="dummy"), capture_output=True, text=True,
+                         check=True).stdout
+    res = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b["name"].startswith("FullFieldFrame"):
+            res["frame_p50_ms"] = b["p50_ms"]
+            res["frame_p99_ms"] = b["p99_ms"]
+        elif b["name"].startswith("SnapSearch"):
+            res["snap_us"] = b["real_time"] if b["time_unit"] == "us" else b["real_time"] / 1000
+    return res
+
+
+def measure_send():
+    emulator = os.path.join(ROOT, "tools", "board-emulator", "board_emulator.py")
+    with tempfile.TemporaryDirectory() as tmp:
+        report = os.path.join(tmp, "report.json")
+        em = subprocess.Popen([sys.executable, emulator, "--board", "dov", "--idle", "3", "--report", report],
+                              stdout=subprocess.PIPE, text=True)
+        path = em.stdout.readline().strip()
+        out = subprocess.run([os.path.join(BUILD, "tavrick_send_bench"), path],
+                             env=dict(os.environ, SDL_VIDEODRIVER="dummy"), capture_output=True, text=True)
+        em.wait(30)
+        r = json.loads(out.stdout)
+        with open(report) as f:
+            board = json.load(f)
+        lost = bool(board.get("lost"))
+    return {"send_ratio": r["seconds"] / r["pause_seconds"], "send_s": r["seconds"],
+            "pauses_s": r["pause_seconds"], "send_lost": lost, "send_lines": r["lines"]}
+
+
+# --- the peer ------------------------------------------------------------------------------
+
+def measure_peer():
+    peer = os.path.join(HERE, "peer")
+    chromium = shutil.which("chromium")
+    if not chromium or not os.path.exists(os.path.join(peer, "node_modules", "blockly")):
+        return None
+    done = threading.Event()
+    blocks = []
+
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *a, **k):
+            super().__init__(*a, directory=peer, **k)
+
+        def do_GET(self):
+            if self.path.startswith("/done"):
+                blocks.append(self.path)
+                done.set()
+                self.send_response(204)
+                self.end_headers()
+                return
+            super().do_GET()
+
+        def log_message(self, *a):
+            pass
+
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
+    port = server.server_address[1]
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    def launch():
+        profile = tempfile.mkdtemp()
+        args = [chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                "--disable-sync", "--window-size=1024,768", f"--user-data-dir={profile}",
+                f"http://127.0.0.1:{port}/index.html"]
+        done.clear()
+        t0 = time.monotonic()
+        p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not done.wait(60):
+            p.kill()
+            raise RuntimeError("the peer page never reported")
+        return p, time.monotonic() - t0, profile
+
+    def close(p, profile):
+        for pid in reversed(children(p.pid)):
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except OSError:
+                pass
+        p.wait()
+        shutil.rmtree(profile, ignore_errors=True)
+
+    starts = []
+    for _ in range(STARTS):
+        p, s, profile = launch()
+        starts.append(s)
+        close(p, profile)
+    p, _, profile = launch()
+    time.sleep(1.5)
+    pss = pss_kb(children(p.pid))
+    idle = idle_share(p.pid)
+    close(p, profile)
+    server.shutdown()
+    return {"start_ms": 1000 * statistics.median(starts), "pss_full_mb": pss / 1024, "idle_pct": idle,
+            "blocks": blocks[-1].split("=")[-1] if blocks else "?"}
+
+
+# --- the table -----------------------------------------------------------------------------
+
+def machine():
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    with open("/proc/meminfo") as f:
+        mem = int(f.readline().split()[1]) / 1024 / 1024
+    return f"{platform.node()}: {os.cpu_count()} cores ({cpu}), {mem:.0f} GiB, {platform.platform()}"
+
+
+def main():
+    with Xvfb():
+        product = measure_product()
+        peer = measure_peer()
+    product.update(measure_frames())
+    product.update(measure_send())
+
+    def ratio(a, b):
+        return f"{b / a:.1f}x" if a and b else ""
+
+    rows = [
+        ("process start to first frame, median of %d (ms)" % STARTS, "150 or less",
+         product["start_ms"], peer and peer["start_ms"]),
+        ("memory after start, PSS (MB)", "", product["pss_mb"], None),
+        ("memory with a full field, PSS (MB)", "40 or less", product["pss_full_mb"], peer and peer["pss_full_mb"]),
+        ("CPU while idle, share of a core over %d s (%%)" % IDLE_SECONDS, "under 0.5",
+         product["idle_pct"], peer and peer["idle_pct"]),
+        ("frame, full field, software renderer, p50 (ms)", "", product["frame_p50_ms"], None),
+        ("frame, full field, software renderer, p99 (ms)", "under 4", product["frame_p99_ms"], None),
+        ("one snap search over the full grid (us)", "", product["snap_us"], None),
+        ("send of a full Dov field / sum of its pauses", "1.01 or less", product["send_ratio"], None),
+    ]
+    lines = ["| figure | goal | this tool | block editor in Chromium | peer / this tool |",
+             "|---|---|---|---|---|"]
+    for name, goal, ours, theirs in rows:
+        lines.append(f"| {name} | {goal} | {ours:.3f} | {'' if theirs is None else f'{theirs:.1f}'} | "
+                     f"{'' if theirs is None else ratio(ours, theirs)} |")
+    notes = [f"Machine: {machine()}.",
+             f"Send: {product['send_lines']} lines in {product['send_s']:.2f} s against {product['pauses_s']:.2f} s "
+             f"of pauses; the board emulator lost {'bytes' if product['send_lost'] else 'nothing'}.",
+             "Peer: Blockly in headless Chromium, six block kinds, 60 blocks in one stack"
+             + (f" ({peer['blocks']} on the page)." if peer else " (not measured: chromium or blockly missing).")]
+    text = "\n".join(lines) + "\n\n" + "\n".join(notes) + "\n"
+    print(text)
+    with open(os.path.join(HERE, "RESULTS.md"), "w") as f:
+        f.write("# Benchmark results\n\nWritten by `make bench` (bench/run.py); the last full run.\n\n" + text)
+
+
+if __name__ == "__main__":
+    main()
