@@ -1,26 +1,319 @@
 // The product with one difference, for tests: its port scan reports the ports given as
 // --port PATH[=DESCRIPTION] (in that order; the description defaults to "Test Port").
 // Without --port it scans like the product.
+//
+// For tests that drive the real window from outside, two more options, each writing one
+// line per report on stdout as a word and a JSON object:
+//   --print-layout  "layout {...}": where everything is on the screen, in design points
+//                   (y up), with the state a test needs to know what it sees. Printed once
+//                   the first port scan has reported, and again for each line on stdin;
+//                   the line "quit", or the end of stdin, closes the program.
+//   --print-events  "event {...}": a port scan or a send started or ended, with its outcome.
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <iostream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AppDelegate.h"
+#include "DeviceManager.h"
+#include "FieldScene.h"
 #include "TavrickCardSerialManager.h"
 
+using namespace cocos2d;
+
 namespace {
+
 void usage() {
-    std::fprintf(stderr, "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION]]...\n");
+    std::fprintf(stderr,
+                 "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION]]... [--print-layout] "
+                 "[--print-events]\n");
 }
+
+// --- JSON -----------------------------------------------------------------------------
+
+std::string quote(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+std::string point(const Vec2& p) { return "[" + num(p.x) + "," + num(p.y) + "]"; }
+
+// A node's box in world space, from two corners, so that a zoomed field comes out right.
+Rect worldBox(Node* node) {
+    const Rect box = node->getBoundingBox();
+    Node* parent = node->getParent();
+    if (!parent) return box;
+    const Vec2 a = parent->convertToWorldSpace(box.origin);
+    const Vec2 b = parent->convertToWorldSpace(box.origin + Vec2(box.size.width, box.size.height));
+    return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y));
+}
+
+std::string box(Node* node) {
+    if (!node) return "null";
+    const Rect r = worldBox(node);
+    return "[" + num(r.origin.x) + "," + num(r.origin.y) + "," + num(r.size.width) + "," +
+           num(r.size.height) + "]";
+}
+
+std::string rect(const Rect& r) {
+    return "[" + num(r.origin.x) + "," + num(r.origin.y) + "," + num(r.size.width) + "," +
+           num(r.size.height) + "]";
+}
+
+void emit(const std::string& word, const std::string& json) {
+    std::fprintf(stdout, "%s %s\n", word.c_str(), json.c_str());
+    std::fflush(stdout);
+}
+
+// --- what the screen shows --------------------------------------------------------------
+
+FieldScene* findScene() {
+    Scene* running = Director::getInstance()->getRunningScene();
+    if (!running) return nullptr;
+    for (Node* child : running->getChildren())
+        if (auto* field = dynamic_cast<FieldScene*>(child)) return field;
+    return nullptr;
+}
+
+int cardIndex(FieldScene* s, CardSprite* card) {
+    if (!card) return -1;
+    for (ssize_t i = 0; i < s->fieldCards.size(); ++i)
+        if (s->fieldCards.at(i) == card) return static_cast<int>(i);
+    return -1;
+}
+
+std::string layoutJson(FieldScene* s) {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    GLView* view = Director::getInstance()->getOpenGLView();
+    std::string j = "{";
+    if (view) {
+        const Rect vp = view->getViewPortRect();
+        const Size frame = view->getFrameSize();
+        j += "\"viewport\":{\"frame\":[" + num(frame.width) + "," + num(frame.height) +
+             "],\"origin\":" + point(vp.origin) + ",\"scale\":[" + num(view->getScaleX()) + "," +
+             num(view->getScaleY()) + "]},";
+    }
+    j += "\"frames\":" + std::to_string(Director::getInstance()->getTotalFrames()) + ",";
+
+    j += "\"palette\":[";
+    for (int k = 0; k < 6; ++k) {
+        CardSprite* c = s->paletteCards[k];
+        if (k) j += ",";
+        j += "{\"kind\":" + std::to_string(k) + ",\"box\":" + box(c) +
+             ",\"count\":" + std::to_string(s->cardCounts[k]) + ",\"countText\":" +
+             quote(s->countLabels[k] ? s->countLabels[k]->getString() : "") + "}";
+    }
+    j += "],\"paletteView\":" + rect(s->paletteView->getViewRectInWorld()) +
+         ",\"paletteEdge\":" + num(s->palettePanel->getContentSize().width) + ",";
+
+    Node* container = s->fieldView->getContainer();
+    j += "\"field\":{\"view\":" + rect(s->fieldView->getViewRectInWorld()) +
+         ",\"offset\":" + point(s->fieldView->getContentOffset()) +
+         ",\"scale\":" + num(container->getScale()) +
+         ",\"content\":[" + num(s->fieldView->getContentSize().width) + "," +
+         num(s->fieldView->getContentSize().height) + "]},";
+
+    j += "\"rows\":[";
+    for (size_t r = 0; r < s->slotRows.size(); ++r) {
+        if (r) j += ",";
+        j += "{\"number\":" + std::to_string(10 * (r + 1)) + ",\"slots\":[";
+        for (ssize_t i = 0; i < s->slotRows[r].size(); ++i) {
+            CardSprite* slot = s->slotRows[r].at(i);
+            if (i) j += ",";
+            j += "{\"box\":" + box(slot) +
+                 ",\"connector\":" + point(slot->convertToWorldSpace(slot->connectors[0].point)) +
+                 ",\"card\":" + std::to_string(cardIndex(s, slot->connectors[0].partner)) + "}";
+        }
+        j += "]}";
+    }
+    j += "],";
+
+    j += "\"cards\":[";
+    for (ssize_t i = 0; i < s->fieldCards.size(); ++i) {
+        CardSprite* c = s->fieldCards.at(i);
+        if (i) j += ",";
+        j += "{\"kind\":" + std::to_string(c->kind) + ",\"box\":" + box(c) +
+             ",\"connector\":" + point(c->convertToWorldSpace(c->connectors[0].point)) +
+             ",\"opacity\":" + std::to_string(c->getOpacity()) + ",\"color\":[" +
+             std::to_string(c->getColor().r) + "," + std::to_string(c->getColor().g) + "," +
+             std::to_string(c->getColor().b) + "]}";
+    }
+    j += "],\"touched\":" + std::to_string(cardIndex(s, s->touchedCard)) +
+         ",\"dragging\":" + std::string(s->isDragging ? "true" : "false") +
+         ",\"placing\":" + std::string(s->placingCard ? "true" : "false") + ",";
+
+    j += "\"controls\":{\"play\":" + box(s->playButton) + ",\"target\":" + box(s->targetButton) +
+         ",\"settings\":" + box(s->settingsButton) + ",\"reload\":" + box(s->reloadButton) +
+         ",\"menuUp\":" + box(s->menuUpButton) + ",\"menuDown\":" + box(s->menuDownButton) +
+         ",\"cleanIcon\":" + box(s->cleanIcon) +
+         ",\"cleanIconOpacity\":" + std::to_string(s->cleanIcon->getOpacity()) +
+         ",\"portLabel\":" + box(s->portLabel) + ",\"portLabelText\":" +
+         quote(s->portLabel->getString()) + "},";
+
+    j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
+         ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
+         ",\"moving\":" +
+         std::string(s->settingsLayer->getNumberOfRunningActions() > 0 ? "true" : "false") + "},";
+
+    j += "\"target\":" + std::to_string(DeviceManager::getInstance()->target) + ",";
+    j += "\"targetPanel\":";
+    if (s->targetPanel) {
+        j += "[";
+        bool first = true;
+        for (Node* option : s->targetPanel->getChildren()) {
+            if (!first) j += ",";
+            first = false;
+            j += "{\"target\":" + std::to_string(option->getTag()) + ",\"box\":" + box(option) + "}";
+        }
+        j += "]";
+    } else {
+        j += "null";
+    }
+    j += ",\"portList\":";
+    if (s->portListPopup) {
+        j += "[";
+        bool first = true;
+        for (Node* child : s->portListPopup->getChildren()) {
+            auto* entry = dynamic_cast<Label*>(child);
+            if (!entry) continue;
+            if (!first) j += ",";
+            first = false;
+            j += "{\"index\":" + std::to_string(entry->getTag()) + ",\"text\":" +
+                 quote(entry->getString()) + ",\"box\":" + box(entry) + "}";
+        }
+        j += "]";
+    } else {
+        j += "null";
+    }
+    j += ",\"notice\":";
+    if (s->sendNotice && s->sendNotice->getParent())
+        j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->sendNotice) + "}";
+    else
+        j += "null";
+
+    j += ",\"overlay\":" + std::string(s->sendingOverlay ? "true" : "false") +
+         ",\"sending\":" + std::string(serial->isSending() ? "true" : "false") +
+         ",\"scanning\":" + std::string(serial->isScanning() ? "true" : "false") + ",\"ports\":[";
+    for (ssize_t i = 0; i < serial->ports.size(); ++i) {
+        if (i) j += ",";
+        j += "{\"name\":" + quote(serial->ports.at(i)->portName) +
+             ",\"description\":" + quote(serial->ports.at(i)->description) + "}";
+    }
+    j += "],\"selectedPort\":" + std::to_string(serial->selectedPort) + "}";
+    return j;
+}
+
+// --- the watcher ------------------------------------------------------------------------
+
+// Lines from stdin, read on their own thread and handed to the main thread.
+struct Commands {
+    std::mutex mutex;
+    std::deque<std::string> lines;
+};
+
+struct Watcher {
+    bool printLayout = false;
+    bool printEvents = false;
+    bool ready = false;
+    bool wasScanning = false;
+    bool wasSending = false;
+    std::string sendPort;
+    Commands* commands = nullptr;
+
+    void tick() {
+        FieldScene* scene = findScene();
+        if (!scene) return;
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        const bool scanning = serial->isScanning(), sending = serial->isSending();
+        if (printEvents) report(serial, scanning, sending);
+        wasScanning = scanning;
+        wasSending = sending;
+        if (!printLayout) return;
+        // Ready once the first scan has reported: the port label has its final text.
+        if (!ready && !scanning) {
+            ready = true;
+            emit("layout", layoutJson(scene));
+        }
+        if (!ready) return;
+        std::deque<std::string> lines;
+        {
+            std::lock_guard<std::mutex> lock(commands->mutex);
+            lines.swap(commands->lines);
+        }
+        for (const std::string& line : lines) {
+            if (line == "quit") {
+                Director::getInstance()->end();
+                return;
+            }
+            emit("layout", layoutJson(scene));
+        }
+    }
+
+    void report(TavrickCardSerialManager* serial, bool scanning, bool sending) {
+        if (scanning && !wasScanning) emit("event", "{\"event\":\"scan-started\"}");
+        if (!scanning && wasScanning)
+            emit("event", "{\"event\":\"scan-done\",\"ports\":" + std::to_string(serial->ports.size()) + "}");
+        if (sending && !wasSending) {
+            sendPort = serial->ports.empty() ? "" : serial->ports.at(serial->selectedPort)->portName;
+            emit("event", "{\"event\":\"send-started\",\"port\":" + quote(sendPort) +
+                              ",\"lines\":" + std::to_string(serial->getLineCount()) + "}");
+        }
+        if (!sending && wasSending) {
+            const bool ok = serial->getLastError() == tavrick::SerialError::None;
+            emit("event", "{\"event\":\"send-done\",\"ok\":" + std::string(ok ? "true" : "false") +
+                              ",\"port\":" + quote(sendPort) +
+                              ",\"written\":" + std::to_string(serial->getLinesWritten()) +
+                              ",\"lines\":" + std::to_string(serial->getLineCount()) +
+                              ",\"error\":" + quote(tavrick::serialErrorName(serial->getLastError())) +
+                              ",\"detail\":" + quote(serial->getLastErrorDetail()) + "}");
+        }
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<tavrick::PortInfo> ports;
     bool given = false;
+    Watcher watcher;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::string value;
+        if (arg == "--print-layout") {
+            watcher.printLayout = true;
+            continue;
+        }
+        if (arg == "--print-events") {
+            watcher.printEvents = true;
+            continue;
+        }
         if (arg == "--port" && i + 1 < argc) {
             value = argv[++i];
         } else if (arg.rfind("--port=", 0) == 0) {
@@ -42,6 +335,30 @@ int main(int argc, char** argv) {
         given = true;
     }
     if (given) TavrickCardSerialManager::getInstance()->setScanFunction([ports] { return ports; });
+
+    // Never destroyed: the reader thread may still be blocked on stdin when main returns.
+    static Commands* commands = new Commands;
+    if (watcher.printLayout || watcher.printEvents) {
+        watcher.commands = commands;
+        if (watcher.printLayout) {
+            std::thread([] {
+                std::string line;
+                while (std::getline(std::cin, line)) {
+                    std::lock_guard<std::mutex> lock(commands->mutex);
+                    commands->lines.push_back(line);
+                }
+                // Whoever drove us has gone: close rather than linger without a driver.
+                std::lock_guard<std::mutex> lock(commands->mutex);
+                commands->lines.push_back("quit");
+            }).detach();
+        }
+        // The main loop sleeps until its next timer, so the watcher's timer is also what
+        // wakes it for commands. Scheduled first: in each update it looks before the serial
+        // manager's poll can finish a worker, so no start or end goes unseen.
+        Director::getInstance()->getScheduler()->schedule(
+            [&watcher](float) { watcher.tick(); }, commands, 0.05f, false, "harness-watcher");
+    }
+
     AppDelegate::addResourceFolders();
     AppDelegate app;
     return cocos2d::Application::getInstance()->run();

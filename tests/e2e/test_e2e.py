@@ -1,0 +1,332 @@
+#!/usr/bin/env python3
+"""From the mouse to the board: the harness in a real X window, driven with the real mouse,
+sending to board emulators at the end of pseudo-terminals.
+
+Positions come from the harness's layout lines; every action goes through the mouse.
+Run through run_e2e.sh, which starts an X server of its own."""
+
+import os
+import signal
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
+import driver  # noqa: E402
+from driver import Board, Harness, Screen, center, near  # noqa: E402
+
+# Longest any one test may take, whatever it waits for.
+TEST_SECONDS = 120
+
+LED_ON, LED_OFF, WAIT1 = 0, 1, 2
+LEFT, RIGHT = 0, 1
+GREEN = (39, 172, 56)
+# Below the port label and clear of the drawer's small print: the bar's green only while
+# the drawer is open.
+DRAWER_BAR = (500, 10)
+
+DOV_FRAME = (b"NEW\r\n", b"SAVE 0\r\nRUN\r\n")
+
+
+def dov(*lines):
+    return DOV_FRAME[0] + b"".join(l + b"\r\n" for l in lines) + DOV_FRAME[1]
+
+
+class Timeout(Exception):
+    pass
+
+
+def on_alarm(signum, frame):
+    raise Timeout("the test took longer than %d s" % TEST_SECONDS)
+
+
+class EndToEnd(unittest.TestCase):
+
+    def setUp(self):
+        os.makedirs(driver.OUT, exist_ok=True)
+        self.name = self.id().rsplit(".", 1)[-1].replace("test_", "")
+        self.boards = []
+        self.harness = None
+        self.screen = None
+        self.steps = 0
+        signal.signal(signal.SIGALRM, on_alarm)
+        signal.alarm(TEST_SECONDS)
+
+    def tearDown(self):
+        status = None
+        try:
+            if self.screen:
+                self.shot("end")
+            status = self.harness.quit() if self.harness else 0
+        finally:
+            signal.alarm(0)
+            if self.harness:
+                self.harness.kill()
+            for b in self.boards:
+                b.kill()
+        self.assertEqual(status, 0, "the program did not close cleanly")
+
+    # --- helpers -------------------------------------------------------------------------
+
+    def board(self, kind="dov"):
+        b = Board("%s-board%d" % (self.name, len(self.boards) + 1), kind)
+        self.boards.append(b)
+        return b
+
+    def start(self, *ports):
+        self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"))
+        self.screen = Screen(self.harness)
+        # Drawn: the field's white and the green line beside the palette are on the screen.
+        self.screen.wait_pixels("the first frame", lambda px: px.at((900, 400)) == (255, 255, 255)
+                                and near(px.at((252, 400)), GREEN, 10))
+        self.shot("start")
+        return self.harness.first
+
+    def shot(self, what):
+        self.steps += 1
+        self.screen.shot(os.path.join(driver.OUT, "%s-%02d-%s.png" % (self.name, self.steps, what)))
+
+    def place(self, kind, row, side):
+        """Drags a palette card into a slot, and checks that it snapped there."""
+        h, s = self.harness, self.screen
+        screen = h.layout()
+        before = len(screen["cards"])
+        start = center(screen["palette"][kind]["box"])
+        s.press(start)
+        # Straight to the right first: the direction that takes a card off the palette,
+        # until the ghost has crossed the palette's edge and the field card exists.
+        s.move((start[0] + 264, start[1]))
+        h.wait_layout("the new card on the field",
+                      lambda L: len(L["cards"]) == before + 1 and L["placing"])
+        # The pointer's last steps may still be on their way to the window.
+        screen = h.settled("the new card to follow the pointer to its end",
+                           lambda L: L["cards"][before]["box"], every=0.03)
+        card = center(screen["cards"][before]["box"])
+        grip = (s.mouse[0] - card[0], s.mouse[1] - card[1])
+        slot = screen["rows"][row // 10 - 1]["slots"][side]
+        half_w = screen["cards"][before]["box"][2] / 2
+        goal = (slot["connector"][0] + half_w, center(slot["box"])[1])
+        # Down (or up) beside the slots, across along the edge between two rows, then into
+        # the slot from above: no other free slot comes near on the way.
+        edge = goal[1] + slot["box"][3] / 2
+        s.move((s.mouse[0], edge + grip[1]))
+        s.move((goal[0] + grip[0], edge + grip[1]))
+        s.move((goal[0] + grip[0], goal[1] + grip[1]), step=3)
+        index = before
+        h.wait_layout("the card snapped into row %d" % row,
+                      lambda L: L["rows"][row // 10 - 1]["slots"][side]["card"] == index)
+        s.release()
+        screen = h.wait_layout("the card laid down", lambda L: not L["placing"])
+        self.assertEqual(screen["cards"][index]["opacity"], 255)
+        self.assertEqual(screen["rows"][row // 10 - 1]["slots"][side]["card"], index)
+        return screen
+
+    def play(self, expect_ok=True):
+        """Taps play; the send's end as the harness reports it."""
+        h = self.harness
+        since = h.event_count()
+        self.screen.tap(center(h.layout()["controls"]["play"]))
+        started = h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
+        done = h.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
+        self.assertEqual(done["ok"], expect_ok, done)
+        h.wait_layout("the sending overlay gone", lambda L: not L["overlay"])
+        return started, done
+
+    def assert_received_whole(self, report, expected):
+        self.assertEqual(report["lost_bytes"], 0, report["lost"])
+        self.assertEqual(bytes.fromhex(report["received"]), expected)
+        self.assertEqual(report["errors"], [])
+        self.assertEqual(report["line_settings"], {"baud": 115200, "data_bits": 8, "parity": "none",
+                                                   "stop_bits": 1, "raw_output": True})
+
+    # --- the tests -----------------------------------------------------------------------
+
+    def test_dov_program_arrives_byte_for_byte(self):
+        board = self.board("dov")
+        self.start(board.path)
+        self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        screen = self.place(LED_OFF, 30, LEFT)
+        self.assertEqual([p["countText"] for p in screen["palette"]], ["1", "1", "1", "0", "0", "0"])
+        self.shot("three-cards")
+
+        h = self.harness
+        since = h.event_count()
+        self.screen.tap(center(screen["controls"]["play"]))
+        h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
+        self.assertTrue(h.layout()["overlay"])
+        self.shot("sending")
+        # The overlay takes every touch while the program goes out.
+        self.screen.tap(center(screen["controls"]["target"]))
+        done = h.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
+        self.assertTrue(done["ok"], done)
+        self.assertEqual((done["written"], done["lines"]), (5, 5))
+        screen = h.wait_layout("the sending overlay gone", lambda L: not L["overlay"])
+        self.assertIsNone(screen["targetPanel"])
+        self.shot("sent")
+
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"30 LED 0"))
+        self.assertEqual([l["text"] for l in report["lines"]],
+                         ["NEW", "10 LED 1:WAIT 60", "30 LED 0", "SAVE 0", "RUN"])
+        self.assertEqual(report["saved"], ["10 LED 1:WAIT 60", "30 LED 0"])
+        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
+
+    def test_velto_script_arrives_and_runs(self):
+        board = self.board("velto")
+        first = self.start(board.path)
+        h, s = self.harness, self.screen
+        button = first["controls"]["target"]
+        dov_button = s.grab().region(button)
+
+        s.tap(center(button))
+        screen = h.wait_layout("the target panel", lambda L: L["targetPanel"] and len(L["targetPanel"]) == 2)
+        self.shot("target-panel")
+        velto = [o for o in screen["targetPanel"] if o["target"] == 1][0]
+        self.assertLess(velto["box"][0] + velto["box"][2], button[0])  # beside the button, to its left
+        s.tap(center(velto["box"]))
+        h.wait_layout("the panel closed on Velto", lambda L: L["targetPanel"] is None and L["target"] == 1)
+        s.wait_pixels("the button showing Velto", lambda px: px.region(button) != dov_button)
+        self.shot("velto-chosen")
+
+        self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        self.place(LED_OFF, 30, LEFT)
+        self.shot("three-cards")
+        self.play()
+
+        report = board.stop()
+        script = b"led(1);sleep(1000);\nled(0);\n"
+        self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
+        self.assertEqual(report["program"], script.decode())
+        self.assertTrue(report["ran"])
+        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
+
+    def test_card_dropped_on_clean_icon_leaves_the_program(self):
+        board = self.board("dov")
+        self.start(board.path)
+        h, s = self.harness, self.screen
+        self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        screen = self.place(LED_OFF, 20, LEFT)
+        self.shot("three-cards")
+        self.play()
+
+        doomed = screen["rows"][0]["slots"][RIGHT]["card"]
+        icon = screen["controls"]["cleanIcon"]
+        self.assertEqual(screen["controls"]["cleanIconOpacity"], 0)
+        at = center(screen["cards"][doomed]["box"])
+        s.press(at)
+        # Held still, the card is picked up and the trash shows.
+        h.wait_layout("the card picked up", lambda L: L["dragging"] and L["touched"] == doomed)
+        h.wait_layout("the clean icon shown", lambda L: L["controls"]["cleanIconOpacity"] == 255)
+        s.move((at[0] + 250, at[1]))
+        s.move(center(icon))
+        h.wait_layout("the card tinted over the icon", lambda L: L["cards"][doomed]["color"] == [0, 30, 70])
+        self.shot("over-the-clean-icon")
+        s.release()
+        screen = h.wait_layout("the card gone", lambda L: len(L["cards"]) == 2 and not L["dragging"])
+        self.assertEqual(screen["palette"][WAIT1]["countText"], "0")
+        self.assertEqual(screen["rows"][0]["slots"][RIGHT]["card"], -1)
+        self.assertEqual(sorted(c["kind"] for c in screen["cards"]), [LED_ON, LED_OFF])
+        self.shot("card-deleted")
+
+        # The same board again: the port was given back after the first send.
+        self.play()
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"20 LED 0") +
+                                   dov(b"10 LED 1", b"20 LED 0"))
+        self.assertEqual(report["saved"], ["10 LED 1", "20 LED 0"])
+        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 0.0, "led": 0}])
+
+    def test_card_in_row_300_after_scrolling(self):
+        board = self.board("dov")
+        self.start(board.path)
+        h, s = self.harness, self.screen
+        offset = lambda L: tuple(L["field"]["offset"])
+        top = h.first["field"]["offset"][1]
+
+        # A drag on an empty part of the field scrolls it; then the wheel does the rest.
+        empty = (840, 150)
+        s.press(empty)
+        s.move((840, 450), step=8)
+        s.release()
+        screen = h.settled("the field to stop coasting", offset)
+        self.assertGreater(screen["field"]["offset"][1], top + 200)
+        last = lambda L: center(L["rows"][29]["slots"][LEFT]["box"])[1]
+        notches = int(round((400 - last(screen)) / 40.0))
+        self.assertGreater(notches, 0)
+        s.wheel(empty, notches)
+        expected = screen["field"]["offset"][1] + 40 * notches
+        screen = h.wait_layout("the wheel to scroll %d notches" % notches,
+                               lambda L: abs(L["field"]["offset"][1] - expected) < 0.5)
+        self.assertTrue(80 < last(screen) < 700, last(screen))
+        self.shot("scrolled-to-row-300")
+
+        self.place(LED_ON, 300, LEFT)
+        self.shot("card-in-row-300")
+        self.play()
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"300 LED 1"))
+        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}])
+
+    def test_second_port_chosen_in_the_panel_gets_the_program(self):
+        first_board, second_board = self.board("dov"), self.board("dov")
+        screen = self.start(first_board.path + "=Board One", second_board.path + "=Board Two")
+        h, s = self.harness, self.screen
+        self.assertEqual(screen["controls"]["portLabelText"], first_board.path + " [ Board One ]")
+
+        s.tap(center(screen["controls"]["settings"]))
+        screen = h.wait_layout("the drawer open", lambda L: L["drawer"]["open"] and not L["drawer"]["moving"])
+        s.wait_pixels("the drawer's bar", lambda px: near(px.at(DRAWER_BAR), GREEN, 10))
+        self.shot("drawer-open")
+
+        label = screen["controls"]["portLabel"]
+        s.tap(center(label))
+        screen = h.wait_layout("the port list", lambda L: L["portList"] and len(L["portList"]) == 2)
+        self.shot("port-list")
+        entries = sorted(screen["portList"], key=lambda e: e["index"])
+        self.assertEqual([e["text"] for e in entries],
+                         [first_board.path + " [ Board One ]", second_board.path + " [ Board Two ]"])
+        # The list grows upwards from the label.
+        self.assertAlmostEqual(center(entries[0]["box"])[1], center(label)[1], delta=1)
+        self.assertGreater(entries[1]["box"][1], entries[0]["box"][1] + entries[0]["box"][3] - 1)
+        s.tap(center(entries[1]["box"]))
+        screen = h.wait_layout("the second port chosen",
+                               lambda L: L["portList"] is None and L["selectedPort"] == 1)
+        self.assertEqual(screen["controls"]["portLabelText"], second_board.path + " [ Board Two ]")
+        self.shot("second-port")
+
+        self.place(LED_ON, 10, LEFT)
+        started, _ = self.play()
+        self.assertEqual(started["port"], second_board.path)
+        self.assert_received_whole(second_board.stop(), dov(b"10 LED 1"))
+        self.assertEqual(first_board.stop()["bytes"], 0)
+
+    def test_absent_port_shows_the_notice_and_the_screen_answers(self):
+        absent = os.path.join(driver.OUT, "absent")
+        self.start(absent)
+        h, s = self.harness, self.screen
+
+        _, done = self.play(expect_ok=False)
+        self.assertEqual(done["written"], 0)
+        screen = h.wait_layout("the failure notice", lambda L: L["notice"] is not None)
+        self.assertTrue(screen["notice"]["text"].startswith("Could not send to " + absent),
+                        screen["notice"]["text"])
+        box = screen["notice"]["box"]
+        s.wait_pixels("the notice drawn", lambda px: sum(
+            1 for c in px.region(box) if c[0] > 150 and c[1] < 100 and c[2] < 100) > 20)
+        self.shot("notice")
+        self.assertFalse(screen["overlay"])
+
+        # Afterwards the screen takes touches as before: a card goes into a slot and the
+        # gear opens the drawer.
+        self.place(LED_ON, 10, LEFT)
+        s.tap(center(screen["controls"]["settings"]))
+        h.wait_layout("the drawer open", lambda L: L["drawer"]["open"] and not L["drawer"]["moving"])
+        s.wait_pixels("the drawer's bar", lambda px: near(px.at(DRAWER_BAR), GREEN, 10))
+        self.shot("answers")
+        h.wait_layout("the notice gone", lambda L: L["notice"] is None)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,413 @@
+#!/usr/bin/env python3
+"""A board at the far end of a pseudo-terminal, for tests of the card programmer.
+
+Opens a pseudo-terminal pair, prints the device path (the end a program opens as its serial
+port) on stdout, then plays the chosen board on the other end until it is stopped (SIGTERM,
+SIGINT), stays idle for --idle seconds after the first byte, --timeout passes or the program
+that started it ends. Then it writes a JSON report: every chunk of bytes with its arrival
+time, the bytes the board lost, the lines it took, the program it stored and the LED
+timeline of every run, the runs worked out in simulated time.
+
+The board takes in a line only as fast as it can work on it; bytes that come while it
+works wait in a small receive buffer and what does not fit is lost. That is why the sender
+pauses after each line: sent with its pauses nothing is lost, sent without them a program
+of a few lines is.
+
+    board_emulator.py --board dov --idle 3 --report out.json
+"""
+
+import argparse
+import json
+import os
+import re
+import select
+import signal
+import sys
+import termios
+import time
+
+# --- the model's figures -------------------------------------------------------------------
+
+BAUD = 115200
+BYTE_SECONDS = 10.0 / BAUD   # start bit, 8 data bits, stop bit
+
+# Dov, a BASIC board: works on a line once its LF has come, about this long per byte of it
+# (terminator included), before it takes the next byte from its buffer.
+DOV_MS_PER_BYTE = 35
+DOV_SAVE_MS = 900            # "SAVE 0" writes the program to flash
+DOV_RX_BUFFER = 32           # bytes that can wait while it works; the rest are lost
+DOV_TICKS_PER_SECOND = 60    # WAIT counts sixtieths of a second
+# While RUN runs the program the board reads nothing either: bytes wait in the buffer.
+
+# Velto, a script board: "cat uart > ." takes every byte into the script "." up to the 0x04
+# byte; storing the script then keeps the board deaf this long (whatever comes is lost).
+VELTO_STORE_MS = 1500
+VELTO_END_OF_SCRIPT = 0x04
+
+BOARDS = ("dov", "velto")
+
+
+# --- the boards ----------------------------------------------------------------------------
+
+class Board:
+    """Bytes in, with their arrival times (seconds); what the board made of them out."""
+
+    def __init__(self):
+        self.lost = []        # (offset in the stream, time)
+        self.lines = []       # what the board took, in order
+        self.errors = []
+        self.runs = []
+        self.offset = 0
+
+    def feed(self, t, byte):
+        raise NotImplementedError
+
+    def finish(self):
+        pass
+
+    def lose(self, t):
+        self.lost.append((self.offset, t))
+
+    def error(self, t, text, why):
+        self.errors.append({"t": round(t, 4), "text": text, "error": why})
+
+    def took(self, t, text, work_ms, result="ok"):
+        self.lines.append({"t": round(t, 4), "text": text, "work_ms": work_ms, "result": result})
+
+
+class DovBoard(Board):
+    """NEW, numbered lines of LED 0|1 and WAIT n joined by ':', SAVE 0, RUN."""
+
+    STATEMENT = re.compile(r"^(LED [01]|WAIT \d+)$")
+    NUMBERED = re.compile(r"^(\d+)(?: (.*))?$")
+
+    def __init__(self):
+        super().__init__()
+        self.buffer = []          # (arrival, byte) waiting while the board works
+        self.busy_until = 0.0
+        self.line = bytearray()
+        self.memory = {}
+        self.saved = None
+
+    def feed(self, t, byte):
+        self._drain(t)
+        if self.busy_until <= t and not self.buffer:
+            self._take(t, byte)
+        elif len(self.buffer) < DOV_RX_BUFFER:
+            self.buffer.append((t, byte))
+        else:
+            self.lose(t)
+        self.offset += 1
+
+    def finish(self):
+        self._drain(float("inf"))
+
+    def _drain(self, t):
+        while self.buffer and self.busy_until <= t:
+            arrival, byte = self.buffer.pop(0)
+            self._take(max(arrival, self.busy_until), byte)
+
+    def _take(self, t, byte):
+        self.line.append(byte)
+        if byte != 0x0A:
+            return
+        raw = bytes(self.line)
+        self.line = bytearray()
+        text = raw.rstrip(b"\r\n").decode("latin-1")
+        work = len(raw) * DOV_MS_PER_BYTE
+        result = "ok"
+        if text == "":
+            pass
+        elif text == "NEW":
+            self.memory = {}
+        elif text == "SAVE 0":
+            work = DOV_SAVE_MS
+            self.saved = self.listing()
+        elif text == "RUN":
+            work += int(round(self._run(t + work / 1000.0) * 1000))
+        else:
+            result = self._enter(t, text)
+        self.took(t, text, work, result)
+        self.busy_until = t + work / 1000.0
+
+    def _enter(self, t, text):
+        m = self.NUMBERED.match(text)
+        if not m:
+            self.error(t, text, "unknown command")
+            return "error"
+        number = int(m.group(1))
+        if m.group(2) is None:
+            self.memory.pop(number, None)
+            return "ok"
+        statements = m.group(2).split(":")
+        if not all(self.STATEMENT.match(s) for s in statements):
+            self.error(t, text, "syntax error")
+            return "error"
+        self.memory[number] = m.group(2)
+        return "ok"
+
+    def listing(self):
+        return ["%d %s" % (n, self.memory[n]) for n in sorted(self.memory)]
+
+    def _run(self, start):
+        clock = 0.0
+        timeline = []
+        for n in sorted(self.memory):
+            for s in self.memory[n].split(":"):
+                word, arg = s.split(" ")
+                if word == "LED":
+                    timeline.append({"t": round(clock, 4), "led": int(arg)})
+                else:
+                    clock += int(arg) / DOV_TICKS_PER_SECOND
+        self.runs.append({"t": round(start, 4), "timeline": timeline, "duration": round(clock, 4)})
+        return clock
+
+    def report(self):
+        return {"program": self.listing(), "saved": self.saved,
+                "unfinished_line": self.line.decode("latin-1") if self.line else None}
+
+
+class VeltoBoard(Board):
+    """A shell of lines: "cat uart > ." takes a script up to 0x04, "ms ." runs it."""
+
+    STATEMENT = re.compile(r"\s*(?:led\(([01])\);|sleep\((\d+)\);)")
+
+    def __init__(self):
+        super().__init__()
+        self.mode = "shell"
+        self.deaf_until = 0.0
+        self.line = bytearray()
+        self.capture = bytearray()
+        self.script = None
+
+    def feed(self, t, byte):
+        if t < self.deaf_until:
+            self.lose(t)
+        elif self.mode == "capture":
+            if byte == VELTO_END_OF_SCRIPT:
+                self.script = bytes(self.capture).decode("latin-1")
+                self.mode = "shell"
+                self.deaf_until = t + VELTO_STORE_MS / 1000.0
+                self.took(t, "\x04", VELTO_STORE_MS)
+            else:
+                self.capture.append(byte)
+        else:
+            self.line.append(byte)
+            if byte == 0x0A:
+                self._command(t, bytes(self.line).rstrip(b"\n").decode("latin-1"))
+                self.line = bytearray()
+        self.offset += 1
+
+    def _command(self, t, text):
+        result = "ok"
+        if text == "":
+            pass
+        elif text == "cat uart > .":
+            self.mode = "capture"
+            self.capture = bytearray()
+        elif text == "ms .":
+            if self.script is None:
+                self.error(t, text, "no script")
+                result = "error"
+            elif not self._run(t):
+                result = "error"
+        else:
+            self.error(t, text, "unknown command")
+            result = "error"
+        self.took(t, text, 0, result)
+
+    def _run(self, start):
+        clock = 0.0
+        timeline = []
+        pos = 0
+        script = self.script
+        while script[pos:].strip():
+            m = self.STATEMENT.match(script, pos)
+            if not m:
+                self.error(start, script[pos:].strip()[:40], "syntax error")
+                return False
+            if m.group(1) is not None:
+                timeline.append({"t": round(clock, 4), "led": int(m.group(1))})
+            else:
+                clock += int(m.group(2)) / 1000.0
+            pos = m.end()
+        self.runs.append({"t": round(start, 4), "timeline": timeline, "duration": round(clock, 4)})
+        return True
+
+    def report(self):
+        return {"program": self.script,
+                "unfinished_line": self.line.decode("latin-1") if self.line else None,
+                "taking_script": self.mode == "capture"}
+
+
+def make_board(name):
+    return DovBoard() if name == "dov" else VeltoBoard()
+
+
+def simulate(board_name, chunks):
+    """The report of a board that received `chunks`, a list of (seconds, bytes)."""
+    board = make_board(board_name)
+    arrival = None
+    out_chunks = []
+    start = chunks[0][0] if chunks else 0.0
+    for t, data in chunks:
+        t -= start
+        out_chunks.append({"t": round(t, 4), "hex": data.hex(), "text": data.decode("latin-1")})
+        for byte in data:
+            # A chunk read at once still came over the wire one byte after the other.
+            arrival = t if arrival is None else max(t, arrival + BYTE_SECONDS)
+            board.feed(arrival, byte)
+    board.finish()
+
+    received = b"".join(d for _, d in chunks)
+    lost_runs = []
+    for offset, t in board.lost:
+        if lost_runs and lost_runs[-1]["offset"] + len(lost_runs[-1]["hex"]) // 2 == offset:
+            lost_runs[-1]["hex"] += received[offset:offset + 1].hex()
+        else:
+            lost_runs.append({"t": round(t, 4), "offset": offset, "hex": received[offset:offset + 1].hex()})
+    last = board.runs[-1] if board.runs else None
+    report = {
+        "board": board_name,
+        "chunks": out_chunks,
+        "bytes": len(received),
+        "received": received.hex(),
+        "received_text": received.decode("latin-1"),
+        "lost_bytes": len(board.lost),
+        "lost": lost_runs,
+        "lines": board.lines,
+        "errors": board.errors,
+        "runs": board.runs,
+        "ran": last is not None,
+        "led_timeline": last["timeline"] if last else [],
+    }
+    report.update(board.report())
+    return report
+
+
+# --- the device ----------------------------------------------------------------------------
+
+def line_settings(fd):
+    """What the sender set on the line, as the terminal shared by both ends records it."""
+    try:
+        iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(fd)
+    except termios.error:
+        return None
+    speeds = {getattr(termios, "B%d" % b): b for b in (9600, 19200, 38400, 57600, 115200, 230400)
+              if hasattr(termios, "B%d" % b)}
+    sizes = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}
+    return {
+        "baud": speeds.get(ospeed, ospeed),
+        "data_bits": sizes.get(cflag & termios.CSIZE),
+        "parity": "none" if not cflag & termios.PARENB else ("odd" if cflag & termios.PARODD else "even"),
+        "stop_bits": 2 if cflag & termios.CSTOPB else 1,
+        # Output processing would turn LF into CR LF on the way: the bytes would not be the program's.
+        "raw_output": not oflag & termios.OPOST,
+    }
+
+
+def serve(board, idle, timeout, announce):
+    master, slave = os.openpty()
+    # Our own hold on the far end: between the sender's opens the device stays, and reads
+    # never see a hang-up.
+    path = os.ttyname(slave)
+    os.set_blocking(master, False)
+    announce(path)
+
+    stopping = {"why": None}
+
+    def on_signal(signum, _frame):
+        stopping["why"] = "signal"
+
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGINT, on_signal)
+
+    chunks = []
+    settings = None
+    started = time.monotonic()
+    parent = os.getppid()
+    poller = select.poll()
+    poller.register(master, select.POLLIN)
+    while stopping["why"] is None:
+        now = time.monotonic()
+        waits = [0.1]   # a signal is noticed within this
+        if timeout is not None:
+            waits.append(started + timeout - now)
+        if idle is not None and chunks:
+            waits.append(chunks[-1][0] + idle - now)
+        wait = min(waits)
+        if os.getppid() != parent:
+            stopping["why"] = "parent gone"   # a test that died must not leave boards behind
+            break
+        if wait <= 0:
+            stopping["why"] = "timeout" if timeout is not None and now >= started + timeout else "idle"
+            break
+        events = poller.poll(wait * 1000)
+        if events:
+            data = read_all(master)
+            if data:
+                t = time.monotonic()
+                if settings is None:
+                    settings = line_settings(slave)
+                chunks.append((t, data))
+    rest = read_all(master)
+    if rest:
+        chunks.append((time.monotonic(), rest))
+
+    report = simulate(board, chunks)
+    report["device"] = path
+    report["stop"] = stopping["why"]
+    report["line_settings"] = settings
+    report["first_byte_after"] = round(chunks[0][0] - started, 4) if chunks else None
+    os.close(master)
+    os.close(slave)
+    return report
+
+
+def read_all(fd):
+    data = b""
+    while True:
+        try:
+            part = os.read(fd, 65536)
+        except BlockingIOError:
+            break
+        except OSError:
+            break   # EIO: no one holds the far end
+        if not part:
+            break
+        data += part
+    return data
+
+
+def write_report(report, path):
+    text = json.dumps(report, indent=1)
+    if not path:
+        sys.stdout.write(text + "\n")
+        sys.stdout.flush()
+        return
+    # Whole or not at all: whoever waits for the file never reads half of it.
+    tmp = path + ".part"
+    with open(tmp, "w") as f:
+        f.write(text + "\n")
+    os.replace(tmp, path)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--board", choices=BOARDS, default="dov")
+    parser.add_argument("--idle", type=float, help="stop this many seconds after the last byte")
+    parser.add_argument("--timeout", type=float, help="stop this many seconds after the start")
+    parser.add_argument("--report", help="write the JSON report here (default: stdout)")
+    args = parser.parse_args(argv)
+
+    def announce(path):
+        sys.stdout.write(path + "\n")
+        sys.stdout.flush()
+
+    report = serve(args.board, args.idle, args.timeout, announce)
+    write_report(report, args.report)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
