@@ -8,13 +8,17 @@ DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
   libserialport-dev libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file
 
-.PHONY: all deps configure build run test test-asan clean install package screenshot bench
+# The Windows build of the serial link, cross-compiled and run under wine (test-win).
+WIN_BUILD ?= $(BUILD)/win
+WIN_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 googletest
+
+.PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win
 
 all: build
 
 deps:
 	@missing=""; \
-	for p in $(DEBIAN_PACKAGES); do \
+	for p in $(DEBIAN_PACKAGES) $(EXTRA_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -66,11 +70,20 @@ screenshot: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-win
 
 test-asan: deps
 	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVRICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The wine prefix lives in $(BUILD)/wine: made by the first run, reused after.
+test-win:
+	$(MAKE) deps EXTRA_PACKAGES="$(WIN_PACKAGES)"
+	@[ -f $(WIN_BUILD)/build.ninja ] || cmake -S tests/win -B $(WIN_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DTAVRICK_WINEPREFIX=$(abspath $(BUILD))/wine
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	ctest --test-dir $(WIN_BUILD) --output-on-failure
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

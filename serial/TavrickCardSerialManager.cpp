@@ -7,6 +7,15 @@
 #include "CCDirector.h"
 #include "CCScheduler.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#endif
+
 using tavrick::PortInfo;
 using tavrick::SendOutcome;
 using tavrick::SerialError;
@@ -49,15 +58,17 @@ bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> bo
     std::atomic<bool>& running = kind == Worker::Scan ? scanRunning_ : sendRunning_;
     workerOutcome_ = {};
     running.store(true, std::memory_order_release);
-    try {
-        workerThread_ = std::thread([body = std::move(body), &running] {
+    std::string error;
+    const bool started = launchWorker(
+        [body = std::move(body), &running] {
             body();
             running.store(false, std::memory_order_release);  // last touch of shared data
-        });
-    } catch (const std::system_error& e) {
+        },
+        error);
+    if (!started) {
         running.store(false);
         lastError_ = kind == Worker::Scan ? SerialError::ScanFailed : SerialError::WriteFailed;
-        lastErrorDetail_ = std::string("cannot start worker: ") + e.what();
+        lastErrorDetail_ = "cannot start worker: " + error;
         return false;
     }
     worker_ = kind;
@@ -125,10 +136,6 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback) {
         callback);
 }
 
-void TavrickCardSerialManager::joinWorker() {
-    if (workerThread_.joinable()) workerThread_.join();
-}
-
 void TavrickCardSerialManager::pollScan(float) {
     if (worker_ != Worker::Scan || scanRunning_.load(std::memory_order_acquire)) return;
     joinWorker();
@@ -182,3 +189,57 @@ void TavrickCardSerialManager::resetForTests() {
     sendQueue.clear();
     selectedPort = 0;
 }
+
+#ifdef _WIN32
+
+namespace {
+
+unsigned __stdcall workerMain(void* arg) {
+    std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(arg));
+    (*run)();
+    return 1;
+}
+
+}  // namespace
+
+bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::string& error) {
+    auto* owned = new (std::nothrow) std::function<void()>(std::move(run));
+    if (!owned) {
+        error = "out of memory";
+        return false;
+    }
+    const uintptr_t handle = _beginthreadex(nullptr, 0, &workerMain, owned, 0, nullptr);
+    if (handle == 0) {
+        error = std::strerror(errno);
+        delete owned;
+        return false;
+    }
+    workerHandle_ = reinterpret_cast<void*>(handle);
+    return true;
+}
+
+void TavrickCardSerialManager::joinWorker() {
+    if (!workerHandle_) return;
+    HANDLE handle = workerHandle_;
+    // The polls come here only after the worker has cleared its flag: no wait on the serial line.
+    if (WaitForMultipleObjects(1, &handle, TRUE, INFINITE) != WAIT_FAILED) CloseHandle(handle);
+    workerHandle_ = nullptr;
+}
+
+#else
+
+bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::string& error) {
+    try {
+        workerThread_ = std::thread(std::move(run));
+        return true;
+    } catch (const std::system_error& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+void TavrickCardSerialManager::joinWorker() {
+    if (workerThread_.joinable()) workerThread_.join();
+}
+
+#endif

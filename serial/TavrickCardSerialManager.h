@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
+#ifndef _WIN32
+#include <thread>
+#endif
 
 #include "CCRef.h"
 #include "CCVector.h"
@@ -68,11 +70,16 @@ private:
 
     TavrickCardSerialManager() = default;
     bool startWorker(Worker kind, std::function<void()> body, const Callback& callback);
+    bool launchWorker(std::function<void()> run, std::string& error);
     void finish();
     void joinWorker();
 
     Worker worker_ = Worker::None;
+#ifdef _WIN32
+    void* workerHandle_ = nullptr;  // from _beginthreadex; a HANDLE, kept windows.h-free here
+#else
     std::thread workerThread_;
+#endif
     std::atomic<bool> scanRunning_{false};
     std::atomic<bool> sendRunning_{false};
     Callback completionCallback_;

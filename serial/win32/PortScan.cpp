@@ -43,9 +43,11 @@ std::string readDescription(HDEVINFO set, SP_DEVINFO_DATA& device) {
     DWORD required = 0;
     PBYTE buffer = nullptr;
     DWORD bufferSize = 0;
+    // A property that keeps growing under us must not keep us here: a few tries, then skip it.
+    int tries = 0;
     while (!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_DEVICEDESC, nullptr, buffer,
                                               bufferSize, &required)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || ++tries > 4) {
             if (buffer) LocalFree(buffer);
             return {};
         }

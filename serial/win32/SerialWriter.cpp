@@ -12,8 +12,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Longer lines go out in pieces of this size; every line of a real program fits in one.
+constexpr std::size_t kChunkBytes = 4096;
+
 SendOutcome failure(SerialError error, const std::string& what) {
-    return {error, what + ": Windows error " + std::to_string(GetLastError())};
+    const DWORD err = GetLastError();  // before any allocation below can change it
+    return {error, what + ": Windows error " + std::to_string(err)};
 }
 
 SerialError openError(DWORD err) {
@@ -37,6 +41,10 @@ SerialError writeError(DWORD err) {
         case ERROR_OPERATION_ABORTED:
         case ERROR_INVALID_HANDLE:
             return SerialError::NotConnected;
+        case ERROR_TIMEOUT:
+        case WAIT_TIMEOUT:
+        case ERROR_SEM_TIMEOUT:
+            return SerialError::StoppedAnswering;
         default:
             return SerialError::WriteFailed;
     }
@@ -79,13 +87,15 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
         if (!SetCommState(port, &dcb)) outcome = failure(SerialError::ConfigFailed, portName);
     }
 
-    // A synchronous WriteFile with no timeouts waits for ever on a board that takes nothing:
-    // allow each write its time on the wire (rounded up to 1 ms a byte) plus the margin.
+    // A synchronous WriteFile with no timeouts waits for ever on a board that takes nothing.
+    // The multiplier counts whole milliseconds a byte, twelve times the wire's pace, so a long
+    // line would get minutes; instead each write is one chunk with a fixed allowance.
     if (outcome.ok()) {
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD;  // we never read; return at once if we did
-        timeouts.WriteTotalTimeoutMultiplier = 1;
-        timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(options.margin.count());
+        timeouts.WriteTotalTimeoutMultiplier = 0;
+        timeouts.WriteTotalTimeoutConstant =
+            static_cast<DWORD>((wireTime(kChunkBytes) + options.margin).count());
         if (!SetCommTimeouts(port, &timeouts)) outcome = failure(SerialError::ConfigFailed, portName);
     }
 
@@ -95,8 +105,8 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
             Clock::now() + wireTime(line.bytes.size()) + options.margin;
         std::size_t done = 0;
         while (done < line.bytes.size()) {
-            DWORD chunk = static_cast<DWORD>(
-                std::min<std::size_t>(line.bytes.size() - done, MAXDWORD / 2));
+            const DWORD chunk =
+                static_cast<DWORD>(std::min(line.bytes.size() - done, kChunkBytes));
             DWORD written = 0;
             if (!WriteFile(port, line.bytes.data() + done, chunk, &written, nullptr)) {
                 DWORD err = GetLastError();

@@ -1,0 +1,149 @@
+// The Win32 writer over COM ports that wine maps to pseudo-terminals: bytes, pauses, the line
+// settings it leaves behind, and the ways a port can fail.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "SerialLink.h"
+#include "WinPorts.h"
+
+using namespace wintest;
+using tavrick::SendOutcome;
+using tavrick::SerialError;
+using tavrick::SerialLine;
+
+namespace {
+
+// Runs the writer on its own thread, as the manager does, while the test reads the far end.
+struct AsyncWrite {
+    AsyncWrite(std::string port, std::vector<SerialLine> lines, tavrick::WriteOptions options = {})
+        : result(std::async(std::launch::async, [this, port, lines, options] {
+              SendOutcome outcome = tavrick::writeSerialLines(port, lines, written, options);
+              finished = Clock::now();
+              return outcome;
+          })) {}
+
+    SendOutcome get(std::chrono::milliseconds timeout = 10s) {
+        if (result.wait_for(timeout) != std::future_status::ready) {
+            ADD_FAILURE() << "writer did not finish in time";
+            return {SerialError::WriteFailed, "timed out in test"};
+        }
+        return result.get();
+    }
+
+    std::atomic<int> written{0};
+    Clock::time_point finished;
+    std::future<SendOutcome> result;
+};
+
+SendOutcome writeNow(const std::string& port, const std::vector<SerialLine>& lines,
+                     tavrick::WriteOptions options = {}) {
+    std::atomic<int> written{0};
+    return tavrick::writeSerialLines(port, lines, written, options);
+}
+
+class SerialWriterWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in.isOpen()) << "cannot open " << wireIn();
+        in.drain();
+    }
+    Reader in{wireIn()};
+};
+
+}  // namespace
+
+TEST_F(SerialWriterWin, ExampleProgramArrivesExactlyWithItsPauses) {
+    const Clock::time_point start = Clock::now();
+    AsyncWrite send(wireOut(), {{"NEW\r\n", 200}, {"RUN\r\n", 200}});
+
+    EXPECT_EQ(in.read(5, 5s), "\x4E\x45\x57\x0D\x0A");
+    EXPECT_EQ(in.read(5, 5s), "\x52\x55\x4E\x0D\x0A");
+    // A byte cannot arrive before the pauses ahead of it have passed, however late we looked at
+    // the first line; so these are hard lower bounds.
+    EXPECT_GE(Clock::now() - start, 200ms);
+    SendOutcome outcome = send.get();
+    EXPECT_TRUE(outcome.ok()) << outcome.detail;
+    EXPECT_EQ(send.written.load(), 2);
+    EXPECT_GE(send.finished - start, 400ms) << "the last line's pause must pass before close";
+    EXPECT_EQ(in.read(1, 100ms), "") << "nothing beyond the lines";
+}
+
+TEST_F(SerialWriterWin, EveryByteValuePassesUntranslatedAndLinesWithoutPauseFollowAtOnce) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    // NUL first: a writer that measured the line as a C string would send nothing of it.
+    const DWORD handlesBefore = openHandles();
+    const Clock::time_point start = Clock::now();
+    SendOutcome outcome = writeNow(wireOut(), {{all, 0}, {"\n", -5}, {"\r", 0}});
+    EXPECT_TRUE(outcome.ok()) << outcome.detail;
+    // Generous: a pause of any size slipped in for 0 or a negative value would show.
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(openHandles(), handlesBefore) << "the port must be closed at the end";
+    EXPECT_EQ(in.read(258, 5s), all + "\n\r");
+}
+
+TEST_F(SerialWriterWin, SetsOnly115200Eight_NoParity_OneStopAndKeepsTheRestOfTheDriverSettings) {
+    {
+        Port port(wireOut());
+        ASSERT_TRUE(port.isOpen());
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        ASSERT_TRUE(GetCommState(port.handle(), &dcb));
+        dcb.BaudRate = 9600;
+        dcb.ByteSize = 7;
+        dcb.Parity = EVENPARITY;
+        dcb.StopBits = TWOSTOPBITS;
+        dcb.XonChar = 0x01;
+        dcb.XoffChar = 0x02;
+        ASSERT_TRUE(SetCommState(port.handle(), &dcb));
+    }
+    SendOutcome outcome = writeNow(wireOut(), {{"RUN\r\n", 0}});
+    ASSERT_TRUE(outcome.ok()) << outcome.detail;
+
+    Port port(wireOut());
+    ASSERT_TRUE(port.isOpen());
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(port.handle(), &dcb));
+    EXPECT_EQ(dcb.BaudRate, 115200u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(dcb.XonChar, 0x01) << "a fresh DCB instead of the driver's would lose these";
+    EXPECT_EQ(dcb.XoffChar, 0x02);
+    // Put the far end back as the other tests expect it.
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    EXPECT_TRUE(SetCommState(port.handle(), &dcb));
+}
+
+TEST(SerialWriterWinFailure, PortsThatCannotBeUsedFailWithTheReasonAndWriteNothing) {
+    Reader in(wireIn());
+    ASSERT_TRUE(in.isOpen());
+    in.drain();
+
+    const DWORD handlesBefore = openHandles();
+    EXPECT_EQ(writeNow(absentPort(), {{"NEW\r\n", 0}}).error, SerialError::NotConnected);
+    // A device that opens but is no serial port: its settings cannot be read.
+    EXPECT_EQ(writeNow("NUL", {{"NEW\r\n", 0}}).error, SerialError::NotSerialPort);
+    // Names the conversion would cut short could open some other device.
+    for (const std::string& name : {std::string(), std::string(200, 'C'),
+                                    std::string("COM1\0x", 6)}) {
+        EXPECT_EQ(writeNow(name, {{"NEW\r\n", 0}}).error, SerialError::InvalidName) << name.size();
+    }
+    EXPECT_EQ(openHandles(), handlesBefore) << "NUL was opened; it must be closed again";
+    EXPECT_EQ(in.read(1, 200ms), "");
+}
+
+TEST(SerialWriterWinFailure, BoardThatTakesNoBytesEndsTheSendByTheDeadlineAndLetsThePortGo) {
+    // Far more than a pseudo-terminal buffers, so the writer must stall.
+    const std::string flood(512 * 1024, 'x');
+    const DWORD handlesBefore = openHandles();
+    std::atomic<int> written{0};
+    SendOutcome outcome = tavrick::writeSerialLines(silentPort(), {{flood, 0}, {"RUN\r\n", 0}},
+                                                    written, tavrick::WriteOptions{300ms});
+    EXPECT_EQ(outcome.error, SerialError::StoppedAnswering) << outcome.detail;
+    EXPECT_EQ(written.load(), 0);
+    EXPECT_EQ(openHandles(), handlesBefore);
+}
