@@ -134,3 +134,35 @@ TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
     EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + busy + ": another program is using it");
     EXPECT_EQ(drain(far), "");  // nothing reached the board
 }
+
+TEST_F(SceneTest, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
+    int far1 = -1, far2 = -1;
+    const std::string first = openPort(&far1);
+    const std::string second = openPort(&far2);
+    start({{first, "Board"}, {second, "Spare"}});
+    for (int r = 0; r < 6; ++r) put(r, 0, LedOn);  // lines of 400 ms each: time to pull it out
+    scene->buildAndSend();
+    ASSERT_NE(scene->sendingOverlay, nullptr);
+    char buf[64];
+    ASSERT_GT(read(far1, buf, sizeof buf), 0);  // the first line is out
+    close(far1);                                // the cable goes
+    fds.erase(std::find(fds.begin(), fds.end(), far1));
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + first + ": the board is not connected");
+    // The screen answers.
+    scenetest::tap(worldOf(scene->targetButton));
+    scenetest::stepFrames(2);
+    ASSERT_NE(scene->targetPanel, nullptr);
+    scenetest::tap(Vec2(500, 300));
+    scenetest::stepFrames(2);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    // The other port takes the whole program.
+    TavrickCardSerialManager::getInstance()->selectedPort = 1;
+    scene->buildAndSend();
+    waitIdle();
+    const std::string got = drain(far2);
+    EXPECT_EQ(got.rfind("NEW\r\n10 LED 1\r\n20 LED 1\r\n", 0), 0u);
+    EXPECT_NE(got.find("60 LED 1\r\nSAVE 0\r\nRUN\r\n"), std::string::npos);
+}
