@@ -73,6 +73,8 @@ public:
     cocos2d::Vec2 snapPull;
     bool paletteDragDecided = false;
     cocos2d::Vec2 paletteTouchStart;
+    // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
+    int paletteTouchId = -1;
     cocos2d::Layer* settingsLayer = nullptr;
     cocos2d::Sprite* reloadButton = nullptr;
     cocos2d::Label* portLabel = nullptr;

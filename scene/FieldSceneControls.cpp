@@ -23,8 +23,13 @@ EventListenerTouchOneByOne* FieldScene::buttonListener(Node* button, void (Field
     };
     l->onTouchEnded = [this, button, action](Touch* t, Event*) {
         button->setOpacity(255);
+        // Another finger may have opened a panel or started a send while this one held
+        // the button: they take every touch, this release included.
+        if (targetPanel || portListPopup || sendingOverlay) return;
         if (hits(button, t->getLocation())) (this->*action)();
     };
+    // A touch the system cancels was no release: undimmed, nothing done.
+    l->onTouchCancelled = [button](Touch*, Event*) { button->setOpacity(255); };
     getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, button);
     return l;
 }
@@ -71,6 +76,8 @@ void FieldScene::registerListeners() {
     palette->onTouchBegan = [this](Touch* t, Event* e) { return onPaletteTouchBegan(t, e); };
     palette->onTouchMoved = [this](Touch* t, Event* e) { onPaletteTouchMoved(t, e); };
     palette->onTouchEnded = [this](Touch* t, Event* e) { onPaletteTouchEnded(t, e); };
+    // A cancelled drag ends like a release: no ghost or half-placed card may stay behind.
+    palette->onTouchCancelled = [this](Touch* t, Event* e) { onPaletteTouchEnded(t, e); };
     for (CardSprite* card : paletteCards) {
         if (!card) continue;
         auto* mine = palette->clone();
@@ -128,13 +135,17 @@ void FieldScene::openTargetPanel() {
             applyTargetImage();
             runAction(CallFunc::create([this] { closeTargetPanel(); }));
         };
+        // A touch the system cancels was no choice.
+        l->onTouchCancelled = [](Touch*, Event* e) { e->getCurrentTarget()->setOpacity(255); };
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, option);
         targetPanelListeners.pushBack(l);
     }
     addChild(targetPanel);
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
-    l->onTouchBegan = [this](Touch* t, Event*) { return hits(targetPanel, t->getLocation()); };
+    // Every touch, also one in a window's bars outside the screen, where the closed
+    // drawer's controls lie: nothing beneath may react while the panel is open.
+    l->onTouchBegan = [](Touch*, Event*) { return true; };
     l->onTouchEnded = [this](Touch* t, Event*) {
         if (hits(targetPanel, t->getLocation()))
             runAction(CallFunc::create([this] { closeTargetPanel(); }));

@@ -110,7 +110,8 @@ void FieldScene::updateCountLabel(int kind) {
 CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
     CardSprite* card = CardSprite::create(DeviceManager::getInstance()->getCardImage(kind));
     if (!card) return nullptr;
-    card->setPosition(position);
+    // Made under a touch at the screen's edge, the card would otherwise stick out of the field.
+    placeCardClamped(card, position);
     card->setOpacity(kCarried);
     card->setLocalZOrder(kOnTop);
     fieldView->addChild(card);
@@ -157,6 +158,9 @@ bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
     const Vec2 at = touch->getLocation();
     // A card scrolled out of the list's window is hidden: it cannot be taken.
     if (!hits(card, at) || !paletteView->getViewRectInWorld().containsPoint(at)) return false;
+    // The drag state below is the scene's, so it can follow one finger only.
+    if (paletteTouchId >= 0) return false;
+    paletteTouchId = touch->getID();
     paletteDragDecided = false;
     paletteTouchStart = at;
     return true;
@@ -164,6 +168,7 @@ bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
 
 void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    if (touch->getID() != paletteTouchId) return;
     if (!paletteDragDecided) {
         const Vec2 at = touch->getLocation();
         if (paletteTouchStart.distance(at) < 2) return;
@@ -203,8 +208,10 @@ void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
     placingCard = newFieldCard(ghostCard->kind, (ghostCard->getPosition() - o) / s);
 }
 
-void FieldScene::onPaletteTouchEnded(Touch*, Event* event) {
+void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
+    if (touch->getID() != paletteTouchId) return;
+    paletteTouchId = -1;
     if (placingCard) placingCard->setOpacity(255);
     placingCard = nullptr;
     snapTarget = nullptr;
@@ -223,6 +230,9 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
     Node* container = fieldView->getContainer();
     const Vec2 p = (touch->getLocation() - fieldView->getContentOffset()) / container->getScale();
     if (!card->getBoundingBox().containsPoint(p) || touchedCard) return false;
+    // Still carried by the palette touch that made it: a second finger could delete it
+    // under that touch.
+    if (card == placingCard) return false;
     touchedCard = card;
     const int32_t serial = touchSerial;
     runAction(Sequence::create(DelayTime::create(0.05f),

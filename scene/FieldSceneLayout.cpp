@@ -12,6 +12,23 @@ const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
 const char* kFont = "Futura-Medium";
 const char* kCredits = "Pictures drawn for Tavrick Cards by its makers";
+// Every picture of the screen, also those first needed later (the sending spinner, the
+// delete frames): a missing one is found at start, not in the middle of a send or a delete.
+const char* const kScreenImages[] = {
+    "res/r_play.png",   "res/r_card_clean.png",   "res/menuup.png",    "res/menudown.png",
+    "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
+    "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
+    "res/delete2.png",  "res/delete3.png",        "res/delete4.png"};
+
+// Loads every picture once (the cache keeps them); the engine names each one that fails.
+bool allImagesLoad() {
+    bool ok = true;
+    TextureCache* cache = TextureCache::getInstance();
+    for (const char* file : kScreenImages) ok = cache->addImage(file) != nullptr && ok;
+    for (const char* file : kCardImages) ok = cache->addImage(file) != nullptr && ok;
+    for (const char* file : kTargetImages) ok = cache->addImage(file) != nullptr && ok;
+    return ok;
+}
 
 Label* makeLabel(const std::string& text, float size) {
     return Label::createWithSystemFont(text, kFont, size, Size::ZERO, TextHAlignment::LEFT,
@@ -49,6 +66,9 @@ void FieldScene::onZoomed(FieldScrollView*) {}
 
 bool FieldScene::init() {
     if (!Layer::init()) return false;
+    // Without one of its pictures the screen would come up with parts missing (no slots,
+    // no palette card) and still run: refuse instead.
+    if (!allImagesLoad()) return false;
     ghostCard = placingCard = touchedCard = snapTarget = nullptr;
     isStill = true;
     isDragging = false;

@@ -49,6 +49,8 @@ void FieldScene::openPortList() {
             updatePortLabel();
             runAction(CallFunc::create([this] { closePortList(); }));
         };
+        // A touch the system cancels was no choice.
+        l->onTouchCancelled = [](Touch*, Event* e) { e->getCurrentTarget()->setOpacity(255); };
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, entry);
         portListListeners.pushBack(l);
     }
@@ -56,7 +58,9 @@ void FieldScene::openPortList() {
     portListPopup = popup;
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
-    l->onTouchBegan = [this](Touch* t, Event*) { return hits(portListPopup, t->getLocation()); };
+    // Every touch, also one in a window's bars outside the screen, where the closed
+    // drawer's controls lie: nothing beneath may react while the list is open.
+    l->onTouchBegan = [](Touch*, Event*) { return true; };
     l->onTouchEnded = [this](Touch* t, Event*) {
         if (hits(portListPopup, t->getLocation()))
             runAction(CallFunc::create([this] { closePortList(); }));

@@ -40,7 +40,12 @@ bool Application::openURL(const std::string&) { return false; }
 
 int Application::run() {
     initGLContextAttrs();
-    if (!applicationDidFinishLaunching()) return 1;
+    if (!applicationDidFinishLaunching()) {
+        // Let go of what the failed start made (autoreleased nodes, the window), as an
+        // ordinary end does.
+        Director::getInstance()->reset();
+        return 1;
+    }
     Director* director = Director::getInstance();
     GLView* view = director->getOpenGLView();
     if (!view) return 1;

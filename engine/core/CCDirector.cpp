@@ -98,6 +98,7 @@ void Director::reset() {
     _invalid = false;
     _purgeRequested = false;
     _needsRedraw = true;
+    _drawingEnabled = true;
     _nextDeltaTimeZero = true;
     _modelViewStack.assign(1, Mat4::IDENTITY);
 }
@@ -156,7 +157,7 @@ void Director::drawScene(float dt) {
         _actionManager->update(dt);
         _scheduler->update(dt);
         if (_nextScene) setNextScene();
-        if (_openGLView) {
+        if (_openGLView && _drawingEnabled) {
             if (_runningScene) _runningScene->visit(_renderer, Mat4::IDENTITY, 0);
             _renderer->render(_openGLView->getRenderBackend());
             _openGLView->swapBuffers();

@@ -65,6 +65,11 @@ public:
     // One frame with a given time step, without sleeping (tests, benchmarks).
     void mainLoop(float dt);
 
+    // Off: frames still run actions and timers but draw nothing (tests that step many
+    // frames and look at no pixels).
+    void setDrawingEnabled(bool on) { _drawingEnabled = on; }
+    bool isDrawingEnabled() const { return _drawingEnabled; }
+
     void setNeedsRedraw() { _needsRedraw = true; }
     bool needsRedraw() const { return _needsRedraw; }
     // Seconds from now until a frame must be drawn; negative when none is wanted until
@@ -93,6 +98,7 @@ private:
     bool _invalid = false;
     bool _purgeRequested = false;
     bool _needsRedraw = true;
+    bool _drawingEnabled = true;
     bool _nextDeltaTimeZero = true;
     float _deltaTime = 0;
     unsigned _totalFrames = 0;

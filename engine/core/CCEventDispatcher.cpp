@@ -243,6 +243,19 @@ void EventDispatcher::dispatchTouchEvent(EventTouch* event) {
         if (event->isStopped()) break;
     }
     --_inDispatch;
+    // An ended touch is forgotten everywhere, also where a listener that started swallowing
+    // midway hid its end: the view frees it, and a later touch at the same address must not
+    // reach a listener that never claimed it.
+    if (code == EventTouch::EventCode::ENDED || code == EventTouch::EventCode::CANCELLED) {
+        for (auto* list : {&_listeners, &_toAdd}) {
+            for (Entry& e : *list) {
+                if (e.listener->getType() != EventListener::Type::TOUCH_ONE_BY_ONE) continue;
+                auto& mine = static_cast<EventListenerTouchOneByOne*>(e.listener)->_claimedTouches;
+                for (Touch* touch : event->getTouches())
+                    mine.erase(std::remove(mine.begin(), mine.end(), touch), mine.end());
+            }
+        }
+    }
     for (EventListener* l : listeners) l->release();
     flushPending();
 }

@@ -1,12 +1,20 @@
 #include "CCRef.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 
 namespace cocos2d {
 
-Ref::Ref() : _referenceCount(1) {}
-Ref::~Ref() {}
+namespace {
+std::atomic<long> s_live{0};
+}
+
+Ref::Ref() : _referenceCount(1) { s_live.fetch_add(1, std::memory_order_relaxed); }
+Ref::Ref(const Ref&) : _referenceCount(1) { s_live.fetch_add(1, std::memory_order_relaxed); }
+Ref::~Ref() { s_live.fetch_sub(1, std::memory_order_relaxed); }
+
+long Ref::getLiveCount() { return s_live.load(std::memory_order_relaxed); }
 
 void Ref::retain() {
     assert(_referenceCount > 0 && "retain on a released object");

@@ -13,9 +13,14 @@ public:
     void release();
     Ref* autorelease();
     unsigned int getReferenceCount() const { return _referenceCount; }
+    // How many objects exist in the process right now: a leak check counts them before and
+    // after a piece of work.
+    static long getLiveCount();
 
 protected:
     Ref();
+    // A copy is a new object with its own single reference.
+    Ref(const Ref&);
 
 private:
     unsigned int _referenceCount;

@@ -102,6 +102,28 @@ TEST_F(Dispatch, SwallowingTurnedOnMidTouchHidesTheFollowingMoves) {
     EXPECT_EQ(log, "tb lb tm te ");
 }
 
+TEST_F(Dispatch, ATouchHiddenFromAListenerAtItsEndIsForgottenThere) {
+    // The low listener claims the first touch only; the top one starts swallowing midway,
+    // so the low one never hears that touch end. The next touch, which it refuses, must not
+    // reach it, wherever the view happens to put the new touch.
+    Node* low = child(root);
+    Node* top = child(root);
+    int touches = 0;
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch*, Event*) { return ++touches == 1; };
+    l->onTouchMoved = [this](Touch*, Event*) { log += "lm "; };
+    l->onTouchEnded = [this](Touch*, Event*) { log += "le "; };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, low);
+    auto* t = listen(top, "t");
+    for (int i = 0; i < 3; ++i) {
+        scenetest::touchBegan(Vec2(5, 5));
+        t->setSwallowTouches(i == 0);
+        scenetest::touchMoved(Vec2(6, 6));
+        scenetest::touchEnded(Vec2(6, 6));
+    }
+    EXPECT_EQ(log, "tb tm te tb tm te tb tm te ");
+}
+
 TEST_F(Dispatch, ListenersAddedDuringDispatchWaitForTheNextEvent) {
     Node* a = child(root);
     Node* b = child(root);

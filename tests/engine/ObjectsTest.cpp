@@ -35,6 +35,18 @@ TEST_F(Objects, CreateResultLivesToTheEndOfTheFrameUnlessRetained) {
     EXPECT_EQ(Counted::alive, 0);
 }
 
+TEST_F(Objects, TheLiveCountFollowsEveryObjectAndCopy) {
+    struct Plain : Ref {};
+    const long before = Ref::getLiveCount();
+    Plain* a = static_cast<Plain*>((new Plain)->autorelease());
+    Plain* b = new Plain(*a);  // a copy is an object of its own, with one reference
+    EXPECT_EQ(Ref::getLiveCount(), before + 2);
+    EXPECT_EQ(b->getReferenceCount(), 1u);
+    b->release();
+    drainPool();
+    EXPECT_EQ(Ref::getLiveCount(), before);
+}
+
 TEST_F(Objects, VectorHoldsOneReferencePerElementAcrossFrames) {
     Vector<Counted*> v;
     Counted* a = Counted::create();

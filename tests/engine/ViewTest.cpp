@@ -146,4 +146,24 @@ TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
     EXPECT_EQ(root->getPositionX(), 50);
 }
 
+TEST_F(View, FramesWithDrawingOffAdvanceButLeaveThePixels) {
+    OffscreenView* v = scenetest::useOffscreenView(64, 48);
+    Layer* root = Layer::create();
+    LayerColor* box = LayerColor::create(Color4B(255, 255, 255, 255), 1024, 768);
+    root->addChild(box);
+    scenetest::runScene(root);
+    Director* d = Director::getInstance();
+    d->setDrawingEnabled(false);
+    box->runAction(FadeOut::create(0.1f));
+    scenetest::stepFrames(10);
+    EXPECT_EQ(box->getOpacity(), 0);
+    EXPECT_EQ(v->readPixel(32, 24), Color4B(255, 255, 255, 255));  // the last frame drawn
+    d->setDrawingEnabled(true);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(v->readPixel(32, 24).r, 0);
+    d->setDrawingEnabled(false);
+    scenetest::resetEngine();
+    EXPECT_TRUE(d->isDrawingEnabled());  // a fresh start draws
+}
+
 }  // namespace

@@ -1,0 +1,128 @@
+// Ports as odd as systems report them: 200 characters long, not ASCII, not even UTF-8, or
+// empty. Empty ones are not offered; the others are shown whole, can be chosen and sent
+// to, and the port panel stays usable.
+#include "SceneFixture.h"
+
+using namespace cocos2d;
+
+namespace {
+
+const std::string kLongName = "ttyLONG" + std::string(193, 'x');               // 200
+const std::string kLongDescription = std::string(150, 'D') + std::string(50, '-');  // 200
+const std::string kUtf8Name = "ttyÜSB0";
+const std::string kUtf8Description = "Späť-Board ✓ ボード";
+const std::string kNotUtf8 = "Board \xff\xfe\xc3";
+
+class OddPorts : public SceneTest {
+protected:
+    void SetUp() override {
+        start({{"", "Nameless Board"},
+               {kLongName, kLongDescription},
+               {"ttyNODESC", ""},
+               {kUtf8Name, kUtf8Description},
+               {"", ""},
+               {"ttyRAW", kNotUtf8}});
+        scenetest::tap(worldOf(scene->settingsButton));
+        scenetest::stepSeconds(0.5f);  // the drawer is open
+    }
+
+    static std::string shown(const std::string& name, const std::string& description) {
+        return name + " [ " + description + " ]";
+    }
+
+    // Opens the list with a tap on the left end of the port label.
+    void openList() {
+        const Rect box = scene->portLabel->getBoundingBox();
+        const Vec2 at = scene->portLabel->getParent()->convertToWorldSpace(Vec2(box.getMinX() + 5, box.getMidY()));
+        scenetest::tap(at);
+        ASSERT_NE(scene->portListPopup, nullptr);
+    }
+
+    void choose(int index) {
+        Node* entry = scene->portListPopup->getChildByTag(index);
+        ASSERT_NE(entry, nullptr);
+        const Vec2 at = entry->getPosition() + Vec2(5, 0);  // its left end is on the screen
+        scenetest::tap(at);
+        scenetest::stepFrames(1);
+        EXPECT_EQ(scene->portListPopup, nullptr);
+    }
+};
+
+TEST_F(OddPorts, EmptyNamesAndDescriptionsAreNotOffered) {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    ASSERT_EQ(serial->ports.size(), 3);
+    EXPECT_EQ(serial->ports.at(0)->portName, kLongName);
+    EXPECT_EQ(serial->ports.at(1)->portName, kUtf8Name);
+    EXPECT_EQ(serial->ports.at(2)->portName, "ttyRAW");
+    openList();
+    EXPECT_EQ(scene->portListListeners.size(), 3);
+    EXPECT_EQ(scene->portListPopup->getChildByTag(3), nullptr);
+}
+
+TEST_F(OddPorts, LongAndForeignTextIsShownWholeAndTheBoxFollowsIt) {
+    EXPECT_EQ(scene->portLabel->getString(), shown(kLongName, kLongDescription));
+    const Size label = scene->portLabel->getContentSize();
+    EXPECT_GT(label.width, 1024);  // wider than the screen: shown whole, running off it
+    EXPECT_EQ(scene->portLabelBackground->getContentSize(), Size(label.width + 20, label.height + 20));
+    scenetest::stepFrames(2);  // drawn
+
+    openList();
+    auto* entry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(1));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->getString(), shown(kUtf8Name, kUtf8Description));
+    EXPECT_GT(entry->getContentSize().width, 0);
+    auto* raw = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(2));
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(raw->getString(), shown("ttyRAW", kNotUtf8));
+    scenetest::stepFrames(2);
+    choose(1);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 1);
+    EXPECT_EQ(scene->portLabel->getString(), shown(kUtf8Name, kUtf8Description));
+    EXPECT_EQ(scene->portLabelBackground->getContentSize().width, scene->portLabel->getContentSize().width + 20);
+}
+
+TEST_F(OddPorts, ThePanelStaysUsable) {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    // Each odd port chosen in turn, the list reopened every time.
+    for (int i : {2, 0, 1}) {
+        openList();
+        choose(i);
+        EXPECT_EQ(serial->selectedPort, i);
+    }
+    // The grey area closes the list without a change; a rescan finds the same three.
+    openList();
+    scenetest::tap(Vec2(600, 600));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(serial->selectedPort, 1);
+    scenetest::tap(worldOf(scene->reloadButton));
+    EXPECT_EQ(scene->portLabel->getString(), "Search ...");
+    waitIdle();
+    EXPECT_EQ(serial->ports.size(), 3);
+    EXPECT_EQ(scene->portLabel->getString(), shown(kUtf8Name, kUtf8Description));
+
+    // The long label runs under the gear, which still closes the drawer.
+    openList();
+    choose(0);
+    scenetest::tap(worldOf(scene->settingsButton));
+    EXPECT_FALSE(FieldScene::settingsOpen);
+}
+
+TEST_F(OddPorts, ASendToAPortThatIsNotThereEndsAndTheScreenAnswers) {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    for (int i : {0, 1, 2}) {
+        openList();
+        choose(i);
+        scenetest::tap(worldOf(scene->playButton));
+        waitIdle();
+        EXPECT_EQ(scene->sendingOverlay, nullptr);
+        EXPECT_NE(serial->getLastError(), tavrick::SerialError::None) << i;
+        scenetest::tap(worldOf(scene->targetButton));
+        EXPECT_NE(scene->targetPanel, nullptr);
+        scenetest::tap(Vec2(500, 300));
+        scenetest::stepFrames(1);
+        EXPECT_EQ(scene->targetPanel, nullptr);
+    }
+}
+
+}  // namespace

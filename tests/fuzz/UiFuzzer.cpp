@@ -1,0 +1,716 @@
+#include "UiFuzzer.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "DeviceManager.h"
+#include "SceneDriver.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+
+namespace fuzz {
+
+namespace {
+
+const char* const kKindNames[] = {"press", "move", "release", "cancel", "wheel", "frames", "settle"};
+
+TavrickCardSerialManager* serial() { return TavrickCardSerialManager::getInstance(); }
+
+// A point inside a node's box, given as fractions of its width and height, on screen.
+Vec2 pointIn(Node* n, float fx, float fy) {
+    const Rect b = n->getBoundingBox();
+    const Vec2 local(b.getMinX() + fx * b.size.width, b.getMinY() + fy * b.size.height);
+    return n->getParent() ? n->getParent()->convertToWorldSpace(local) : local;
+}
+
+bool inside(const Rect& box, const Size& field) {
+    const float e = 1e-3f;
+    return box.getMinX() >= -e && box.getMinY() >= -e && box.getMaxX() <= field.width + e &&
+           box.getMaxY() <= field.height + e;
+}
+
+size_t touchListeners(Node* n) {
+    size_t count = 0;
+    for (EventListener* l : Director::getInstance()->getEventDispatcher()->getListenersForTarget(n))
+        count += l->getType() == EventListener::Type::TOUCH_ONE_BY_ONE;
+    return count;
+}
+
+}  // namespace
+
+// --- events --------------------------------------------------------------------------
+
+std::string format(const Event& e) {
+    char buf[160];
+    switch (e.kind) {
+        case Event::Press:
+        case Event::Move:
+        case Event::Release:
+        case Event::Cancel:
+            std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g", kKindNames[e.kind], e.finger, e.x, e.y);
+            break;
+        case Event::Wheel:
+            std::snprintf(buf, sizeof buf, "wheel %.9g %.9g %.9g%s", e.x, e.y, e.amount, e.ctrl ? " ctrl" : "");
+            break;
+        case Event::Frames:
+            std::snprintf(buf, sizeof buf, "frames %d %.9g", e.count, e.amount);
+            break;
+        case Event::Settle:
+            std::snprintf(buf, sizeof buf, "settle");
+            break;
+    }
+    return buf;
+}
+
+bool parse(const std::string& line, Event& e) {
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word)) return false;
+    e = Event();
+    for (int k = 0; k <= Event::Settle; ++k)
+        if (word == kKindNames[k]) e.kind = static_cast<Event::Kind>(k);
+    if (word != kKindNames[e.kind]) return false;
+    switch (e.kind) {
+        case Event::Press:
+        case Event::Move:
+        case Event::Release:
+        case Event::Cancel: {
+            int f = -1;
+            if (!(in >> f >> e.x >> e.y) || f < 0 || f > 2) return false;
+            e.finger = static_cast<std::int8_t>(f);
+            return true;
+        }
+        case Event::Wheel: {
+            if (!(in >> e.x >> e.y >> e.amount)) return false;
+            std::string ctrl;
+            e.ctrl = (in >> ctrl) && ctrl == "ctrl";
+            return true;
+        }
+        case Event::Frames: {
+            int n = 0;
+            if (!(in >> n >> e.amount) || n < 0 || n > 10000) return false;
+            e.count = static_cast<std::int16_t>(n);
+            return true;
+        }
+        case Event::Settle:
+            return true;
+    }
+    return false;
+}
+
+// --- the screen ------------------------------------------------------------------------
+
+Session::Session() {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
+    // The board side: read everything, so every send can complete.
+    drainer_ = std::thread([this] {
+        char buf[4096];
+        while (!stop_.load()) {
+            pollfd p{master_, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0 && read(master_, buf, sizeof buf) <= 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const std::vector<tavrick::PortInfo> ports = {{"/nonexistent/tavrick-fuzz", "Unplugged Board"},
+                                                  {name, "Fuzz Board"}};
+    scenetest::useOffscreenView();
+    serial()->resetForTests();
+    serial()->setScanFunction([ports] { return ports; });
+    DeviceManager::getInstance()->target = Dov;
+    FieldScene* scene = FieldScene::create();
+    if (!scene) return;
+    scenetest::runScene(scene);
+    scene_ = scene;
+    if (!settle()) {
+        scene_ = nullptr;
+        return;
+    }
+    Director::getInstance()->getScheduler()->pauseTarget(serial());
+    baseListeners_ = Director::getInstance()->getEventDispatcher()->getListenerCount();
+}
+
+Session::~Session() {
+    if (std::getenv("TAVRICK_FUZZ_STATS") && stats_.frames > 0) {
+        std::fprintf(stderr, "fuzz stats:");
+        for (int k = 0; k <= Event::Settle; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
+        std::fprintf(stderr, "; frames %ld, made %ld, sends %ld, target panels %ld, port lists %ld, deletes %ld, "
+                     "most cards %zu, most links %zu\n", stats_.frames, stats_.made, stats_.sends, stats_.targetPanels,
+                     stats_.portLists, stats_.deletes, stats_.mostCards, stats_.mostLinks);
+    }
+    Director::getInstance()->getScheduler()->resumeTarget(serial());
+    serial()->resetForTests();
+    DeviceManager::getInstance()->target = Dov;
+    scene_ = nullptr;
+    scenetest::resetEngine();
+    stop_ = true;
+    if (drainer_.joinable()) drainer_.join();
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+}
+
+bool Session::busy() const { return serial()->isBusy(); }
+
+bool Session::pollWorker() {
+    if (!serial()->isBusy()) return false;
+    serial()->pollScan(0);
+    serial()->pollSend(0);
+    return !serial()->isBusy();
+}
+
+// Waits in real time for the worker to end and lets its end reach the scene.
+bool Session::settle() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (serial()->isBusy()) {
+        if (pollWorker()) break;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+void Session::apply(const Event& e) {
+    const Vec2 p(e.x, e.y);
+    const int f = e.finger;
+    // The view ignores a second press of a finger that is down and anything else of a
+    // finger that is up; so does the bookkeeping here.
+    switch (e.kind) {
+        case Event::Press:
+            if (!down_[f]) {
+                down_[f] = true;
+                at_[f] = p;
+            }
+            scenetest::touchBegan(p, f);
+            break;
+        case Event::Move:
+            if (down_[f]) at_[f] = p;
+            scenetest::touchMoved(p, f);
+            break;
+        case Event::Release:
+            down_[f] = false;
+            scenetest::touchEnded(p, f);
+            break;
+        case Event::Cancel:
+            down_[f] = false;
+            scenetest::touchCancelled(p, f);
+            break;
+        case Event::Wheel:
+            scenetest::wheel(p, e.amount, e.ctrl);
+            break;
+        case Event::Frames: {
+            // Drawing is most of a frame's cost; every eighth is drawn, so the drawing code
+            // still meets every state of the screen now and then.
+            Director* d = Director::getInstance();
+            for (int i = 0; i < e.count; ++i) {
+                d->setDrawingEnabled(++framesRun_ % 8 == 0);
+                d->mainLoop(e.amount);
+            }
+            d->setDrawingEnabled(true);
+            break;
+        }
+        case Event::Settle:
+            if (!settle()) stuck_ = true;
+            break;
+    }
+    count(e);
+}
+
+void Session::count(const Event& e) {
+    ++stats_.events[e.kind];
+    if (e.kind == Event::Frames) stats_.frames += e.count;
+    const size_t cards = static_cast<size_t>(scene_->fieldCards.size());
+    if (cards < lastCards_) stats_.deletes += static_cast<long>(lastCards_ - cards);
+    if (cards > lastCards_) stats_.made += static_cast<long>(cards - lastCards_);
+    lastCards_ = cards;
+    stats_.mostCards = std::max(stats_.mostCards, static_cast<size_t>(scene_->fieldCards.size()));
+    size_t links = 0;
+    for (auto& row : scene_->slotRows)
+        for (CardSprite* slot : row) links += slot->connectors[0].partner != nullptr;
+    stats_.mostLinks = std::max(stats_.mostLinks, links);
+    if (scene_->sendingOverlay && !sawOverlay_) ++stats_.sends;
+    if (scene_->targetPanel && !sawTarget_) ++stats_.targetPanels;
+    if (scene_->portListPopup && !sawPorts_) ++stats_.portLists;
+    sawOverlay_ = scene_->sendingOverlay;
+    sawTarget_ = scene_->targetPanel;
+    sawPorts_ = scene_->portListPopup;
+}
+
+std::string Session::check() const {
+    std::ostringstream why;
+    FieldScene* s = scene_;
+    if (stuck_) return "worker: a send or scan did not finish within a minute";
+
+    std::array<int, 6> perKind{};
+    std::set<CardSprite*> live;
+    const Size field = s->fieldView->getContentSize();
+    for (CardSprite* c : s->fieldCards) {
+        if (c->kind < 0 || c->kind > 5) return "cards: a field card has no kind";
+        if (!live.insert(c).second) return "cards: a card is listed twice";
+        ++perKind[c->kind];
+        if (c->getParent() != s->fieldView->getContainer()) return "cards: a listed card is not in the field";
+        if (!inside(c->getBoundingBox(), field)) {
+            const Rect b = c->getBoundingBox();
+            why << "cards: a card lies outside the field content: (" << b.getMinX() << ", "
+                << b.getMinY() << ") to (" << b.getMaxX() << ", " << b.getMaxY() << ")";
+            return why.str();
+        }
+        if (c->connectors[1].partner) return "links: a card is linked through its connector 1";
+    }
+    for (int k = 0; k < 6; ++k) {
+        if (s->cardCounts[k] != perKind[k]) {
+            why << "counts: kind " << k << " counts " << s->cardCounts[k] << " but the field has "
+                << perKind[k];
+            return why.str();
+        }
+        if (s->countLabels[k] && s->countLabels[k]->getString() != std::to_string(perKind[k])) {
+            why << "counts: the label of kind " << k << " reads " << s->countLabels[k]->getString();
+            return why.str();
+        }
+    }
+
+    std::set<CardSprite*> slots;
+    std::map<CardSprite*, int> uses;
+    for (size_t r = 0; r < s->slotRows.size(); ++r) {
+        for (ssize_t i = 0; i < s->slotRows[r].size(); ++i) {
+            CardSprite* slot = s->slotRows[r].at(i);
+            slots.insert(slot);
+            if (slot->connectors[1].partner) return "links: a slot is linked through its connector 1";
+            CardSprite* c = slot->connectors[0].partner;
+            if (!c) continue;
+            why << "row " << r << " slot " << i << ": ";
+            if (!live.count(c)) return "links: " + why.str() + "holds a card that is not on the field";
+            if (c->connectors[0].partner != slot) return "links: " + why.str() + "its card does not point back";
+            if (++uses[c] > 1) return "links: " + why.str() + "its card is in another slot too";
+            why.str("");
+        }
+    }
+    for (CardSprite* c : live) {
+        CardSprite* slot = c->connectors[0].partner;
+        if (slot && (!slots.count(slot) || slot->connectors[0].partner != c))
+            return "links: a card points at a slot that does not hold it";
+    }
+
+    if (s->targetPanel && s->portListPopup) return "popups: the target panel and the port list are both open";
+    for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
+        if (popup && popup->getParent() != s) return "popups: an open popup is not on the screen";
+    if ((s->sendingOverlay != nullptr) != serial()->isSending()) {
+        return serial()->isSending() ? "overlay: a send runs without the sending overlay"
+                                     : "overlay: the sending overlay is up with no send running";
+    }
+    if (s->sendingOverlay && s->sendingOverlay->getParent() != s) return "overlay: not on the screen";
+
+    const size_t fieldTouch = touchListeners(s->fieldView);
+    if (fieldTouch != (s->isDragging ? 0u : 1u)) {
+        why << "field: " << fieldTouch << " touch listeners while " << (s->isDragging ? "" : "not ")
+            << "carrying a card";
+        return why.str();
+    }
+
+    if (anyFingerDown()) return "";
+    // No finger down: nothing may stay carried, and no listener may be left behind.
+    if (s->touchedCard || s->isDragging) return "rest: a card is still touched with no finger down";
+    if (s->ghostCard || s->placingCard) return "rest: a palette drag is still under way with no finger down";
+    for (CardSprite* c : live) {
+        if (c->getOpacity() != 255) return "rest: a field card stays translucent";
+        if (c->getColor() != Color3B::WHITE) return "rest: a field card stays tinted";
+    }
+    for (CardSprite* p : s->paletteCards)
+        if (p && p->listener && p->listener->isSwallowTouches())
+            return "rest: a palette card still swallows touches";
+    std::vector<Node*> controls = {s->reloadButton, s->portLabel, s->settingsButton, s->playButton, s->targetButton};
+    for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
+        if (popup)
+            for (Node* c : popup->getChildren())
+                if (c->getTag() >= 0) controls.push_back(c);
+    for (Node* c : controls)
+        if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
+    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay) {
+        const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
+        if (n != baseListeners_ + live.size()) {
+            why << "listeners: " << n << " registered, expected " << baseListeners_ + live.size();
+            return why.str();
+        }
+    }
+    return "";
+}
+
+// --- the generator -----------------------------------------------------------------------
+
+std::uint64_t Generator::bits() {
+    // splitmix64: the same sequence on every platform and library.
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+float Generator::uniform(float lo, float hi) {
+    return lo + (hi - lo) * static_cast<float>(static_cast<double>(bits() >> 11) / 9007199254740992.0);
+}
+
+bool Generator::chance(double p) { return static_cast<double>(bits() >> 11) / 9007199254740992.0 < p; }
+
+Vec2 Generator::anywhere() { return Vec2(uniform(-40, 1064), uniform(-40, 808)); }
+
+int Generator::freeFinger(const Session& s) {
+    std::vector<int> free;
+    for (int f = 0; f < 3; ++f)
+        if (!(busyFingers_ & (1u << f)) && !s.fingerDown(f)) free.push_back(f);
+    return free.empty() ? -1 : free[below(static_cast<int>(free.size()))];
+}
+
+void Generator::addFrames(Script& sc, int n, float dt) {
+    Event e;
+    e.kind = Event::Frames;
+    e.count = static_cast<std::int16_t>(n);
+    e.amount = dt;
+    sc.events.push_back(e);
+}
+
+void Generator::path(Script& sc, int f, Vec2 from, Vec2 to, float step) {
+    const float length = from.distance(to);
+    // The last stretch in small steps, so that a carried card comes to rest where aimed
+    // (within the snap radius) rather than one long step short of it.
+    if (length > 60 && step > 8) {
+        const Vec2 near = to + (from - to) * (30 / length);
+        steps(sc, f, from, near, step);
+        from = near;
+        step = uniform(3, 8);
+    }
+    steps(sc, f, from, to, step);
+}
+
+void Generator::steps(Script& sc, int f, Vec2 from, Vec2 to, float step) {
+    const int n = std::max(1, static_cast<int>(std::ceil(from.distance(to) / step)));
+    for (int i = 1; i <= n; ++i) {
+        Event e;
+        e.kind = Event::Move;
+        e.finger = static_cast<std::int8_t>(f);
+        const Vec2 p = from + (to - from) * (static_cast<float>(i) / n);
+        e.x = p.x;
+        e.y = p.y;
+        sc.events.push_back(e);
+        if (chance(0.3)) addFrames(sc);
+    }
+}
+
+void Generator::end(Script& sc, int f, Vec2 at) {
+    Event e;
+    e.kind = chance(0.1) ? Event::Cancel : Event::Release;
+    e.finger = static_cast<std::int8_t>(f);
+    e.x = at.x;
+    e.y = at.y;
+    sc.events.push_back(e);
+}
+
+// Where a carried card's centre sits in a slot, on screen; false when off the screen.
+bool Generator::seat(const Session& s, int row, int slot, Vec2& world) const {
+    FieldScene* scene = s.scene();
+    if (row < 0 || static_cast<size_t>(row) >= scene->slotRows.size() || !scene->paletteCards[0]) return false;
+    const Rect b = scene->slotRows[static_cast<size_t>(row)].at(slot)->getBoundingBox();
+    const float half = scene->paletteCards[0]->getContentSize().width / 2;
+    world = scene->fieldView->getContainer()->convertToWorldSpace(Vec2(b.getMinX() + 8 + half, b.getMidY()));
+    return world.y > 30 && world.y < 750;
+}
+
+// Where a carried card should end: mostly in a slot on screen (so that it snaps), else
+// anywhere.
+bool Generator::dropPoint(const Session& s, Script& sc, Vec2& point) {
+    const int pick = below(100);
+    if (pick < 60) {
+        std::vector<std::pair<int, int>> shown;
+        Vec2 w;
+        for (int r = 0; r < static_cast<int>(s.scene()->slotRows.size()); ++r)
+            for (int i = 0; i < 2; ++i)
+                if (seat(s, r, i, w)) shown.emplace_back(r, i);
+        if (!shown.empty()) {
+            const auto& chosen = shown[static_cast<size_t>(below(static_cast<int>(shown.size())))];
+            sc.aiming = true;
+            sc.row = chosen.first;
+            sc.slot = chosen.second;
+            return false;
+        }
+    }
+    point = pick < 85 ? Vec2(uniform(260, 1010), uniform(0, 768)) : anywhere();
+    return true;
+}
+
+// The next step of a carry towards its slot: long steps, the last 30 points in short ones.
+Event Generator::aim(const Session& s, Script& sc) {
+    Event e;
+    e.finger = static_cast<std::int8_t>(sc.finger);
+    const Vec2 at = s.fingerAt(sc.finger);
+    Vec2 target;
+    if (!seat(s, sc.row, sc.slot, target)) target = at;  // scrolled away: put it down here
+    target += sc.grab;
+    const float left = at.distance(target);
+    // A touch that scrolls the field chases its slot: give up after a while.
+    if (left < 0.01f || !s.fingerDown(sc.finger) || ++sc.aimSteps > 60) {
+        sc.aiming = false;
+        end(sc, sc.finger, at);
+        e = sc.events.front();
+        sc.events.pop_front();
+        return e;
+    }
+    const float step = left > 30 ? std::min(sc.step, left - 30 + 1) : std::min(left, uniform(3, 8));
+    const Vec2 p = at + (target - at) * (step / left);
+    e.kind = Event::Move;
+    e.x = p.x;
+    e.y = p.y;
+    if (chance(0.3)) addFrames(sc);
+    return e;
+}
+
+bool Generator::startScript(const Session& s, int f) {
+    FieldScene* scene = s.scene();
+    Script sc;
+    sc.fingers = 1u << f;
+    auto press = [&](int finger, Vec2 p) {
+        Event e;
+        e.kind = Event::Press;
+        e.finger = static_cast<std::int8_t>(finger);
+        e.x = p.x;
+        e.y = p.y;
+        sc.events.push_back(e);
+    };
+    const float step = chance(0.1) ? uniform(60, 200) : (chance(0.15) ? uniform(3, 8) : uniform(25, 90));
+    const int what = below(100);
+    if (what < 35) {
+        // A palette drag: a first step judged for its direction, then out onto the field.
+        CardSprite* card = scene->paletteCards[below(6)];
+        if (!card) return false;
+        const Vec2 start = pointIn(card, uniform(0.2f, 0.8f), uniform(0.2f, 0.8f));
+        const Vec2 centre = pointIn(card, 0.5f, 0.5f);
+        press(f, start);
+        addFrames(sc);
+        const double degrees = chance(0.85) ? uniform(25, 155) : uniform(-180, 180);
+        const float r = uniform(2.5f, 12);
+        const Vec2 first = start + Vec2(r * static_cast<float>(std::sin(degrees * M_PI / 180)),
+                                        r * static_cast<float>(std::cos(degrees * M_PI / 180)));
+        steps(sc, f, start, first, 100);
+        // The card appears one step behind the touch once the ghost is past the palette's
+        // edge; small steps there keep that lag small, so that aimed drops land.
+        const float cross = start.x + card->getContentSize().width / 2 + 250 - centre.x;
+        const float y = first.y + uniform(-60, 60);
+        path(sc, f, first, Vec2(cross - 12, y), step);
+        steps(sc, f, Vec2(cross - 12, y), Vec2(cross + 12, y), uniform(4, 8));
+        Vec2 drop;
+        sc.finger = f;
+        sc.grab = start - centre;
+        sc.step = step;
+        if (dropPoint(s, sc, drop)) {
+            path(sc, f, Vec2(cross + 12, y), drop, step);
+            end(sc, f, drop);
+        }
+    } else if (what < 65) {
+        // A field card: held still to be picked up (or moved at once, which scrolls),
+        // carried towards a slot, anywhere, or the trash.
+        if (scene->fieldCards.empty()) return false;
+        CardSprite* card = scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size())));
+        const Vec2 start = pointIn(card, uniform(0.15f, 0.85f), uniform(0.15f, 0.85f));
+        press(f, start);
+        if (chance(0.85))
+            addFrames(sc, 4, 0.02f);
+        else
+            addFrames(sc);
+        Vec2 to;
+        sc.finger = f;
+        sc.grab = start - pointIn(card, 0.5f, 0.5f);
+        sc.step = step;
+        const bool trash = chance(0.3) && scene->cleanIcon;
+        if (trash) to = pointIn(scene->cleanIcon, uniform(0.1f, 0.9f), uniform(0.1f, 0.9f));
+        if (trash || dropPoint(s, sc, to)) {
+            path(sc, f, start, to, step);
+            if (chance(0.3)) addFrames(sc, 3, 0.05f);
+            end(sc, f, to);
+        }
+    } else if (what < 86) {
+        // A tap on a control or panel, sometimes sliding off before the release.
+        std::vector<Node*> nodes;
+        auto add = [&nodes](Node* n) {
+            if (n && n->getParent()) nodes.push_back(n);
+        };
+        Node* popup = scene->targetPanel ? static_cast<Node*>(scene->targetPanel)
+                                         : static_cast<Node*>(scene->portListPopup);
+        if (popup && chance(0.7)) {
+            for (Node* c : popup->getChildren()) add(c);
+            add(popup);
+        } else if (scene->sendingOverlay && chance(0.5)) {
+            add(scene->sendingOverlay);
+        } else {
+            for (Node* n : {static_cast<Node*>(scene->reloadButton), static_cast<Node*>(scene->portLabel),
+                            static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->targetButton),
+                            static_cast<Node*>(scene->menuUpButton), static_cast<Node*>(scene->menuDownButton),
+                            static_cast<Node*>(scene->cleanIcon), static_cast<Node*>(scene->sendNotice),
+                            static_cast<Node*>(scene->portLabelBackground)})
+                add(n);
+            for (int k = 0; k < 6; ++k) {
+                add(scene->paletteCards[k]);
+                add(scene->countLabels[k]);
+            }
+            if (!scene->fieldCards.empty())
+                add(scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size()))));
+            add(scene->playButton);
+            add(scene->playButton);
+        }
+        if (nodes.empty()) return false;
+        Node* n = nodes[below(static_cast<int>(nodes.size()))];
+        const bool edge = chance(0.1);
+        const Vec2 p = pointIn(n, edge ? uniform(-0.2f, 1.2f) : uniform(0.1f, 0.9f),
+                               edge ? uniform(-0.2f, 1.2f) : uniform(0.1f, 0.9f));
+        press(f, p);
+        if (chance(0.5)) addFrames(sc, 1 + below(3));
+        Vec2 off = p;
+        if (chance(0.15)) {
+            off = p + Vec2(uniform(-200, 200), uniform(-200, 200));
+            path(sc, f, p, off, 30);
+        }
+        end(sc, f, off);
+    } else if (what < 95) {
+        // A scroll of the field or the palette, released in motion for the inertia.
+        const Vec2 start = chance(0.75) ? Vec2(uniform(260, 1010), uniform(20, 760)) : Vec2(uniform(5, 245), uniform(60, 700));
+        const Vec2 to = start + Vec2(uniform(-30, 30), uniform(-400, 400));
+        press(f, start);
+        path(sc, f, start, to, step);
+        end(sc, f, to);
+    } else {
+        // A pinch with a second finger.
+        int g = -1;
+        for (int k = 0; k < 3; ++k)
+            if (k != f && !(busyFingers_ & (1u << k)) && !s.fingerDown(k)) g = k;
+        if (g < 0) return false;
+        sc.fingers |= 1u << g;
+        const Vec2 c(uniform(300, 980), uniform(60, 700));
+        const float d0 = uniform(10, 150), d1 = uniform(10, 300);
+        const float a = uniform(0, 3.14159f);
+        const Vec2 dir(std::cos(a), std::sin(a));
+        press(f, c - dir * d0);
+        press(g, c + dir * d0);
+        const int n = 2 + below(10);
+        for (int i = 1; i <= n; ++i) {
+            const float d = d0 + (d1 - d0) * i / n;
+            for (int k : {f, g}) {
+                Event e;
+                e.kind = Event::Move;
+                e.finger = static_cast<std::int8_t>(k);
+                const Vec2 p = c + dir * (k == f ? -d : d);
+                e.x = p.x;
+                e.y = p.y;
+                sc.events.push_back(e);
+            }
+            addFrames(sc);
+        }
+        const bool fFirst = chance(0.5);
+        end(sc, fFirst ? f : g, c + dir * (fFirst ? -d1 : d1));
+        end(sc, fFirst ? g : f, c + dir * (fFirst ? d1 : -d1));
+    }
+    busyFingers_ |= sc.fingers;
+    scripts_.push_back(std::move(sc));
+    return true;
+}
+
+Event Generator::raw(const Session& s) {
+    std::vector<int> free;
+    for (int f = 0; f < 3; ++f)
+        if (!(busyFingers_ & (1u << f))) free.push_back(f);
+    Event e;
+    if (free.empty()) {
+        e.kind = Event::Frames;
+        e.amount = 1.0f / 60;
+        return e;
+    }
+    const int f = free[below(static_cast<int>(free.size()))];
+    e.finger = static_cast<std::int8_t>(f);
+    Vec2 p = anywhere();
+    const int r = below(100);
+    if (s.fingerDown(f)) {
+        if (r < 60) {
+            e.kind = Event::Move;
+            const Vec2 at = s.fingerAt(f);
+            if (r < 35)
+                p = at + Vec2(uniform(-20, 20), uniform(-20, 20));
+            else if (r < 50)
+                p = at + Vec2(uniform(-300, 300), uniform(-300, 300));
+        } else if (r < 82) {
+            e.kind = Event::Release;
+            if (r < 72) p = s.fingerAt(f);
+        } else if (r < 92) {
+            e.kind = Event::Cancel;
+        } else {
+            e.kind = Event::Press;  // a second press of a finger that is down
+        }
+    } else {
+        e.kind = r < 85 ? Event::Press : (r < 93 ? Event::Move : (r < 97 ? Event::Release : Event::Cancel));
+    }
+    e.x = p.x;
+    e.y = p.y;
+    return e;
+}
+
+Event Generator::next(const Session& s) {
+    for (;;) {
+        if (!scripts_.empty() && chance(0.65)) {
+            const int i = below(static_cast<int>(scripts_.size()));
+            Script& sc = scripts_[static_cast<size_t>(i)];
+            Event e;
+            if (sc.events.empty()) {
+                e = aim(s, sc);
+            } else {
+                e = sc.events.front();
+                sc.events.pop_front();
+            }
+            if (sc.events.empty() && !sc.aiming) {
+                busyFingers_ &= ~sc.fingers;
+                scripts_.erase(scripts_.begin() + i);
+            }
+            return e;
+        }
+        // Calm sessions build up programs; wild ones press and wheel about much more.
+        static const int kRaw[] = {6, 25, 45}, kWheel[] = {2, 6, 14};
+        const int r = below(100);
+        if (r < 22) {
+            // Mostly one gesture at a time, now and then two or three at once.
+            static const double kAnother[] = {1.0, 0.12, 0.04};
+            const int f = freeFinger(s);
+            if (f >= 0 && chance(kAnother[std::min<size_t>(scripts_.size(), 2)])) startScript(s, f);
+            continue;
+        }
+        if (r < 22 + kRaw[mood_]) return raw(s);
+        Event e;
+        if (r < 100 - kWheel[mood_]) {
+            e.kind = Event::Frames;
+            const int k = below(10);
+            if (k < 7) {
+                e.count = static_cast<std::int16_t>(1 + below(3));
+                e.amount = 1.0f / 60;
+            } else if (k < 9) {
+                e.count = static_cast<std::int16_t>(2 + below(9));
+                e.amount = 0.05f;
+            } else {
+                e.amount = 0;  // a frame with no time passing, as the first after a pause
+            }
+            return e;
+        }
+        e.kind = Event::Wheel;
+        const Vec2 p = chance(0.7) ? Vec2(uniform(255, 1019), uniform(0, 768)) : anywhere();
+        e.x = p.x;
+        e.y = p.y;
+        static const float kNotches[] = {-3, -1, -0.5f, 0.25f, 1, 2, 6};
+        e.amount = chance(0.7) ? kNotches[below(7)] : uniform(-4, 4);
+        e.ctrl = chance(0.35);
+        return e;
+    }
+}
+
+}  // namespace fuzz

@@ -1,0 +1,222 @@
+// Hands that do what nobody plans for: several fingers at once, cancelled touches, drags
+// to the very edge of the screen. Each case here once broke the screen.
+#include "SceneFixture.h"
+
+using namespace cocos2d;
+
+namespace {
+
+class RoughHandling : public SceneTest {
+protected:
+    void SetUp() override { start(kTwoPorts); }
+
+    bool insideField(CardSprite* c) const {
+        const Rect b = c->getBoundingBox();
+        const Size f = scene->fieldView->getContentSize();
+        return b.getMinX() >= -1e-3 && b.getMinY() >= -1e-3 && b.getMaxX() <= f.width + 1e-3 &&
+               b.getMaxY() <= f.height + 1e-3;
+    }
+};
+
+TEST_F(RoughHandling, ACardTakenOutAlongTheTopEdgeStartsInsideTheField) {
+    // The field opens at its top: a card made under a touch near the screen's top edge
+    // would stick out above the content if it were made where the ghost is.
+    const Vec2 start = worldOf(scene->paletteCards[LedOn]);
+    Vec2 at = start;
+    scenetest::touchBegan(at);
+    at += Vec2(10, 0);
+    scenetest::touchMoved(at);
+    at = Vec2(at.x, 765);
+    for (int i = 0; i < 100 && !scene->placingCard; ++i) {
+        at += Vec2(30, 0);
+        scenetest::touchMoved(at);
+    }
+    ASSERT_NE(scene->placingCard, nullptr);
+    CardSprite* card = scene->placingCard;
+    scenetest::touchEnded(at);
+    EXPECT_TRUE(insideField(card));
+}
+
+TEST_F(RoughHandling, ACancelledPaletteDragLeavesNothingBehind) {
+    const Vec2 start = worldOf(scene->paletteCards[Wait3]);
+    Vec2 at = start;
+    scenetest::touchBegan(at);
+    for (int i = 0; i < 30; ++i) {
+        at += Vec2(10, 0);
+        scenetest::touchMoved(at);
+    }
+    CardSprite* card = scene->placingCard;
+    ASSERT_NE(card, nullptr);
+    scenetest::touchCancelled(at);
+    EXPECT_EQ(scene->ghostCard, nullptr);
+    EXPECT_EQ(scene->placingCard, nullptr);
+    EXPECT_EQ(card->getOpacity(), 255);
+    EXPECT_FALSE(scene->paletteCards[Wait3]->listener->isSwallowTouches());
+    // The card stays, as after a release, and is counted once.
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->cardCounts[Wait3], 1);
+}
+
+TEST_F(RoughHandling, AfterACancelledPaletteDragCardsAreDeletedAndMadeAsUsual) {
+    // A cancelled drag once left its card as the one being placed: the next palette drag
+    // moved that card (even after it had been deleted and freed) instead of making one.
+    Vec2 at = worldOf(scene->paletteCards[LedOn]);
+    scenetest::touchBegan(at);
+    for (int i = 0; i < 40; ++i) {
+        at += Vec2(10, 0);
+        scenetest::touchMoved(at);
+    }
+    CardSprite* card = scene->placingCard;
+    ASSERT_NE(card, nullptr);
+    scenetest::touchCancelled(at);
+    Node* container = scene->fieldView->getContainer();
+    Vec2 p = container->convertToWorldSpace(card->getPosition());
+    scenetest::touchBegan(p, 1);
+    scenetest::stepFrames(6, 0.02f);
+    ASSERT_TRUE(scene->isDragging);
+    const Vec2 icon = scene->cleanIcon->getParent()->convertToWorldSpace(scene->cleanIcon->getPosition());
+    scenetest::touchMoved(icon, 1);
+    scenetest::touchEnded(icon, 1);
+    scenetest::stepSeconds(1.0f);  // the delete animation ends and the card is freed
+    EXPECT_EQ(scene->fieldCards.size(), 0);
+    at = worldOf(scene->paletteCards[LedOff]);
+    scenetest::touchBegan(at);
+    for (int i = 0; i < 40; ++i) {
+        at += Vec2(10, 0);
+        scenetest::touchMoved(at);
+    }
+    scenetest::touchEnded(at);
+    ASSERT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->fieldCards.at(0)->kind, LedOff);
+}
+
+TEST_F(RoughHandling, OnePaletteDragAtATime) {
+    const Vec2 a = worldOf(scene->paletteCards[LedOn]);
+    const Vec2 b = worldOf(scene->paletteCards[Wait1]);
+    scenetest::touchBegan(a, 0);
+    scenetest::touchMoved(a + Vec2(10, 0), 0);
+    ASSERT_NE(scene->ghostCard, nullptr);
+    // A second finger on the palette neither restarts nor steers the first one's drag.
+    scenetest::touchBegan(b, 1);
+    scenetest::touchMoved(b + Vec2(0, 40), 1);
+    scenetest::touchMoved(b + Vec2(0, 80), 1);
+    EXPECT_EQ(scene->ghostCard->getPosition(), a + Vec2(10, 0));
+    scenetest::touchEnded(b + Vec2(0, 80), 1);
+    EXPECT_NE(scene->ghostCard, nullptr);  // still carried by the first finger
+    Vec2 at = a + Vec2(10, 0);
+    for (int i = 0; i < 40; ++i) {
+        at += Vec2(10, 0);
+        scenetest::touchMoved(at, 0);
+    }
+    scenetest::touchEnded(at, 0);
+    EXPECT_EQ(scene->ghostCard, nullptr);
+    ASSERT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->fieldCards.at(0)->kind, LedOn);
+    for (CardSprite* p : scene->paletteCards) EXPECT_FALSE(p->listener->isSwallowTouches());
+}
+
+TEST_F(RoughHandling, ACardStillComingFromThePaletteCannotBeTakenByAnotherFinger) {
+    // Taken and dropped on the trash by a second finger, it was freed while the first
+    // finger still moved it.
+    Vec2 at = worldOf(scene->paletteCards[Wait5]);
+    scenetest::touchBegan(at, 2);
+    for (int i = 0; i < 40 && !scene->placingCard; ++i) {
+        at += Vec2(10, 0);
+        scenetest::touchMoved(at, 2);
+    }
+    CardSprite* card = scene->placingCard;
+    ASSERT_NE(card, nullptr);
+    const Vec2 onCard = scene->fieldView->getContainer()->convertToWorldSpace(card->getPosition());
+    scenetest::touchBegan(onCard, 0);
+    scenetest::stepFrames(6, 0.02f);
+    EXPECT_EQ(scene->touchedCard, nullptr);
+    EXPECT_FALSE(scene->isDragging);
+    const Vec2 icon = scene->cleanIcon->getParent()->convertToWorldSpace(scene->cleanIcon->getPosition());
+    scenetest::touchMoved(icon, 0);
+    scenetest::touchEnded(icon, 0);
+    scenetest::stepSeconds(1.0f);
+    scenetest::touchMoved(at + Vec2(30, 20), 2);
+    scenetest::touchEnded(at + Vec2(30, 20), 2);
+    ASSERT_EQ(scene->fieldCards.size(), 1);
+    EXPECT_EQ(scene->fieldCards.at(0), card);
+    EXPECT_EQ(scene->cardCounts[Wait5], 1);
+}
+
+// A window taller or wider than the design area has bars beside it, where touches land
+// outside the screen: the closed drawer's port label and reload arrow lie there.
+TEST_F(RoughHandling, AnOpenPanelTakesTouchesOutsideTheScreenToo) {
+    const Vec2 label = worldOf(scene->portLabel) + Vec2(5, 0);
+    const Vec2 reload = worldOf(scene->reloadButton);
+    ASSERT_LT(label.y, 0);
+    scenetest::tap(worldOf(scene->targetButton));
+    ASSERT_NE(scene->targetPanel, nullptr);
+    scenetest::tap(label);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_NE(scene->targetPanel, nullptr);  // a release outside the screen does not close it
+    scenetest::tap(Vec2(500, 300));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+
+    scenetest::tap(label);  // the port list, opened from below the screen
+    ASSERT_NE(scene->portListPopup, nullptr);
+    scenetest::tap(reload);
+    EXPECT_FALSE(TavrickCardSerialManager::getInstance()->isScanning());
+    EXPECT_NE(scene->portLabel->getString(), "Search ...");
+    EXPECT_NE(scene->portListPopup, nullptr);
+}
+
+TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
+    // The system cancels touches, for one when the window loses the focus mid-press.
+    for (Node* button : {static_cast<Node*>(scene->playButton), static_cast<Node*>(scene->targetButton),
+                         static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->reloadButton)}) {
+        scenetest::touchBegan(worldOf(button));
+        ASSERT_EQ(button->getOpacity(), 192);
+        scenetest::touchCancelled(worldOf(button));
+        EXPECT_EQ(button->getOpacity(), 255);
+    }
+    EXPECT_EQ(scene->sendingOverlay, nullptr);  // a cancel is no release: nothing was done
+    EXPECT_FALSE(FieldScene::settingsOpen);
+    scenetest::tap(worldOf(scene->targetButton));
+    ASSERT_NE(scene->targetPanel, nullptr);
+    Node* velto = scene->targetPanel->getChildByTag(Velto);
+    scenetest::touchBegan(worldOf(velto));
+    scenetest::touchCancelled(worldOf(velto));
+    EXPECT_EQ(velto->getOpacity(), 255);
+    EXPECT_EQ(DeviceManager::getInstance()->target, Dov);
+    scenetest::tap(Vec2(500, 300));
+    scenetest::stepFrames(1);
+    scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0));
+    ASSERT_NE(scene->portListPopup, nullptr);
+    Node* entry = scene->portListPopup->getChildByTag(1);
+    scenetest::touchBegan(entry->getPosition() + Vec2(5, 0));
+    scenetest::touchCancelled(entry->getPosition() + Vec2(5, 0));
+    EXPECT_EQ(entry->getOpacity(), 255);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+}
+
+TEST_F(RoughHandling, AButtonHeldWhileAPanelOpensDoesNothingOnRelease) {
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);  // the drawer is open
+    const Vec2 target = worldOf(scene->targetButton);
+    scenetest::touchBegan(target, 0);
+    scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0), 1);
+    ASSERT_NE(scene->portListPopup, nullptr);
+    scenetest::touchEnded(target, 0);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->targetButton->getOpacity(), 255);
+    scenetest::tap(Vec2(600, 600));
+    scenetest::stepFrames(1);
+    ASSERT_EQ(scene->portListPopup, nullptr);
+
+    // Nor while a send runs under its overlay.
+    scenetest::touchBegan(target, 0);
+    scenetest::tap(worldOf(scene->playButton), 1);
+    ASSERT_NE(scene->sendingOverlay, nullptr);
+    scenetest::touchEnded(target, 0);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+}
+
+}  // namespace
