@@ -2,6 +2,8 @@
 #include "FieldScene.h"
 #include "TavrickCardSerialManager.h"
 
+#include <algorithm>
+
 using namespace cocos2d;
 
 void FieldScene::openPortList() {
@@ -11,14 +13,16 @@ void FieldScene::openPortList() {
     auto* popup = LayerColor::create(Color4B(127, 127, 127, 127), 1024, 768);
     const float x0 = portLabel->getPositionX();
     float y = portLabel->getPositionY();
-    // The label lies in the drawer, which may sit anywhere on its slide.
+    // The label lies in the drawer, which may sit anywhere on its slide; with the drawer shut
+    // (the list opened from the board box) the list starts at the bottom of the screen.
     const Vec2 origin = portLabel->getParent()->convertToWorldSpace(Vec2::ZERO);
-    y += origin.y;
+    y = std::max(y + origin.y, 40.f);
     for (ssize_t i = 0; i < serial->ports.size(); ++i) {
         TavrickCardSerialData* port = serial->ports.at(i);
-        Label* entry = Label::createWithSystemFont(port->portName + " [ " + port->description + " ]",
-                                                   "Futura-Medium", 20, Size::ZERO,
+        Label* entry = Label::createWithSystemFont("", "Futura-Medium", 20, Size::ZERO,
                                                    TextHAlignment::LEFT, TextVAlignment::TOP);
+        fitLabelText(entry, port->portName + " [ " + port->description + " ]",
+                     1010 - (x0 + origin.x));
         entry->setTextColor(Color4B(0, 0, 0, 255));
         entry->setAnchorPoint(Vec2(0, 0.5f));
         entry->setTag(static_cast<int>(i));
@@ -45,8 +49,7 @@ void FieldScene::openPortList() {
             Node* label = e->getCurrentTarget();
             label->setOpacity(255);
             if (!hits(label, t->getLocation())) return;
-            TavrickCardSerialManager::getInstance()->selectedPort = label->getTag();
-            updatePortLabel();
+            choosePort(label->getTag());
             runAction(CallFunc::create([this] { closePortList(); }));
         };
         // A touch the system cancels was no choice.

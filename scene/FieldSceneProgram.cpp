@@ -44,10 +44,18 @@ std::string FieldScene::sendFailureText(const std::string& port, int error) {
     return "Could not send to " + port + why;
 }
 
+static const char* const kNoBoardNotice = "No board found: plug in the board's USB cable";
+
 void FieldScene::buildAndSend() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     DeviceManager* devices = DeviceManager::getInstance();
     if (serial->isSending()) return;
+    // The list is being rebuilt: this press is kept and acted on when the scan ends.
+    if (serial->isScanning() || serial->isRescanPending()) {
+        playPending = true;
+        return;
+    }
+    playPending = false;
     serial->sendQueue.clear();
 
     for (const CodeLine& h : devices->getHeaderLines()) serial->sendQueue.pushBack(fixedLine(h, devices));
@@ -89,11 +97,22 @@ void FieldScene::buildAndSend() {
 
     for (const CodeLine& t : devices->getTrailerLines()) serial->sendQueue.pushBack(fixedLine(t, devices));
 
-    const bool known = !serial->ports.empty() && serial->selectedPort >= 0 &&
-                       serial->selectedPort < serial->ports.size();
-    sendingPortName = known ? serial->ports.at(serial->selectedPort)->portName : std::string();
-    if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); })) showSendingOverlay();
+    // The program is built either way (it is what the board would get); with no board it goes
+    // nowhere, and the child is told why.
+    if (serial->ports.empty()) {
+        showNotice(kNoBoardNotice);
+        return;
+    }
+    sendingPortName = serial->getSelectedPortName();
+    if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); }, this)) {
+        showSendingOverlay();
+    } else {
+        // Refused (the worker could not start): said, not swallowed.
+        showNotice(sendFailureText(sendingPortName, static_cast<int>(serial->getLastError())));
+    }
 }
+
+void FieldScene::stopSending() { TavrickCardSerialManager::getInstance()->stopSend(); }
 
 void FieldScene::showSendingOverlay() {
     auto* overlay = LayerColor::create(Color4B(64, 64, 64, 64), 1024, 768);
@@ -113,6 +132,29 @@ void FieldScene::showSendingOverlay() {
     overlay->schedule([this](float) { refreshSendProgress(); }, 0.1f, "progress");
     sendingOverlay = overlay;
 
+    // Stop: the line on the wire is finished, the rest is not sent.
+    stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
+    stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 170);
+    Label* stopText = Label::createWithSystemFont("Stop", "Futura-Medium", 24);
+    stopText->setTextColor(Color4B(255, 255, 255, 255));
+    stopText->setPosition(70, 25);
+    stopButton->addChild(stopText);
+    overlay->addChild(stopButton);
+    LayerColor* stop = stopButton;
+    auto* stopListener = EventListenerTouchOneByOne::create();
+    stopListener->setSwallowTouches(true);
+    stopListener->onTouchBegan = [stop](Touch* t, Event*) {
+        if (!hits(stop, t->getLocation())) return false;
+        stop->setOpacity(192);
+        return true;
+    };
+    stopListener->onTouchEnded = [this, stop](Touch* t, Event*) {
+        stop->setOpacity(255);
+        if (hits(stop, t->getLocation())) stopSending();
+    };
+    stopListener->onTouchCancelled = [stop](Touch*, Event*) { stop->setOpacity(255); };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(stopListener, stopButton);
+
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
     l->onTouchBegan = [](Touch*, Event*) { return true; };
@@ -128,17 +170,21 @@ void FieldScene::refreshSendProgress() {
 
 void FieldScene::hideSendingOverlay(bool sent) {
     if (sendingOverlay) {
-        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, false);
+        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, true);
         sendingOverlay->removeFromParent();
         sendingOverlay = nullptr;
         sendProgress = nullptr;
+        stopButton = nullptr;
     }
-    if (!sent)
-        showSendNotice(sendFailureText(
-            sendingPortName, static_cast<int>(TavrickCardSerialManager::getInstance()->getLastError())));
+    if (sent) return;
+    const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
+    if (error == tavrick::SerialError::Stopped)
+        showNotice("Sending stopped");
+    else
+        showNotice(sendFailureText(sendingPortName, static_cast<int>(error)));
 }
 
-void FieldScene::showSendNotice(const std::string& text) {
+void FieldScene::showNotice(const std::string& text) {
     if (sendNotice) sendNotice->removeFromParent();
     sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 22);
     // A long port name must not run under the palette or the buttons.

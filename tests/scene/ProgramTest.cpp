@@ -122,12 +122,18 @@ TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
     fds.push_back(holder);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // another program holds it
     start({{"/dev/tavrick-no-such-port", "Gone"}, {busy, "Busy"}});
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    auto choose = [serial](const std::string& name) {
+        for (int i = 0; i < serial->ports.size(); ++i)
+            if (serial->ports.at(i)->portName == name) serial->choosePort(i);
+    };
+    choose("/dev/tavrick-no-such-port");
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(),
               "Could not send to /dev/tavrick-no-such-port: the board is not connected");
-    TavrickCardSerialManager::getInstance()->selectedPort = 1;
+    choose(busy);
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
