@@ -57,6 +57,9 @@ grep -q '^Categories=Education;' "$root/usr/share/applications/tavrick-cards.des
 appstreamcli validate --no-net --strict \
     "$root/usr/share/metainfo/org.tavrick_cards.TavrickCards.metainfo.xml" >"$tmp/appstream" 2>&1 ||
     { cat "$tmp/appstream"; fail "appstreamcli validate found errors or warnings"; }
+# As installed: the metainfo's desktop entry and icon are where it says.
+appstreamcli validate-tree --no-net --strict "$root" >"$tmp/appstream" 2>&1 ||
+    { cat "$tmp/appstream"; fail "appstreamcli validate-tree found errors or warnings"; }
 
 binary="$root/usr/bin/tavrick-cards"
 file -b "$binary" | grep -q ', stripped' || fail "not stripped: $(file -b "$binary")"
