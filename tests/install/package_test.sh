@@ -43,6 +43,15 @@ done
 [ "$(ls "$root"/usr/share/tavrick-cards/res/*.png | wc -l)" -eq "$(ls "$src"/res/*.png | wc -l)" ] ||
     fail "not every picture is in the package"
 
+# One version everywhere a user or a software centre reads it (whole reads: no pipe cut short).
+version="$(dpkg-deb -f "$deb" Version)"
+newest="$(zcat "$root/usr/share/doc/tavrick-cards/changelog.gz" | sed -n 1p)"
+[[ "$newest" == "tavrick-cards ($version) "* ]] || fail "the changelog's newest entry is not $version: $newest"
+grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.tavrick_cards.TavrickCards.metainfo.xml" ||
+    fail "the metainfo has no release $version"
+title="$(zcat "$root/usr/share/man/man1/tavrick-cards.1.gz" | sed -n '/^\.TH /p')"
+[[ "$title" == *"\"Tavrick Cards $version\""* ]] || fail "the manual page is not for $version: $title"
+
 # Machine-readable copyright: every licence a Files paragraph names has its text.
 copyright="$root/usr/share/doc/tavrick-cards/copyright"
 head -n1 "$copyright" | grep -q '^Format: .*copyright-format/1.0' || fail "copyright is not machine-readable"
@@ -63,7 +72,8 @@ appstreamcli validate-tree --no-net --strict "$root" >"$tmp/appstream" 2>&1 ||
 
 binary="$root/usr/bin/tavrick-cards"
 file -b "$binary" | grep -q ', stripped' || fail "not stripped: $(file -b "$binary")"
-! readelf -S "$binary" | grep -q '\.debug_\|\.symtab' || fail "debug information or symbols left in the binary"
+sections="$(readelf -S "$binary")"
+! grep -q '\.debug_\|\.symtab' <<< "$sections" || fail "debug information or symbols left in the binary"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in libsdl2-2.0-0 libsdl2-image-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libserialport0 fonts-; do
