@@ -90,6 +90,8 @@ public:
     cocos2d::LayerColor* portLabelBackground = nullptr;
     cocos2d::LayerColor* targetPanel = nullptr;
     cocos2d::Layer* portListPopup = nullptr;
+    // The list's scrolling view when the entries do not fit above the label; else null.
+    FieldScrollView* portListView = nullptr;
     cocos2d::Layer* sendingOverlay = nullptr;
     cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
     cocos2d::Vector<cocos2d::EventListener*> portListListeners;
@@ -102,6 +104,7 @@ public:
     cocos2d::Sprite* menuDownButton = nullptr;
     cocos2d::Label* sendNotice = nullptr;
     cocos2d::Label* sendProgress = nullptr;
+    cocos2d::LayerColor* sendProgressPlate = nullptr;
     // The port of the send in progress, for the notice if it fails.
     std::string sendingPortName;
     // The chosen board, always in sight below the play button; a tap opens the port list.

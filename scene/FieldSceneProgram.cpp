@@ -123,8 +123,12 @@ void FieldScene::showSendingOverlay() {
         overlay->addChild(spinner);
         spinner->runAction(RepeatForever::create(RotateBy::create(0.2f, 45)));
     }
-    // How far the send has got, so that a long program is seen to move.
-    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 24);
+    // How far the send has got, so that a long program is seen to move: white on a dark
+    // plate of its own, readable whatever the field beneath shows.
+    sendProgressPlate = LayerColor::create(Color4B(30, 30, 30, 230), 10, 10);
+    sendProgressPlate->setCornerRadius(14);
+    overlay->addChild(sendProgressPlate);
+    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 28);
     sendProgress->setTextColor(Color4B(255, 255, 255, 255));
     sendProgress->setPosition(s.width / 2, s.height / 2 - 90);
     overlay->addChild(sendProgress);
@@ -134,7 +138,8 @@ void FieldScene::showSendingOverlay() {
 
     // Stop: the line on the wire is finished, the rest is not sent.
     stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
-    stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 170);
+    stopButton->setCornerRadius(12);
+    stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 190);
     Label* stopText = Label::createWithSystemFont("Stop", "Futura-Medium", 24);
     stopText->setTextColor(Color4B(255, 255, 255, 255));
     stopText->setPosition(70, 25);
@@ -164,8 +169,14 @@ void FieldScene::showSendingOverlay() {
 void FieldScene::refreshSendProgress() {
     if (!sendProgress) return;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    sendProgress->setString("Sending " + std::to_string(serial->getLinesWritten()) + " / " +
-                            std::to_string(serial->sendQueue.size()));
+    const std::string text = "Sending " + std::to_string(serial->getLinesWritten()) + " / " +
+                             std::to_string(serial->sendQueue.size());
+    if (text == sendProgress->getString() && sendProgressPlate->getContentSize().width > 10) return;
+    sendProgress->setString(text);
+    const Size t = sendProgress->getContentSize();
+    sendProgressPlate->setContentSize(Size(t.width + 48, t.height + 24));
+    sendProgressPlate->setPosition(sendProgress->getPositionX() - (t.width + 48) / 2,
+                                   sendProgress->getPositionY() - (t.height + 24) / 2);
 }
 
 void FieldScene::hideSendingOverlay(bool sent) {
@@ -174,6 +185,7 @@ void FieldScene::hideSendingOverlay(bool sent) {
         sendingOverlay->removeFromParent();
         sendingOverlay = nullptr;
         sendProgress = nullptr;
+        sendProgressPlate = nullptr;
         stopButton = nullptr;
     }
     if (sent) return;

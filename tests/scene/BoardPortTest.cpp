@@ -221,3 +221,99 @@ TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {
 }
 
 }  // namespace
+
+namespace {
+
+Label* entryOf(Node* node, int tag) {
+    for (Node* child : node->getChildren()) {
+        if (auto* label = dynamic_cast<Label*>(child))
+            if (label->getTag() == tag) return label;
+        if (Label* found = entryOf(child, tag)) return found;
+    }
+    return nullptr;
+}
+
+Rect worldBox(Node* node) {
+    Rect box = node->getBoundingBox();
+    box.origin = node->getParent()->convertToWorldSpace(box.origin);
+    return box;
+}
+
+class PortList : public BoardPort {
+protected:
+    bool inSight(int index) {
+        Label* entry = entryOf(scene->portListPopup, index);
+        if (!entry) return false;
+        const Rect box = worldBox(entry);
+        const Rect screen(0, 0, 1024, 768);
+        const Rect view = scene->portListView ? scene->portListView->getViewRectInWorld() : screen;
+        return view.containsPoint(Vec2(box.getMidX(), box.getMinY())) &&
+               view.containsPoint(Vec2(box.getMidX(), box.getMaxY())) &&
+               screen.containsPoint(Vec2(box.getMaxX(), box.getMidY()));
+    }
+
+    // Turns the wheel over the list until the entry is in sight; false if it never comes.
+    bool scrollTo(int index) {
+        for (float notch : {1.f, -1.f}) {
+            for (int i = 0; i < 120 && !inSight(index); ++i) {
+                const Rect view = scene->portListView->getViewRectInWorld();
+                scenetest::wheel(Vec2(view.getMidX(), view.getMidY()), notch);
+                scenetest::stepFrames(1);
+            }
+        }
+        return inSight(index);
+    }
+};
+
+TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChosen) {
+    for (int n : {3, 12, 40}) {
+        std::vector<PortInfo> ports;
+        for (int i = 0; i < n; ++i)
+            ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board " + std::to_string(i), PortKind::Usb});
+        if (scene) restart(ports);
+        else start(ports);
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        serial->choosePort(n - 1);  // the top of the list, the farthest from where it opens
+        scene->openPortList();
+        ASSERT_NE(scene->portListPopup, nullptr);
+        if (n == 3) EXPECT_EQ(scene->portListView, nullptr);
+        if (n == 40) EXPECT_NE(scene->portListView, nullptr);
+        if (scene->portListView) {
+            const Rect view = scene->portListView->getViewRectInWorld();
+            EXPECT_GE(view.getMinY(), 0);
+            EXPECT_LE(view.getMaxY(), 768);
+        }
+        EXPECT_TRUE(inSight(n - 1)) << n << " ports: the chosen entry is out of sight";
+        for (int target : {0, n / 2}) {
+            if (!scene->portListPopup) scene->openPortList();
+            if (scene->portListView) ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target;
+            ASSERT_TRUE(inSight(target));
+            const Rect box = worldBox(entryOf(scene->portListPopup, target));
+            scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
+            scenetest::stepFrames(1);
+            EXPECT_EQ(scene->portListPopup, nullptr);
+            EXPECT_EQ(serial->selectedPort, target) << n << " ports";
+        }
+    }
+}
+
+TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
+    std::vector<PortInfo> ports;
+    for (int i = 0; i < 40; ++i) ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board", PortKind::Usb});
+    start(ports);
+    scene->openPortList();
+    ASSERT_NE(scene->portListView, nullptr);
+    const Vec2 before = scene->portListView->getContentOffset();
+    const Rect view = scene->portListView->getViewRectInWorld();
+    scenetest::drag(Vec2(view.getMinX() + 20, view.getMidY()), Vec2(view.getMinX() + 20, view.getMidY() - 150));
+    scenetest::stepFrames(30);
+    EXPECT_NE(scene->portListView->getContentOffset(), before);
+    EXPECT_NE(scene->portListPopup, nullptr);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+    // A tap on the grey area beside the list still closes it.
+    scenetest::tap(Vec2(1000, 384));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+}
+
+}  // namespace

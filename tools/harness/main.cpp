@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -206,9 +207,16 @@ std::string layoutJson(FieldScene* s) {
     if (s->portListPopup) {
         j += "[";
         bool first = true;
-        for (Node* child : s->portListPopup->getChildren()) {
-            auto* entry = dynamic_cast<Label*>(child);
-            if (!entry) continue;
+        // Entries sit in the popup, or in its scrolling list when they do not fit.
+        std::vector<Label*> entries;
+        std::function<void(Node*)> collect = [&](Node* n) {
+            for (Node* child : n->getChildren()) {
+                if (auto* label = dynamic_cast<Label*>(child)) entries.push_back(label);
+                else collect(child);
+            }
+        };
+        collect(s->portListPopup);
+        for (Label* entry : entries) {
             if (!first) j += ",";
             first = false;
             j += "{\"index\":" + std::to_string(entry->getTag()) + ",\"text\":" +
@@ -218,6 +226,8 @@ std::string layoutJson(FieldScene* s) {
     } else {
         j += "null";
     }
+    j += ",\"portListView\":" +
+         (s->portListView ? rect(s->portListView->getViewRectInWorld()) : std::string("null"));
     j += ",\"notice\":";
     if (s->sendNotice && s->sendNotice->getParent())
         j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->sendNotice) + "}";
