@@ -3,10 +3,12 @@
 // two slots each, the target and play buttons, the trash icon and the settings drawer.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "CardSprite.h"
+#include "Settings.h"
 #include "FieldScrollView.h"
 #include "cocos2d.h"
 
@@ -25,6 +27,8 @@ public:
     void updatePortLabel();
     // A port chosen by hand in the port list: kept by name, also for the next start.
     void choosePort(int index);
+    // Fills the screen or goes back to the window; remembered for the next start.
+    void toggleFullscreen();
     // Ends the send in progress after the line being written ("Sending stopped").
     void stopSending();
     // A line of text over the field for a few seconds: a failed send, no board, a stop.
@@ -100,6 +104,7 @@ public:
     // Beyond the layout: the gear, the arrows, the drawer's labels, the notice of a
     // failed send and the progress line of the overlay.
     cocos2d::Sprite* settingsButton = nullptr;
+    cocos2d::Sprite* fullscreenButton = nullptr;
     cocos2d::Sprite* menuUpButton = nullptr;
     cocos2d::Sprite* menuDownButton = nullptr;
     cocos2d::Label* sendNotice = nullptr;
@@ -135,6 +140,7 @@ private:
     void reloadPorts();
     void refreshSendProgress();
     void spinReloadArrow();
+    void saveSettings(const std::function<void(tavrick::Settings&)>& change);
     void onScanEnded();
 
     // Card editing handlers.

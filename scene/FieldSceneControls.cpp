@@ -38,6 +38,7 @@ void FieldScene::registerListeners() {
     buttonListener(reloadButton, &FieldScene::reloadPorts);
     buttonListener(portLabel, &FieldScene::openPortList);
     if (boardBox) buttonListener(boardBox, &FieldScene::openPortList);
+    if (fullscreenButton) buttonListener(fullscreenButton, &FieldScene::toggleFullscreen);
     if (settingsButton) buttonListener(settingsButton, &FieldScene::slideDrawer);
     buttonListener(playButton, &FieldScene::buildAndSend);
     buttonListener(targetButton, &FieldScene::openTargetPanel);

@@ -38,6 +38,13 @@ public:
     virtual RenderBackend* getRenderBackend() = 0;
 
     virtual void setFrameSize(float width, float height);
+    // Fills the desktop's screen (true) or goes back to a window; false when the view cannot.
+    // The design area stays shown whole: the new frame size letterboxes it again.
+    virtual bool setFullscreen(bool on) {
+        _fullscreen = on;
+        return true;
+    }
+    bool isFullscreen() const { return _fullscreen; }
     Size getFrameSize() const { return _frameSize; }
     virtual void setDesignResolutionSize(float width, float height, ResolutionPolicy policy);
     const Size& getDesignResolutionSize() const { return _designResolutionSize; }
@@ -83,6 +90,7 @@ protected:
     void dispatchTouches(int code, const std::vector<std::pair<intptr_t, Vec2>>& touches);
 
     Size _frameSize;
+    bool _fullscreen = false;
     Size _designResolutionSize;
     ResolutionPolicy _resolutionPolicy = ResolutionPolicy::UNKNOWN;
     Rect _viewPortRect;

@@ -99,6 +99,19 @@ GLViewImpl::~GLViewImpl() {
     if (_window) SDL_DestroyWindow(_window);
 }
 
+bool GLViewImpl::setFullscreen(bool on) {
+    if (!_window) return false;
+    // The desktop's own mode: no video mode switch, the window just covers the screen.
+    if (SDL_SetWindowFullscreen(_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        std::fprintf(stderr, "cocos2d: full screen refused: %s\n", SDL_GetError());
+        return false;
+    }
+    _fullscreen = on;
+    updateFrameSize();
+    Director::getInstance()->setNeedsRedraw();
+    return true;
+}
+
 void GLViewImpl::updateFrameSize() {
     int pw = 0, ph = 0, ww = 0, wh = 0;
     SDL_GetRendererOutputSize(_renderer, &pw, &ph);

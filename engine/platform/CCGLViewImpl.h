@@ -18,6 +18,7 @@ class SdlBackend;
 
 class GLViewImpl : public GLView {
 public:
+    bool setFullscreen(bool on) override;
     static GLViewImpl* create(const std::string& viewName);
     static GLViewImpl* createWithRect(const std::string& viewName, const Rect& rect,
                                       float frameZoomFactor = 1.0f, bool resizable = true);

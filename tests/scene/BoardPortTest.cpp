@@ -317,3 +317,26 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
+    start();
+    GLView* view = Director::getInstance()->getOpenGLView();
+    ASSERT_FALSE(view->isFullscreen());
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);
+    ASSERT_NE(scene->fullscreenButton, nullptr);
+    scenetest::tap(worldOf(scene->fullscreenButton));
+    EXPECT_TRUE(view->isFullscreen());
+    EXPECT_TRUE(tavrick::Settings::load(folder).fullscreen);
+    restart({});
+    EXPECT_TRUE(Director::getInstance()->getOpenGLView()->isFullscreen());
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);
+    scenetest::tap(worldOf(scene->fullscreenButton));
+    EXPECT_FALSE(Director::getInstance()->getOpenGLView()->isFullscreen());
+    EXPECT_FALSE(tavrick::Settings::load(folder).fullscreen);
+}
+
+}  // namespace

@@ -122,7 +122,8 @@ std::string layoutJson(FieldScene* s) {
         const Size frame = view->getFrameSize();
         j += "\"viewport\":{\"frame\":[" + num(frame.width) + "," + num(frame.height) +
              "],\"origin\":" + point(vp.origin) + ",\"scale\":[" + num(view->getScaleX()) + "," +
-             num(view->getScaleY()) + "]},";
+             num(view->getScaleY()) + "],\"fullscreen\":" +
+             std::string(view->isFullscreen() ? "true" : "false") + "},";
     }
     j += "\"frames\":" + std::to_string(Director::getInstance()->getTotalFrames()) + ",";
 
@@ -182,7 +183,7 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + "},";
+         ",\"stop\":" + box(s->stopButton) + ",\"fullscreen\":" + box(s->fullscreenButton) + "},";
 
     j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
          ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
