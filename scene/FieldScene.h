@@ -8,6 +8,7 @@
 
 #include "CardSprite.h"
 #include "FieldScrollView.h"
+#include "SendData.h"
 #include "cocos2d.h"
 
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
@@ -74,7 +75,11 @@ public:
     bool paletteDragDecided = false;
     cocos2d::Vec2 paletteTouchStart;
     // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
-    int paletteTouchId = -1;
+    intptr_t paletteTouchId = -1;
+    // Where the touch carrying a card is now (world points), for scrolling at the edges.
+    cocos2d::Vec2 carryPoint;
+    // White behind the field's view: the field's area stays white however far it is zoomed out.
+    cocos2d::LayerColor* fieldBackground = nullptr;
     cocos2d::Layer* settingsLayer = nullptr;
     cocos2d::Sprite* reloadButton = nullptr;
     cocos2d::Label* portLabel = nullptr;
@@ -95,6 +100,20 @@ public:
     cocos2d::Label* sendProgress = nullptr;
     // The port of the send in progress, for the notice if it fails.
     std::string sendingPortName;
+
+    // Makes one line of the send queue (the serial data's own create; replaceable so that
+    // a line that cannot be made can be tried).
+    static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
+
+    // Field scroll speed, in view points a second, for a carried card's touch at a world
+    // point: 0 away from the top and bottom edges of the field's visible area, slow near
+    // one, faster beyond it. Positive shows lower rows.
+    float edgeScrollSpeed(const cocos2d::Vec2& location) const;
+    // A card is being carried (a ghost, a new card or a picked-up one).
+    bool isCarrying() const;
+    // After every editing step: no wheel while a card is carried, and the edge scroll runs
+    // exactly while a card on the field is carried.
+    void refreshCarry();
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.
@@ -125,5 +144,6 @@ private:
     void onCardTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event);
     void pickUp(std::int32_t serial);
     CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position);
+    void edgeScrollStep(float dt);
     void unlinkCard(CardSprite* card);
 };
