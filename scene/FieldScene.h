@@ -114,6 +114,8 @@ public:
     // After every editing step: no wheel while a card is carried, and the edge scroll runs
     // exactly while a card on the field is carried.
     void refreshCarry();
+    // Per frame while a card on the field is carried: scrolls at the edges.
+    void edgeScrollStep(float dt);
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.
@@ -144,6 +146,5 @@ private:
     void onCardTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event);
     void pickUp(std::int32_t serial);
     CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position);
-    void edgeScrollStep(float dt);
     void unlinkCard(CardSprite* card);
 };

@@ -364,8 +364,15 @@ void FieldScene::edgeScrollStep(float dt) {
     const float moved = y - o.y;
     if (moved == 0) return;
     fieldView->setContentOffset(Vec2(o.x, y), false);
-    // The card stays under the finger: it travels through the field as the field moves,
-    // snapping and tearing loose on the way as if the finger had moved.
-    moveCard(card, Vec2(0, -moved / fieldView->getContainer()->getScale()));
+    // The card stays under the finger as the rows pass beneath it. A snapped card is
+    // pulled as if the finger had moved; a loose one is not snapped on the way (each snap
+    // would leave it further from the finger): it snaps once the finger moves again.
+    const Vec2 delta(0, -moved / fieldView->getContainer()->getScale());
+    if (snapTarget) {
+        moveCard(card, delta);
+    } else {
+        if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
+        placeCardClamped(card, card->getPosition() + delta);
+    }
     if (card == touchedCard) tintForCleanIcon(card, carryPoint);
 }
