@@ -429,13 +429,6 @@ TEST_F(Editing, ACarriedCardIsDrawnAboveEveryOtherAndTheRestKeepTheirOrder) {
     ASSERT_EQ(scene->touchedCard, a);
     ASSERT_TRUE(scene->isDragging);
     EXPECT_EQ(order(), (std::vector<CardSprite*>{b, c, a}));
-    // ...and it shows over them where they overlap.
-    const Vec2 overlap = world(Vec2(730, 4015));
-    const Color4B seen = scenetest::pixelAt(overlap);
-    a->setVisible(false);
-    const Color4B beneath = scenetest::pixelAt(overlap);
-    a->setVisible(true);
-    EXPECT_NE(seen, beneath);
     scenetest::touchEnded(at);
     scenetest::stepFrames(1);
     EXPECT_EQ(order(), (std::vector<CardSprite*>{b, c, a}));
@@ -454,10 +447,6 @@ TEST_F(Editing, ACardCarriedLeftStopsAtThePalettesEdgeAtAnyZoom) {
         EXPECT_NEAR(left, std::max(250.f, world(Vec2::ZERO).x), 1e-2) << "zoom " << zoom;
         scenetest::touchEnded(at);
         scenetest::stepFrames(1);
-        // Nor does a new card come out under it.
-        CardSprite* made = scene->layCard(LedOn, container(Vec2(100, 300)));
-        const Rect m = made->getBoundingBox();
-        EXPECT_GE(world(Vec2(m.getMinX(), m.getMidY())).x, 250 - 1e-2) << "zoom " << zoom;
         scene->fieldView->setZoom(1.0f);
     }
 }
