@@ -10,6 +10,7 @@
 #include "CardSprite.h"
 #include "Settings.h"
 #include "FieldScrollView.h"
+#include "SendData.h"
 #include "cocos2d.h"
 
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
@@ -87,7 +88,11 @@ public:
     bool paletteDragDecided = false;
     cocos2d::Vec2 paletteTouchStart;
     // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
-    int paletteTouchId = -1;
+    intptr_t paletteTouchId = -1;
+    // Where the touch carrying a card is now (world points), for scrolling at the edges.
+    cocos2d::Vec2 carryPoint;
+    // White behind the field's view: the field's area stays white however far it is zoomed out.
+    cocos2d::LayerColor* fieldBackground = nullptr;
     cocos2d::Layer* settingsLayer = nullptr;
     cocos2d::Sprite* reloadButton = nullptr;
     cocos2d::Label* portLabel = nullptr;
@@ -119,6 +124,22 @@ public:
     cocos2d::LayerColor* stopButton = nullptr;
     // Play was pressed while a scan ran: the send starts when the scan has ended.
     bool playPending = false;
+
+    // Makes one line of the send queue (the serial data's own create; replaceable so that
+    // a line that cannot be made can be tried).
+    static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
+
+    // Field scroll speed, in view points a second, for a carried card's touch at a world
+    // point: 0 away from the top and bottom edges of the field's visible area, slow near
+    // one, faster beyond it. Positive shows lower rows.
+    float edgeScrollSpeed(const cocos2d::Vec2& location) const;
+    // A card is being carried (a ghost, a new card or a picked-up one).
+    bool isCarrying() const;
+    // After every editing step: no wheel while a card is carried, and the edge scroll runs
+    // exactly while a card on the field is carried.
+    void refreshCarry();
+    // Per frame while a card on the field is carried: scrolls at the edges.
+    void edgeScrollStep(float dt);
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.

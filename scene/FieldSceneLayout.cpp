@@ -108,6 +108,10 @@ bool FieldScene::init() {
     buildField(W, H);
     if (!cleanIcon || !paletteView || !fieldView || !reloadButton) return false;
 
+    // The field's content is as wide as the screen only at zoom 1: behind the view, the
+    // field's area is white at every zoom.
+    fieldBackground = LayerColor::create(kWhite, W, H);
+    addChild(fieldBackground);
     addChild(fieldView);
     addChild(frameLayer);
     addChild(settingsLayer);

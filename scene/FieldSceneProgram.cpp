@@ -6,6 +6,8 @@
 
 using namespace cocos2d;
 
+SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
+
 namespace {
 
 // Header and trailer lines: the text, its terminator if due, and its fixed or derived pause.
@@ -15,7 +17,7 @@ SendData* fixedLine(const CodeLine& line, DeviceManager* devices) {
     const int32_t pause = line.delayMs >= 0
                               ? line.delayMs
                               : static_cast<int32_t>(text.size()) * devices->getMsPerCharacter();
-    return SendData::create(text, pause);
+    return FieldScene::makeSendLine(text, pause);
 }
 
 }  // namespace
@@ -57,8 +59,17 @@ void FieldScene::buildAndSend() {
     }
     playPending = false;
     serial->sendQueue.clear();
+    // A line that could not be made would vanish from the queue unseen (the queue takes no
+    // null), and the board would get a program with a hole in it.
+    bool complete = true;
+    auto queue = [serial, &complete](SendData* line) {
+        if (line)
+            serial->sendQueue.pushBack(line);
+        else
+            complete = false;
+    };
 
-    for (const CodeLine& h : devices->getHeaderLines()) serial->sendQueue.pushBack(fixedLine(h, devices));
+    for (const CodeLine& h : devices->getHeaderLines()) queue(fixedLine(h, devices));
 
     int lineNumber = 10;
     for (const auto& row : slotRows) {
@@ -90,12 +101,17 @@ void FieldScene::buildAndSend() {
                 buffer += t;
                 sum += static_cast<int32_t>(t.size()) * devices->getMsPerCharacter();
             }
-            serial->sendQueue.pushBack(SendData::create(buffer, sum));
+            queue(makeSendLine(buffer, sum));
         }
         lineNumber += 10;
     }
 
-    for (const CodeLine& t : devices->getTrailerLines()) serial->sendQueue.pushBack(fixedLine(t, devices));
+    for (const CodeLine& t : devices->getTrailerLines()) queue(fixedLine(t, devices));
+    if (!complete) {
+        serial->sendQueue.clear();
+        showSendNotice("Could not build the program: nothing was sent");
+        return;
+    }
 
     // The program is built either way (it is what the board would get); with no board it goes
     // nowhere, and the child is told why.

@@ -48,10 +48,8 @@ private:
     SDL_Renderer* _renderer = nullptr;
     std::unique_ptr<SdlBackend> _backend;
     bool _shouldClose = false;
-    bool _mousePressed = false;
     bool _minimised = false;
     float _pixelRatio = 1;
-    std::map<long long, intptr_t> _fingers;
 };
 
 class OffscreenView : public GLView {
