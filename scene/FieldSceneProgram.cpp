@@ -109,7 +109,7 @@ void FieldScene::buildAndSend() {
     for (const CodeLine& t : devices->getTrailerLines()) queue(fixedLine(t, devices));
     if (!complete) {
         serial->sendQueue.clear();
-        showSendNotice("Could not build the program: nothing was sent");
+        showNotice("Could not build the program: nothing was sent");
         return;
     }
 
