@@ -29,6 +29,8 @@ void AppDelegate::initGLContextAttrs() {
 }
 
 bool AppDelegate::applicationDidFinishLaunching() {
+    // Found while the window opens and the pictures decode.
+    Label::preloadSystemFont("Futura-Medium");
     Director* director = Director::getInstance();
     GLView* view = director->getOpenGLView();
     if (!view) {

@@ -31,12 +31,11 @@ const char* const kScreenImages[] = {
 
 // Loads every picture once (the cache keeps them); the engine names each one that fails.
 bool allImagesLoad() {
-    bool ok = true;
-    TextureCache* cache = TextureCache::getInstance();
-    for (const char* file : kScreenImages) ok = cache->addImage(file) != nullptr && ok;
-    for (const char* file : kCardImages) ok = cache->addImage(file) != nullptr && ok;
-    for (const char* file : kTargetImages) ok = cache->addImage(file) != nullptr && ok;
-    return ok;
+    std::vector<std::string> files;
+    for (const char* file : kScreenImages) files.push_back(file);
+    for (const char* file : kCardImages) files.push_back(file);
+    for (const char* file : kTargetImages) files.push_back(file);
+    return TextureCache::getInstance()->addImages(files);
 }
 
 Label* makeLabel(const std::string& text, float size) {

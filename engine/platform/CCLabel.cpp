@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <future>
+#include <mutex>
+#include <system_error>
 #include <map>
 #include <strings.h>
 
@@ -58,7 +61,23 @@ TTF_Font* openFont(const std::string& name, int pixelSize) {
 
 }  // namespace
 
+namespace {
+std::mutex s_fontMutex;
+std::future<void> s_fontPreload;
+}  // namespace
+
+void Label::preloadSystemFont(const std::string& fontName) {
+    if (s_fontPreload.valid()) return;
+    try {
+        s_fontPreload = std::async(std::launch::async, [fontName] { resolveFontFile(fontName); });
+    } catch (const std::system_error&) {
+        // No thread: the first label looks the font up itself.
+    }
+}
+
 std::string Label::resolveFontFile(const std::string& fontName) {
+    // One lookup at a time: a preload still running is waited for, then its answer is cached.
+    std::lock_guard<std::mutex> lock(s_fontMutex);
     static std::map<std::string, std::string> cache;
     auto it = cache.find(fontName);
     if (it != cache.end()) return it->second;

@@ -35,6 +35,9 @@ public:
 
     // The font file that a font name resolves to (fontconfig), for diagnostics and tests.
     static std::string resolveFontFile(const std::string& fontName);
+    // Starts looking the font up on another thread (fontconfig reads its whole configuration
+    // first), so that the first label finds it ready. Safe to call once, early.
+    static void preloadSystemFont(const std::string& fontName);
 
 protected:
     Label() = default;

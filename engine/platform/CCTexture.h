@@ -1,6 +1,7 @@
 #pragma once
 // Images loaded from files (PNG through SDL_image) or made from text, cached by path.
 #include <string>
+#include <vector>
 #include <unordered_map>
 
 #include "CCRenderer.h"
@@ -15,6 +16,9 @@ public:
     // Loads once per path. A missing or unreadable file gives a message on stderr that
     // names it, and null.
     Texture2D* addImage(const std::string& filename);
+    // Loads many at once, decoding on every core (pictures are decoded and converted on worker
+    // threads, the textures made here). False if any could not be loaded; each is named.
+    bool addImages(const std::vector<std::string>& filenames);
     Texture2D* getTextureForKey(const std::string& filename) const;
     void removeAllTextures();
     size_t size() const { return _textures.size(); }
