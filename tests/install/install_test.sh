@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs into a fresh prefix, moves away from every source and build folder, and starts
 # the installed program on a virtual display: its window must appear with its pictures.
+# TAVRICK_EMULATOR runs a cross-built program (qemu-aarch64); TAVRICK_SCREEN is the display's
+# size (a small one: the window must open inside it).
 set -euo pipefail
 build="$1"
+emulator="${TAVRICK_EMULATOR:-}"
+screen="${TAVRICK_SCREEN:-1024x768}"
 tmp="$(mktemp -d)"
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$tmp"' EXIT
 pid=""
@@ -19,12 +23,14 @@ mv "$tmp/prefix" "$tmp/elsewhere"
 cd "$tmp"
 cat > run.sh <<'INNER'
 set -u
-"$1/bin/tavrick-cards" 2>"$2" &
+$4 "$1/bin/tavrick-cards" 2>"$2" &
 pid=$!
-for i in $(seq 1 200); do
-    if xdotool search --name '^TavrickApps$' >/dev/null 2>&1; then
+for i in $(seq 1 1200); do
+    if win="$(xdotool search --onlyvisible --name '^TavrickApps$' 2>/dev/null)"; then
         sleep 0.5  # a moment for the first frames
+        [ -z "$4" ] || sleep 2  # an emulated one draws them slower
         import -window root "$3" 2>/dev/null
+        xdotool getwindowgeometry --shell "$win" > "$3.geometry"
         kill $pid; wait $pid 2>/dev/null
         exit 0
     fi
@@ -33,7 +39,7 @@ for i in $(seq 1 200); do
 done
 echo "no window appeared"; kill $pid; exit 1
 INNER
-xvfb-run -a -s "-screen 0 1024x768x24" bash run.sh "$tmp/elsewhere" "$tmp/stderr" "$tmp/shot.png"
+xvfb-run -a -s "-screen 0 ${screen}x24" bash run.sh "$tmp/elsewhere" "$tmp/stderr" "$tmp/shot.png" "$emulator"
 if [ -s "$tmp/stderr" ] && grep -qi 'image\|picture\|not found' "$tmp/stderr"; then
     echo "the installed program could not load its pictures:"; cat "$tmp/stderr"; exit 1
 fi
@@ -41,4 +47,9 @@ fi
 colours="$(convert "$tmp/shot.png" -format %c histogram:info:-)"
 grep -qi '#FFFFFF' <<< "$colours" || { echo "no white field on screen"; exit 1; }
 grep -qi '#27AC38' <<< "$colours" || { echo "no green frame on screen"; exit 1; }
-echo "installed program started and drew its screen"
+# The window lies inside the screen, whatever its size.
+eval "$(cat "$tmp/shot.png.geometry")"
+if [ $((X + WIDTH)) -gt "${screen%x*}" ] || [ $((Y + HEIGHT)) -gt "${screen#*x}" ] || [ "$X" -lt 0 ] || [ "$Y" -lt 0 ]; then
+    echo "the window (${WIDTH}x${HEIGHT} at $X,$Y) does not fit the ${screen} screen"; exit 1
+fi
+echo "installed program started and drew its screen in a ${WIDTH}x${HEIGHT} window on ${screen}"

@@ -63,7 +63,9 @@ TEST_F(Soak, TwoHundredSendsArriveWholeAndMemoryStaysFlat) {
 #if !defined(__SANITIZE_ADDRESS__)
     // The sanitizer keeps freed memory aside on purpose; only the plain build is measured.
     EXPECT_LT(heapInUseKb() - heapAfter10, 256);
-    if (!std::getenv("TAVRICK_EMULATED")) EXPECT_LT(residentKb() - after10, 1024);
+    if (!std::getenv("TAVRICK_EMULATED")) {
+        EXPECT_LT(residentKb() - after10, 1024);
+    }
 #endif
 }
 
