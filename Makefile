@@ -14,7 +14,16 @@ DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev
 WIN_BUILD ?= $(BUILD)/win
 WIN_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 googletest
 
-.PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win
+# The arm64 build (a Raspberry Pi): Debian's cross compiler and the arm64 libraries installed
+# side by side through multiarch; its tests run under qemu-aarch64 (test-arm64).
+ARM64_BUILD ?= $(BUILD)/arm64
+ARM64_PACKAGES = g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libsdl2-image-dev:arm64 \
+  libsdl2-ttf-dev:arm64 libfontconfig-dev:arm64 libserialport-dev:arm64 libudev-dev:arm64 libgtest-dev:arm64
+ARM64_TESTS = engine_tests tavrick_cards_tests tavrick_serial_tests tavrick_scrollview_tests scene_tests \
+  tavrick-cards tavrick-cards-docs
+
+.PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win \
+  deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
 all: build
 
@@ -77,6 +86,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-win
+	$(MAKE) test-arm64
 
 test-asan: deps
 	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVRICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
@@ -90,6 +100,35 @@ test-win:
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DTAVRICK_WINEPREFIX=$(abspath $(BUILD))/wine
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	ctest --test-dir $(WIN_BUILD) --output-on-failure
+
+deps-arm64:
+	@dpkg --print-foreign-architectures | grep -qx arm64 || { \
+	  if [ "$$(id -u)" = 0 ]; then dpkg --add-architecture arm64 && apt-get update -qq; \
+	  else echo "Enable arm64 packages with: sudo dpkg --add-architecture arm64"; exit 1; fi; }
+	$(MAKE) deps EXTRA_PACKAGES="$(ARM64_PACKAGES) $(EXTRA_PACKAGES)"
+
+# build/arm64/tavrick-cards_<version>_arm64.deb
+package-arm64: deps-arm64
+	MAINTAINER="$(MAINTAINER)" JOBS=$(JOBS) packaging/arm64.sh $(ARM64_BUILD)
+
+# The suites that run under emulation; the install checks reuse the package's release build.
+configure-arm64: deps-arm64
+	@[ -f $(ARM64_BUILD)/build.ninja ] || cmake -S . -B $(ARM64_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake \
+	  -DTAVRICK_TEST_SUITES="engine;cards;serial;scrollview;scene;install" \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+
+test-arm64: package-arm64 configure-arm64
+	cmake --build $(ARM64_BUILD) -j $(JOBS) --target $(ARM64_TESTS)
+	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j $(JOBS)
+
+# Frame times of the arm64 build under emulation, beside the native ones (for a Pi estimate).
+bench-arm64: build
+	$(MAKE) deps-arm64 EXTRA_PACKAGES=libbenchmark-dev:arm64
+	$(MAKE) configure-arm64
+	cmake --build $(ARM64_BUILD) -j $(JOBS) --target tavrick_engine_bench
+	cmake --build $(BUILD) -j $(JOBS) --target tavrick_engine_bench
+	python3 bench/arm64_frame.py $(BUILD) $(ARM64_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -13,8 +13,8 @@ using namespace cocos2d;
 
 namespace {
 
-FieldScene* fullField() {
-    scenetest::useOffscreenView();
+FieldScene* fullField(int w = 1024, int h = 768) {
+    scenetest::useOffscreenView(w, h);
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     serial->resetForTests();
     serial->setScanFunction([] { return std::vector<tavrick::PortInfo>{}; });
@@ -36,9 +36,8 @@ void percentiles(benchmark::State& state, std::vector<double>& ms) {
     state.counters["p99_ms"] = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
 }
 
-void FullFieldFrame(benchmark::State& state) {
-    FieldScene* scene = fullField();
-    (void)scene;
+void frames(benchmark::State& state, int w, int h) {
+    fullField(w, h);
     std::vector<double> ms;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -49,7 +48,15 @@ void FullFieldFrame(benchmark::State& state) {
     TavrickCardSerialManager::getInstance()->resetForTests();
     scenetest::resetEngine();
 }
+
+void FullFieldFrame(benchmark::State& state) { frames(state, 1024, 768); }
 BENCHMARK(FullFieldFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The window a Raspberry Pi's panel gets: 640x480 on 800x480, 800x600 on 1024x600.
+void SmallScreenFrame(benchmark::State& state) {
+    frames(state, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+}
+BENCHMARK(SmallScreenFrame)->Args({640, 480})->Args({800, 600})->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // A drag step of a loose card over the full grid: every slot is searched, none is free.
 void SnapSearch(benchmark::State& state) {

@@ -4,6 +4,8 @@
 # stripped as it goes into the package.
 #   packaging/build-package.sh RELEASE_BUILD_DIR OUTPUT_DIR
 # MAINTAINER (environment), when set, becomes the package's Maintainer field.
+# TAVRICK_TOOLCHAIN_FILE (environment) cross-builds with that CMake toolchain; DEB_HOST_ARCH
+# then names the package's architecture, for the hardening flags of that machine.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(mkdir -p "$1" && cd "$1" && pwd)"
@@ -19,6 +21,9 @@ args=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRICK_TESTS=OFF
       "-DCMAKE_C_FLAGS=$(flags CPPFLAGS) $(flags CFLAGS)"
       "-DCMAKE_CXX_FLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)"
       "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)")
+if [ -n "${TAVRICK_TOOLCHAIN_FILE:-}" ]; then
+    args+=("-DCMAKE_TOOLCHAIN_FILE=$TAVRICK_TOOLCHAIN_FILE")
+fi
 # Unset, the cache forgets an earlier MAINTAINER and the default applies again.
 if [ -n "${MAINTAINER:-}" ]; then
     args+=("-DTAVRICK_PACKAGE_MAINTAINER=$MAINTAINER")

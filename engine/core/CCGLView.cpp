@@ -1,6 +1,7 @@
 #include "CCGLView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "CCDirector.h"
 #include "CCEvent.h"
@@ -52,6 +53,16 @@ void GLView::updateDesignResolution() {
     _scaleY = sy;
     const float w = _designResolutionSize.width * sx, h = _designResolutionSize.height * sy;
     _viewPortRect = Rect((_frameSize.width - w) / 2, (_frameSize.height - h) / 2, w, h);
+}
+
+Size GLView::fitWindowSize(const Size& wanted, const Size& room) {
+    if (room.width <= 0 || room.height <= 0 || wanted.width <= 0 || wanted.height <= 0)
+        return wanted;
+    if (wanted.width <= room.width && wanted.height <= room.height) return wanted;
+    const float scale = std::min(room.width / wanted.width, room.height / wanted.height);
+    // Down to whole pixels, never past the room (a hair of slack for float rounding).
+    return Size(std::max(1.f, std::floor(wanted.width * scale + 1e-3f)),
+                std::max(1.f, std::floor(wanted.height * scale + 1e-3f)));
 }
 
 Size GLView::getVisibleSize() const { return _designResolutionSize; }

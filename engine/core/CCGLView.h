@@ -26,6 +26,10 @@ public:
     ~GLView() override;
     static void setGLContextAttrs(GLContextAttrs& attrs);
     static GLContextAttrs getGLContextAttrs();
+    // The window size to open for a wanted one on a screen whose free area is `room`: the
+    // wanted size where it fits, else the largest of the same shape that does (whole pixels).
+    // A room of no size (unknown) leaves the wanted size.
+    static Size fitWindowSize(const Size& wanted, const Size& room);
 
     virtual void end() = 0;
     virtual bool isOpenGLReady() = 0;

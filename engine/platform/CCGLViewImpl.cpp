@@ -86,13 +86,29 @@ bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, flo
     }
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
     if (resizable) flags |= SDL_WINDOW_RESIZABLE;
-    const int w = static_cast<int>(std::lround(rect.size.width * zoom));
-    const int h = static_cast<int>(std::lround(rect.size.height * zoom));
+    // A small screen (a Raspberry Pi's 800x480 or 1024x600 panel) gets a smaller window of the
+    // same shape, inside the area the desktop's panels leave free; the design area is scaled to it.
+    const Size wanted(std::round(rect.size.width * zoom), std::round(rect.size.height * zoom));
+    SDL_Rect usable{};
+    Size room;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) room = Size(usable.w, usable.h);
+    Size size = fitWindowSize(wanted, room);
     _window = SDL_CreateWindow(viewName.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               w, h, flags);
+                               static_cast<int>(size.width), static_cast<int>(size.height), flags);
     if (!_window) {
         std::fprintf(stderr, "cocos2d: window could not be created: %s\n", SDL_GetError());
         return false;
+    }
+    // The title bar and borders are known only once the window is up; they count too.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (room.width > 0 && SDL_GetWindowBordersSize(_window, &top, &left, &bottom, &right) == 0 &&
+        (top + bottom > 0 || left + right > 0)) {
+        const Size framed = fitWindowSize(wanted, Size(room.width - left - right, room.height - top - bottom));
+        if (framed.width < size.width || framed.height < size.height) {
+            size = framed;
+            SDL_SetWindowSize(_window, static_cast<int>(size.width), static_cast<int>(size.height));
+            SDL_SetWindowPosition(_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
     }
     _renderer = SDL_CreateRenderer(_window, -1, 0);
     if (!_renderer) _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_SOFTWARE);

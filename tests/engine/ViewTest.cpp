@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "SceneDriver.h"
 
 using namespace cocos2d;
@@ -40,6 +42,28 @@ TEST_F(View, ShowAllKeepsTheWholeDesignAreaLetterboxed) {
     EXPECT_EQ(v->readPixel(256, 384), Color4B(255, 255, 255, 255));
     EXPECT_EQ(v->readPixel(256, 100).r, 0);  // in the bar below
     EXPECT_EQ(v->readPixel(256, 700).r, 0);  // in the bar above
+}
+
+TEST_F(View, AWindowTooBigForTheScreenShrinksToItsShapeInsideTheFreeArea) {
+    const Size wanted(1024, 768);
+    EXPECT_EQ(GLView::fitWindowSize(wanted, Size(1920, 1050)), wanted);
+    EXPECT_EQ(GLView::fitWindowSize(wanted, Size(1024, 768)), wanted);
+    EXPECT_EQ(GLView::fitWindowSize(wanted, Size()), wanted);  // room unknown
+    // Small panels with a desktop bar: never past the room, the shape kept to the pixel.
+    for (const Size room : {Size(800, 480), Size(800, 444), Size(1024, 600), Size(1024, 564),
+                            Size(1280, 720), Size(333, 999)}) {
+        const Size got = GLView::fitWindowSize(wanted, room);
+        EXPECT_LE(got.width, room.width);
+        EXPECT_LE(got.height, room.height);
+        EXPECT_TRUE(got.width == room.width || got.height == room.height) << got.width << "x" << got.height;
+        EXPECT_NEAR(got.width / got.height, 4.f / 3, 0.01f);
+        EXPECT_EQ(got.width, std::floor(got.width));
+    }
+    // The whole design area is shown in such a window, scaled, with nothing cut off.
+    OffscreenView* v = scenetest::useOffscreenView(600, 450);
+    EXPECT_NEAR(v->getViewPortRect().size.width, 600, 1e-3);
+    EXPECT_NEAR(v->frameToDesign(600, 0).x, 1024, 1e-3);
+    EXPECT_NEAR(v->frameToDesign(600, 0).y, 768, 1e-3);
 }
 
 TEST_F(View, TouchesFromTheFrameArriveInDesignPoints) {

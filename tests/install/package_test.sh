@@ -75,7 +75,20 @@ file -b "$binary" | grep -q ', stripped' || fail "not stripped: $(file -b "$bina
 sections="$(readelf -S "$binary")"
 ! grep -q '\.debug_\|\.symtab' <<< "$sections" || fail "debug information or symbols left in the binary"
 
+# Built for the machine the build tree targets (arm64 in a cross build), and so is its program.
+arch="${TAVRICK_DEB_ARCH:-$(dpkg --print-architecture)}"
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "package is for $(dpkg-deb -f "$deb" Architecture), not $arch"
+[[ "$(basename "$deb")" == *_"$arch".deb ]] || fail "package file named $(basename "$deb")"
+case "$arch" in
+    amd64) machine='x86-64' ;;
+    arm64) machine='ARM aarch64' ;;
+    *) machine='' ;;
+esac
+file -L "$binary" | grep -q "ELF 64-bit.*$machine" || fail "the program in the package is not for $arch: $(file -L "$binary")"
+
 depends="$(dpkg-deb -f "$deb" Depends)"
+# Run-time libraries, never a cross toolchain's copies of them.
+if grep -q -- '-cross' <<< "$depends"; then echo "depends on a cross package: $depends"; exit 1; fi
 for d in libsdl2-2.0-0 libsdl2-image-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libserialport0 fonts-; do
     grep -q "$d" <<< "$depends" || fail "not declared: $d (Depends: $depends)"
 done
