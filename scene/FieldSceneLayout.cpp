@@ -104,6 +104,7 @@ bool FieldScene::init() {
     addChild(targetButton);
 
     registerListeners();
+    if (!buildTryButton()) return false;
     TavrickCardSerialManager::getInstance()->scanPorts([this](bool) { updatePortLabel(); });
     return true;
 }
