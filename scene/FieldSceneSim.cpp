@@ -169,8 +169,15 @@ void SimPanel::start(const std::vector<ProgramLine>& lines, Target target) {
     setStatus("Running", kDarkText);
     showText();
     mark(-1, false);
-    tell("sim-start", boardsim::Event());
-    advance(0);
+    // Begun in the next update, not here in a touch handler: that update's time step may
+    // reach back to the frame before the touch, and the run would start ahead of itself.
+    // Timers set in an update count from that frame on.
+    scheduleOnce(
+        [this](float) {
+            tell("sim-start", boardsim::Event());
+            advance(0);
+        },
+        0, "sim-step");
 }
 
 void SimPanel::stop(const std::string& why) {

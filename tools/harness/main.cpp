@@ -188,6 +188,7 @@ std::string layoutJson(FieldScene* s) {
              ",\"led\":" + std::string(p->ledOn() ? "true" : "false") +
              ",\"countdown\":" + quote(p->countdownText()) + ",\"status\":" + quote(p->statusText()) +
              ",\"marked\":" + std::to_string(p->markedLine()) + ",\"stop\":" + box(p->stopButton) +
+             ",\"ledAt\":" + point(p->board->convertToWorldSpace(p->ledLight->getPosition())) +
              ",\"lines\":[";
         const std::vector<std::string> lines = p->textLines();
         for (size_t i = 0; i < lines.size(); ++i) j += (i ? "," : "") + quote(lines[i]);
