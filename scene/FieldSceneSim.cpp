@@ -22,9 +22,9 @@ const char* const kSimImages[] = {"res/r_try.png", "res/r_sim_board.png", "res/r
                                   "res/r_sim_stop.png"};
 
 // The text view: lines of the program, as many as fit; it scrolls to the running one.
-const int kRows = 22;
-const float kRowHeight = 19;
-const float kTextTop = 540, kTextBottom = 110;
+const int kRows = 18;
+const float kRowHeight = 22;
+const float kTextTop = 510, kTextBottom = 110;
 const float kTextLeft = 8, kTextWidth = SimPanel::kWidth - 16;
 // Where the field is not under the top bar or the drawer's edge: a marked row is
 // scrolled into this band.
@@ -80,8 +80,12 @@ bool SimPanel::initWithScene(FieldScene* owner) {
     board->addChild(ledLight);
 
     countdown = makeLabel("", 26, kDarkText);
-    countdown->setPosition(kWidth / 2, 565);
+    countdown->setPosition(kWidth / 2, 552);
     addChild(countdown);
+    Label* caption = makeLabel("What play sends", 14, Color4B(110, 110, 110, 255));
+    caption->setAnchorPoint(Vec2(0, 0.5f));
+    caption->setPosition(kTextLeft + 2, kTextTop + 12);
+    addChild(caption);
 
     textBack = LayerColor::create(Color4B(238, 241, 246, 255), kTextWidth, kTextTop - kTextBottom);
     textBack->setPosition(kTextLeft, kTextBottom);
@@ -90,7 +94,7 @@ bool SimPanel::initWithScene(FieldScene* owner) {
     markBar->setVisible(false);
     addChild(markBar);
     for (int i = 0; i < kRows; ++i) {
-        Label* row = makeLabel("", 15, kDarkText);
+        Label* row = makeLabel("", 17, kDarkText);
         row->setAnchorPoint(Vec2(0, 0.5f));
         row->setPosition(kTextLeft + 6, kTextTop - 6 - (i + 0.5f) * kRowHeight);
         addChild(row);
