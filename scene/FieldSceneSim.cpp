@@ -131,17 +131,7 @@ bool SimPanel::initWithScene(FieldScene* owner) {
     watch->setSwallowTouches(false);
     watch->onTouchBegan = [](Touch*, Event*) { return true; };
     auto check = [this](Touch*, Event*) {
-        scheduleOnce(
-            [this](float) {
-                if (!running) return;
-                const std::vector<ProgramLine> field = scene->programLines();
-                const bool same = std::equal(field.begin(), field.end(), program.begin(), program.end(),
-                                             [](const ProgramLine& a, const ProgramLine& b) {
-                                                 return a.text == b.text;
-                                             });
-                if (!same) stop("The cards changed, so the run stopped. Press try to run them again.");
-            },
-            0, "sim-check");
+        scheduleOnce([this](float) { stopIfChanged(); }, 0, "sim-check");
     };
     watch->onTouchMoved = check;
     watch->onTouchEnded = check;
@@ -200,6 +190,16 @@ void SimPanel::stop(const std::string& why) {
 
 std::vector<std::string> SimPanel::textLines() const { return shown; }
 
+bool SimPanel::stopIfChanged() {
+    if (!running) return false;
+    const std::vector<ProgramLine> field = scene->programLines();
+    const bool same = std::equal(field.begin(), field.end(), program.begin(), program.end(),
+                                 [](const ProgramLine& a, const ProgramLine& b) { return a.text == b.text; });
+    if (same) return false;
+    stop("The program changed, so the run stopped. Press try to run it again.");
+    return true;
+}
+
 void SimPanel::advance(double dueMs) {
     now = std::max(now, dueMs);
     // Half a millisecond of slack: the timer's float seconds must not leave a change a
@@ -221,8 +221,12 @@ void SimPanel::scheduleNext() {
     const double base = now;
     // One timer to the next change and no frame before it: the step is never early, so
     // the clock takes the later of the due moment and the time that has passed.
-    scheduleOnce([this, base, due](float dt) { advance(std::max(base + dt * 1000.0, due)); },
-                 static_cast<float>((due - now) / 1000.0), "sim-step");
+    // Each step also looks at the program: a change no touch made (the target) ends the run.
+    scheduleOnce(
+        [this, base, due](float dt) {
+            if (!stopIfChanged()) advance(std::max(base + dt * 1000.0, due));
+        },
+        static_cast<float>((due - now) / 1000.0), "sim-step");
 }
 
 void SimPanel::apply(const boardsim::Event& e) {

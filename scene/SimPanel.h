@@ -49,6 +49,8 @@ protected:
 
 private:
     void advance(double dueMs);
+    // Stops the run if the field's program text is no longer the one running.
+    bool stopIfChanged();
     void apply(const boardsim::Event& e);
     void scheduleNext();
     void refreshCountdown();

@@ -178,7 +178,7 @@ TEST_F(SimTest, StopAndAnEditEndTheRun) {
     ASSERT_NE(scene->simPanel, nullptr);
     EXPECT_FALSE(scene->simPanel->isRunning());
     EXPECT_EQ(whats().back(), "sim-stop");
-    EXPECT_NE(scene->simPanel->statusText().find("cards changed"), std::string::npos);
+    EXPECT_NE(scene->simPanel->statusText().find("program changed"), std::string::npos);
 
     // Scrolling the field changes no card: a run goes on.
     pressTry();
@@ -186,6 +186,11 @@ TEST_F(SimTest, StopAndAnEditEndTheRun) {
     scenetest::drag(Vec2(900, 300), Vec2(900, 360), 4);
     nextFrame();
     EXPECT_TRUE(scene->simPanel->isRunning());
+    // Another target is another program: the run ends at its next step.
+    DeviceManager::getInstance()->target = Velto;
+    while (scene->simPanel->isRunning() && nextFrame()) {}
+    EXPECT_EQ(whats().back(), "sim-stop");
+    EXPECT_NE(scene->simPanel->statusText().find("program changed"), std::string::npos);
 }
 
 TEST_F(SimTest, TheRunningRowIsMarkedAndScrolledIntoView) {
