@@ -15,9 +15,12 @@ const long kMaxVeltoSleep = 3600000;  // an hour; more is a mistake, not a progr
 std::string caret(const std::string& bytes) {
     std::string out;
     for (unsigned char c : bytes) {
-        if (c < 0x20 || c == 0x7f) {
-            out += '^';
+        if (c < 0x20) {
+            out += "[Ctrl-";
             out += static_cast<char>(c ^ 0x40);
+            out += ']';
+        } else if (c == 0x7f) {
+            out += "[Del]";
         } else if (c >= 0x80) {
             static const char* hex = "0123456789ABCDEF";
             out += "\\x";
@@ -365,7 +368,7 @@ void runVelto(Board& board, const Stream& in) {
             const size_t eot = in.bytes.find('\x04', pos);
             if (eot == std::string::npos) {
                 board.fail(in.last(), in.shown[in.last()],
-                           "the script is cut off: no Ctrl-D (^D) ends \"" + text + "\"");
+                           "the script is cut off: no Ctrl-D ends \"" + text + "\"");
                 return;
             }
             VeltoCommand store{VeltoCommand::Store, w[3], {}, sent, text};

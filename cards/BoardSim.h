@@ -40,8 +40,8 @@ struct Event {
 // The whole run, in time order. It ends with exactly one End or one Error.
 std::vector<Event> run(Language language, const std::vector<std::string>& sentLines);
 
-// A sent line as the text view shows it: without its terminator, control bytes in caret
-// notation (the Ctrl-D as "^D"), so that nothing sent is invisible.
+// A sent line as the text view shows it: without its terminator, control bytes named in
+// brackets (the Ctrl-D as "[Ctrl-D]"), so that nothing sent is invisible.
 std::string displayLine(Language language, const std::string& bytes);
 
 }  // namespace boardsim

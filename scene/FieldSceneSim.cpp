@@ -16,6 +16,7 @@ const Color4B kGreen(39, 172, 56, 255);
 const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kErrorText(200, 30, 30, 255);
 const Color4B kEndText(20, 120, 40, 255);
+const Color4B kControlText(47, 107, 216, 255);
 const Color3B kMarkRun(255, 214, 90);
 const Color3B kMarkError(255, 170, 170);
 const char* const kSimImages[] = {"res/r_try.png", "res/r_sim_board.png", "res/r_sim_led.png",
@@ -279,6 +280,8 @@ void SimPanel::showText() {
         const size_t at = firstShown + i;
         Label* row = rows[i];
         setText(row, at < shown.size() ? shown[at] : std::string());
+        // A control byte sent as a line of its own (Velto's Ctrl-D) stands out.
+        row->setTextColor(row->getString().find("[Ctrl-") != std::string::npos ? kControlText : kDarkText);
         // A long line is drawn smaller rather than cut.
         const float w = row->getContentSize().width;
         row->setScale(w > kTextWidth - 12 ? (kTextWidth - 12) / w : 1.0f);

@@ -162,7 +162,7 @@ TEST(BoardSim, ATextTheBoardCannotRunNamesItsLine) {
         {L::Dov, {"NEW\r\n", "10 LED 2\r\n", "RUN\r\n"}, 1, "10 LED 2", "0 or 1", false},
         {L::Dov, {"NEW\r\n", "10 LED 1\r\n", "SAVE 0\r\n"}, 2, "SAVE 0", "no RUN", false},
         {L::Dov, {"NEW\r\n", "10 LED 1\r\n", "RUN"}, 2, "RUN", "not ended", false},
-        {L::Dov, {"NEW\r\n", "10 LED 1\r\n", "\x04", "RUN\r\n"}, 2, "^DRUN", "^D", false},
+        {L::Dov, {"NEW\r\n", "10 LED 1\r\n", "\x04", "RUN\r\n"}, 2, "[Ctrl-D]RUN", "[Ctrl-D]", false},
         {L::Velto, {"cat uart > .\n", "led(1);sleep(1000);\n", "ms .\n"}, 2, "ms .", "Ctrl-D", false},
         {L::Velto, {"cat uart > .\n", "led(1);\n", "blink(1);\n", "\x04", "ms .\n"}, 2, "blink(1);",
          "unknown statement \"blink\"", true},
@@ -170,7 +170,7 @@ TEST(BoardSim, ATextTheBoardCannotRunNamesItsLine) {
         {L::Velto, {"cat uart > .\n", "sleep();\n", "\x04", "ms .\n"}, 1, "sleep();", "milliseconds", false},
         {L::Velto, {"cat uart > .\n", "led(1);\n", "\x04", "ms x\n"}, 3, "ms x", "no script \"x\"", false},
         {L::Velto, {"cat uart .\n", "led(1);\n", "\x04", "ms .\n"}, 0, "cat uart .", "unknown command", false},
-        {L::Velto, {"cat uart > .\n", "led(1);\n", "\x04"}, 2, "^D", "never run", false},
+        {L::Velto, {"cat uart > .\n", "led(1);\n", "\x04"}, 2, "[Ctrl-D]", "never run", false},
     };
     for (const Case& c : cases) {
         const auto events = boardsim::run(c.language, c.lines);

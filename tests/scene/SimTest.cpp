@@ -231,7 +231,7 @@ TEST_F(SimTest, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
         const std::string terminator = target == Dov ? "\r\n" : "\n";
         std::string fromView;
         for (std::string line : scene->simPanel->textLines()) {
-            if (line == "^D")
+            if (line == "[Ctrl-D]")
                 fromView += '\x04';
             else
                 fromView += line + terminator;
