@@ -156,6 +156,7 @@ void SimPanel::start(const std::vector<ProgramLine>& lines, Target target) {
     now = 0;
     waitEnd = -1;
     running = true;
+    begun = false;
     led = false;
     ledLight->setVisible(false);
     firstShown = 0;
@@ -169,6 +170,7 @@ void SimPanel::start(const std::vector<ProgramLine>& lines, Target target) {
     // Timers set in an update count from that frame on.
     scheduleOnce(
         [this](float) {
+            begun = true;
             tell("sim-start", boardsim::Event());
             advance(0);
         },
@@ -184,6 +186,7 @@ void SimPanel::stop(const std::string& why) {
     mark(-1, false);
     scene->markSimRow(-1, false);
     setStatus(why, kDarkText);
+    if (!begun) return;  // stopped before its first step: nothing was told of it
     boardsim::Event e;
     e.ms = now;
     tell("sim-stop", e);

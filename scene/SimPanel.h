@@ -68,6 +68,7 @@ private:
     double now = 0;          // ms since the run started, as the simulator counts it
     double waitEnd = -1;     // the end of the running wait, or -1
     bool running = false;
+    bool begun = false;      // sim-start told
     bool led = false;
     int marked = -1;
     bool markedError = false;
