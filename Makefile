@@ -6,7 +6,8 @@ JOBS ?= 2
 
 DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
-  libserialport-dev libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file
+  libserialport-dev libudev-dev nlohmann-json3-dev libbenchmark-dev xvfb xauth xdotool \
+  imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils
 
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
@@ -49,8 +50,12 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package comes from an optimised build of the program alone in $(RELEASE_BUILD),
+# stripped; it lands in $(BUILD). MAINTAINER="Name <address>" sets its Maintainer field.
+RELEASE_BUILD ?= $(BUILD)/release
+MAINTAINER ?=
+package: deps
+	MAINTAINER="$(MAINTAINER)" JOBS=$(JOBS) packaging/build-package.sh $(RELEASE_BUILD) $(BUILD)
 
 # The side-by-side run against a browser block editor; writes bench/RESULTS.md.
 bench: build

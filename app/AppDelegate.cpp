@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "FieldScene.h"
+#include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
 
@@ -14,6 +15,9 @@ void AppDelegate::addResourceFolders() {
     const std::string exe = FileUtils::executableDirectory();
     // Beside the program (the build tree links res/ there), then the install prefix.
     if (!exe.empty()) files->addSearchPath(exe + "/../share/tavrick-cards");
+    // Settings are kept where the desktop keeps each user's program data.
+    if (files->getWritablePath().empty())
+        files->setWritablePath(Device::getPrefPath("", "tavrick-cards"));
 }
 
 void AppDelegate::initGLContextAttrs() {
@@ -47,6 +51,11 @@ bool AppDelegate::applicationDidFinishLaunching() {
     }
     scene->addChild(field);
     director->runWithScene(scene);
+    // Boards plugged in or pulled out show up without a tap; where the system cannot tell us,
+    // the reload arrow still looks again.
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    if (!serial->startWatching())
+        std::fprintf(stderr, "tavrick-cards: %s\n", serial->getLastErrorDetail().c_str());
     return true;
 }
 

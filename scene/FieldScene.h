@@ -27,8 +27,17 @@ public:
     void onScrolled(FieldScrollView* view) override;
     void onZoomed(FieldScrollView* view) override;
 
-    // Shows the chosen port, or that none was found; stops the reload arrow.
+    // Shows the chosen port, or that none was found, in the drawer and beside the play button;
+    // stops the reload arrow.
     void updatePortLabel();
+    // A port chosen by hand in the port list: kept by name, also for the next start.
+    void choosePort(int index);
+    // Ends the send in progress after the line being written ("Sending stopped").
+    void stopSending();
+    // A line of text over the field for a few seconds: a failed send, no board, a stop.
+    void showNotice(const std::string& text);
+    // Sets `label` to `text`, shortened with "..." at the end to fit `width` points.
+    static void fitLabelText(cocos2d::Label* label, const std::string& text, float width);
 
     // Controls.
     void openTargetPanel();
@@ -108,6 +117,8 @@ public:
     cocos2d::LayerColor* portLabelBackground = nullptr;
     cocos2d::LayerColor* targetPanel = nullptr;
     cocos2d::Layer* portListPopup = nullptr;
+    // The list's scrolling view when the entries do not fit above the label; else null.
+    FieldScrollView* portListView = nullptr;
     cocos2d::Layer* sendingOverlay = nullptr;
     cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
     cocos2d::Vector<cocos2d::EventListener*> portListListeners;
@@ -120,8 +131,16 @@ public:
     cocos2d::Sprite* menuDownButton = nullptr;
     cocos2d::Label* sendNotice = nullptr;
     cocos2d::Label* sendProgress = nullptr;
+    cocos2d::LayerColor* sendProgressPlate = nullptr;
     // The port of the send in progress, for the notice if it fails.
     std::string sendingPortName;
+    // The chosen board, always in sight below the play button; a tap opens the port list.
+    cocos2d::Label* boardLabel = nullptr;
+    cocos2d::Label* boardPortLabel = nullptr;
+    cocos2d::LayerColor* boardBox = nullptr;
+    cocos2d::LayerColor* stopButton = nullptr;
+    // Play was pressed while a scan ran: the send starts when the scan has ended.
+    bool playPending = false;
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.
@@ -134,14 +153,16 @@ private:
     void buildFrame(cocos2d::Layer* frameLayer, float W, float H);
     void buildPalette(float H);
     void buildSettings(float W);
+    void buildBoardBox();
     void buildField(float W, float H);
     void registerListeners();
     cocos2d::EventListenerTouchOneByOne* buttonListener(cocos2d::Node* button,
                                                         void (FieldScene::*action)());
     void slideDrawer();
     void reloadPorts();
-    void showSendNotice(const std::string& text);
     void refreshSendProgress();
+    void spinReloadArrow();
+    void onScanEnded();
 
     // Card editing handlers.
     bool onPaletteTouchBegan(cocos2d::Touch* touch, cocos2d::Event* event);

@@ -37,6 +37,7 @@ EventListenerTouchOneByOne* FieldScene::buttonListener(Node* button, void (Field
 void FieldScene::registerListeners() {
     buttonListener(reloadButton, &FieldScene::reloadPorts);
     buttonListener(portLabel, &FieldScene::openPortList);
+    if (boardBox) buttonListener(boardBox, &FieldScene::openPortList);
     if (settingsButton) buttonListener(settingsButton, &FieldScene::slideDrawer);
     buttonListener(playButton, &FieldScene::buildAndSend);
     buttonListener(targetButton, &FieldScene::openTargetPanel);
@@ -87,10 +88,13 @@ void FieldScene::registerListeners() {
 }
 
 void FieldScene::reloadPorts() {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    if (serial->isBusy()) return;  // the running scan's end shows the list
     portLabel->setString("Search ...");
     const Size s = portLabel->getContentSize();
     portLabelBackground->setContentSize(Size(s.width + 20, s.height + 20));
-    TavrickCardSerialManager::getInstance()->scanPorts([this](bool) { updatePortLabel(); });
+    // A scan that cannot start tells the listener, which shows what is known and stops the arrow.
+    serial->scanPorts(nullptr, this);
 }
 
 void FieldScene::slideDrawer() {

@@ -1,7 +1,11 @@
 // Building the screen: one pass, in drawing order.
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "Settings.h"
 #include "TavrickCardSerialManager.h"
+
+#include <algorithm>
+#include <cstdio>
 
 using namespace cocos2d;
 
@@ -10,6 +14,11 @@ const Color4B kWhite(255, 255, 255, 255);
 const Color4B kGreen(39, 172, 56, 255);
 const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
+const Color4B kGreyText(140, 140, 140, 255);
+// The drawer's port label and the port list run from their left edge to here at most.
+const float kPortTextRight = 1010;
+// The board box below the play button, between the slots and the right edge.
+const float kBoardBoxWidth = 228;
 const char* kFont = "Futura-Medium";
 const char* kCredits = "Pictures drawn for Tavrick Cards by its makers";
 // Every picture of the screen, also those first needed later (the sending spinner, the
@@ -49,6 +58,8 @@ FieldScene* FieldScene::create() {
 }
 
 FieldScene::~FieldScene() {
+    // A worker may outlive the screen: it must not call back into it.
+    TavrickCardSerialManager::getInstance()->forgetCallbacksOf(this);
     // Cards still on the field must not leave slots pointing at them.
     for (CardSprite* card : fieldCards) unlinkCard(card);
     slotRows.clear();
@@ -102,11 +113,89 @@ bool FieldScene::init() {
     addChild(settingsLayer);
     addChild(playButton);
     addChild(targetButton);
+    buildBoardBox();
 
     registerListeners();
     if (!buildTryButton()) return false;
-    TavrickCardSerialManager::getInstance()->scanPorts([this](bool) { updatePortLabel(); });
+    playPending = false;
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    // The port chosen by hand in an earlier run is taken again when it is present.
+    std::string problem;
+    const tavrick::Settings settings =
+        tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem);
+    if (!settings.port.empty() && serial->getPreferredPort().empty())
+        serial->setPreferredPort(settings.port);
+    TavrickCardSerialManager::Listener listener;
+    listener.scanStarted = [this] { spinReloadArrow(); };
+    listener.scanEnded = [this](bool) { onScanEnded(); };
+    serial->setListener(this, listener);
+    if (!serial->isBusy()) serial->scanPorts(nullptr, this);
     return true;
+}
+
+void FieldScene::buildBoardBox() {
+    const float x = playButton->getPositionX();
+    const float top = playButton->getPositionY() - playButton->getContentSize().height / 2 - 12;
+    boardBox = LayerColor::create(Color4B(240, 246, 240, 255), kBoardBoxWidth, 56);
+    boardBox->setPosition(std::min(x - kBoardBoxWidth / 2, 1014 - kBoardBoxWidth), top - 56);
+    addChild(boardBox);
+    boardLabel = makeLabel("", 16);
+    boardLabel->setAnchorPoint(Vec2(0.5f, 0.5f));
+    boardLabel->setPosition(kBoardBoxWidth / 2, 38);
+    boardBox->addChild(boardLabel);
+    boardPortLabel = makeLabel("", 14);
+    boardPortLabel->setAnchorPoint(Vec2(0.5f, 0.5f));
+    boardPortLabel->setPosition(kBoardBoxWidth / 2, 16);
+    boardPortLabel->setTextColor(Color4B(90, 90, 90, 255));
+    boardBox->addChild(boardPortLabel);
+    fitLabelText(boardLabel, "Search ...", kBoardBoxWidth - 16);
+    boardLabel->setTextColor(kGreyText);
+}
+
+void FieldScene::spinReloadArrow() {
+    if (!reloadButton) return;
+    reloadButton->stopAllActions();
+    reloadButton->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
+}
+
+void FieldScene::onScanEnded() {
+    updatePortLabel();
+    if (!playPending) return;
+    playPending = false;
+    buildAndSend();
+}
+
+void FieldScene::choosePort(int index) {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    serial->choosePort(index);
+    updatePortLabel();
+    const std::string folder = FileUtils::getInstance()->getWritablePath();
+    if (folder.empty()) return;
+    tavrick::Settings settings = tavrick::Settings::load(folder);
+    settings.port = serial->getPreferredPort();
+    std::string error;
+    // Not kept for the next start: the choice still holds now, so a notice would only alarm.
+    if (!settings.save(folder, error)) std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
+}
+
+void FieldScene::fitLabelText(Label* label, const std::string& text, float width) {
+    label->setString(text);
+    if (label->getContentSize().width <= width) return;
+    // The longest start of the text, cut between characters (never inside a UTF-8 sequence),
+    // that fits with the dots after it.
+    std::vector<std::size_t> cuts;
+    for (std::size_t i = 1; i <= text.size(); ++i)
+        if (i == text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) cuts.push_back(i);
+    std::size_t lo = 0, hi = cuts.size();  // cuts[lo - 1] fits (or none), cuts[hi - 1] does not
+    while (lo + 1 < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        label->setString(text.substr(0, cuts[mid - 1]) + "...");
+        if (label->getContentSize().width <= width)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    label->setString((lo == 0 ? std::string() : text.substr(0, cuts[lo - 1])) + "...");
 }
 
 void FieldScene::buildFrame(Layer* frameLayer, float W, float H) {
@@ -279,14 +368,25 @@ void FieldScene::buildField(float W, float H) {
 void FieldScene::updatePortLabel() {
     if (reloadButton) reloadButton->stopAllActions();
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    const float room = kPortTextRight - portLabel->getPositionX();
     if (!serial->ports.empty()) {
         const ssize_t i = serial->selectedPort >= 0 && serial->selectedPort < serial->ports.size()
                               ? serial->selectedPort
                               : 0;
         TavrickCardSerialData* port = serial->ports.at(i);
-        portLabel->setString(port->portName + " [ " + port->description + " ]");
+        fitLabelText(portLabel, port->portName + " [ " + port->description + " ]", room);
+        if (boardLabel) {
+            fitLabelText(boardLabel, port->description, kBoardBoxWidth - 16);
+            boardLabel->setTextColor(kDarkText);
+            fitLabelText(boardPortLabel, port->portName, kBoardBoxWidth - 16);
+        }
     } else {
-        portLabel->setString("Not Found ...");
+        fitLabelText(portLabel, "Not Found ...", room);
+        if (boardLabel) {
+            fitLabelText(boardLabel, "No board", kBoardBoxWidth - 16);
+            boardLabel->setTextColor(kGreyText);
+            boardPortLabel->setString("");
+        }
     }
     const Size s = portLabel->getContentSize();
     portLabelBackground->setContentSize(Size(s.width + 20, s.height + 20));

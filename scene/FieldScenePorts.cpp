@@ -1,67 +1,129 @@
-// The list of found ports, opened from the port label; a choice selects the port.
+// The list of found ports, opened from the port label or the board box; a choice selects the
+// port. A list taller than the room above its start scrolls instead of leaving the screen.
 #include "FieldScene.h"
 #include "TavrickCardSerialManager.h"
 
+#include <algorithm>
+
 using namespace cocos2d;
+
+namespace {
+// The list never reaches past these: the screen's top edge, and the right edge for long names.
+const float kListTop = 758;
+const float kListRight = 1010;
+// Further than this between press and release is a drag of the list, not a choice.
+const float kTapSlop = 10;
+}  // namespace
 
 void FieldScene::openPortList() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The list is rebuilt by a running scan: wait for its result.
     if (serial->ports.empty() || serial->isScanning() || portListPopup) return;
     auto* popup = LayerColor::create(Color4B(127, 127, 127, 127), 1024, 768);
-    const float x0 = portLabel->getPositionX();
-    float y = portLabel->getPositionY();
-    // The label lies in the drawer, which may sit anywhere on its slide.
+    // The label lies in the drawer, which may sit anywhere on its slide; with the drawer shut
+    // (the list opened from the board box) the list starts at the bottom of the screen.
     const Vec2 origin = portLabel->getParent()->convertToWorldSpace(Vec2::ZERO);
-    y += origin.y;
+    const float x0 = portLabel->getPositionX() + origin.x;
+    const float y0 = std::max(portLabel->getPositionY() + origin.y, 40.f);
+
+    // Entries first, stacked upward from 0; where they go depends on whether they fit.
+    struct Entry {
+        Label* label;
+        LayerColor* frame;
+        LayerColor* panel;
+    };
+    std::vector<Entry> entries;
+    float y = 0, width = 0;
     for (ssize_t i = 0; i < serial->ports.size(); ++i) {
         TavrickCardSerialData* port = serial->ports.at(i);
-        Label* entry = Label::createWithSystemFont(port->portName + " [ " + port->description + " ]",
-                                                   "Futura-Medium", 20, Size::ZERO,
+        Label* entry = Label::createWithSystemFont("", "Futura-Medium", 20, Size::ZERO,
                                                    TextHAlignment::LEFT, TextVAlignment::TOP);
+        fitLabelText(entry, port->portName + " [ " + port->description + " ]", kListRight - x0);
         entry->setTextColor(Color4B(0, 0, 0, 255));
         entry->setAnchorPoint(Vec2(0, 0.5f));
         entry->setTag(static_cast<int>(i));
-        entry->setPosition(x0 + origin.x, y);
         const Size s = entry->getContentSize();
         auto* frame = LayerColor::create(Color4B(0, 0, 0, 255), s.width + 20, s.height + 20);
-        frame->setPosition(x0 + origin.x - 10, y - frame->getContentSize().height / 2);
         auto* panel = LayerColor::create(Color4B(255, 255, 255, 255), s.width + 16, s.height + 16);
-        panel->setPosition(x0 + origin.x - 8, y - panel->getContentSize().height / 2);
-        popup->addChild(frame);
-        popup->addChild(panel);
-        popup->addChild(entry);
-        y += frame->getContentSize().height;
+        const float h = frame->getContentSize().height;
+        if (i == 0) y = h / 2;  // the first entry is centred on the label's line
+        entry->setPosition(10, y);
+        frame->setPosition(0, y - h / 2);
+        panel->setPosition(2, y - panel->getContentSize().height / 2);
+        y += h;
+        width = std::max(width, frame->getContentSize().width);
+        entries.push_back({entry, frame, panel});
+    }
+    const float height = y - (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2) +
+                         (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2);
+    const float bottom = y0 - (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2);
+    const float room = kListTop - bottom;
 
+    Node* holder = popup;
+    FieldScrollView* list = nullptr;
+    if (height > room) {
+        list = FieldScrollView::create(Size(width, room));
+        list->setDirection(FieldScrollView::Direction::VERTICAL);
+        list->setBounceable(false);
+        list->setPosition(x0 - 10, bottom);
+        list->setContentSize(Size(width, height));
+        popup->addChild(list);
+        holder = list;
+    }
+    for (const Entry& e : entries) {
+        holder->addChild(e.frame);
+        holder->addChild(e.panel);
+        holder->addChild(e.label);
+        if (!list) {
+            for (Node* n : {static_cast<Node*>(e.frame), static_cast<Node*>(e.panel), static_cast<Node*>(e.label)})
+                n->setPosition(n->getPosition() + Vec2(x0 - 10, bottom));
+        }
+    }
+    if (list) {
+        // The chosen port in sight: its entry as low in the view as the list allows.
+        const int chosen = std::max(0, std::min<int>(serial->selectedPort, static_cast<int>(entries.size()) - 1));
+        const float entryBottom = entries[chosen].frame->getPositionY();
+        list->setContentOffset(Vec2(0, std::max(room - height, std::min(0.f, -entryBottom))));
+    }
+
+    for (const Entry& e : entries) {
         auto* l = EventListenerTouchOneByOne::create();
-        l->setSwallowTouches(true);
-        l->onTouchBegan = [](Touch* t, Event* e) {
-            Node* label = e->getCurrentTarget();
+        // A list that scrolls must see the drag too; a tap is told from a drag at release.
+        l->setSwallowTouches(list == nullptr);
+        l->onTouchBegan = [list](Touch* t, Event* ev) {
+            Node* label = ev->getCurrentTarget();
             if (!hits(label, t->getLocation())) return false;
+            if (list && !list->getViewRectInWorld().containsPoint(t->getLocation())) return false;
             label->setOpacity(128);
             return true;
         };
-        l->onTouchEnded = [this](Touch* t, Event* e) {
-            Node* label = e->getCurrentTarget();
+        l->onTouchMoved = [](Touch* t, Event* ev) {
+            if (t->getLocation().distance(t->getStartLocation()) > kTapSlop)
+                ev->getCurrentTarget()->setOpacity(255);
+        };
+        l->onTouchEnded = [this](Touch* t, Event* ev) {
+            Node* label = ev->getCurrentTarget();
             label->setOpacity(255);
             if (!hits(label, t->getLocation())) return;
-            TavrickCardSerialManager::getInstance()->selectedPort = label->getTag();
-            updatePortLabel();
+            if (t->getLocation().distance(t->getStartLocation()) > kTapSlop) return;
+            choosePort(label->getTag());
             runAction(CallFunc::create([this] { closePortList(); }));
         };
         // A touch the system cancels was no choice.
-        l->onTouchCancelled = [](Touch*, Event* e) { e->getCurrentTarget()->setOpacity(255); };
-        getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, entry);
+        l->onTouchCancelled = [](Touch*, Event* ev) { ev->getCurrentTarget()->setOpacity(255); };
+        getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, e.label);
         portListListeners.pushBack(l);
     }
     addChild(popup);
     portListPopup = popup;
+    portListView = list;
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
     // Every touch, also one in a window's bars outside the screen, where the closed
     // drawer's controls lie: nothing beneath may react while the list is open.
     l->onTouchBegan = [](Touch*, Event*) { return true; };
     l->onTouchEnded = [this](Touch* t, Event*) {
+        if (portListView && portListView->getViewRectInWorld().containsPoint(t->getLocation())) return;
         if (hits(portListPopup, t->getLocation()))
             runAction(CallFunc::create([this] { closePortList(); }));
     };
@@ -76,4 +138,5 @@ void FieldScene::closePortList() {
     for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
     portListListeners.clear();
     portListPopup = nullptr;
+    portListView = nullptr;
 }

@@ -41,18 +41,37 @@ std::vector<ProgramLine> FieldScene::programLines() const {
     return buildProgramLines(field, *DeviceManager::getInstance());
 }
 
+static const char* const kNoBoardNotice = "No board found: plug in the board's USB cable";
+
 void FieldScene::buildAndSend() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     if (serial->isSending()) return;
+    // The list is being rebuilt: this press is kept and acted on when the scan ends.
+    if (serial->isScanning() || serial->isRescanPending()) {
+        playPending = true;
+        return;
+    }
+    playPending = false;
     serial->sendQueue.clear();
     for (const ProgramLine& line : programLines())
         serial->sendQueue.pushBack(SendData::create(line.text, line.delayMs));
 
-    const bool known = !serial->ports.empty() && serial->selectedPort >= 0 &&
-                       serial->selectedPort < serial->ports.size();
-    sendingPortName = known ? serial->ports.at(serial->selectedPort)->portName : std::string();
-    if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); })) showSendingOverlay();
+    // The program is built either way (it is what the board would get); with no board it goes
+    // nowhere, and the child is told why.
+    if (serial->ports.empty()) {
+        showNotice(kNoBoardNotice);
+        return;
+    }
+    sendingPortName = serial->getSelectedPortName();
+    if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); }, this)) {
+        showSendingOverlay();
+    } else {
+        // Refused (the worker could not start): said, not swallowed.
+        showNotice(sendFailureText(sendingPortName, static_cast<int>(serial->getLastError())));
+    }
 }
+
+void FieldScene::stopSending() { TavrickCardSerialManager::getInstance()->stopSend(); }
 
 void FieldScene::showSendingOverlay() {
     auto* overlay = LayerColor::create(Color4B(64, 64, 64, 64), 1024, 768);
@@ -63,14 +82,42 @@ void FieldScene::showSendingOverlay() {
         overlay->addChild(spinner);
         spinner->runAction(RepeatForever::create(RotateBy::create(0.2f, 45)));
     }
-    // How far the send has got, so that a long program is seen to move.
-    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 24);
+    // How far the send has got, so that a long program is seen to move: white on a dark
+    // plate of its own, readable whatever the field beneath shows.
+    sendProgressPlate = LayerColor::create(Color4B(30, 30, 30, 230), 10, 10);
+    sendProgressPlate->setCornerRadius(14);
+    overlay->addChild(sendProgressPlate);
+    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 28);
     sendProgress->setTextColor(Color4B(255, 255, 255, 255));
     sendProgress->setPosition(s.width / 2, s.height / 2 - 90);
     overlay->addChild(sendProgress);
     refreshSendProgress();
     overlay->schedule([this](float) { refreshSendProgress(); }, 0.1f, "progress");
     sendingOverlay = overlay;
+
+    // Stop: the line on the wire is finished, the rest is not sent.
+    stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
+    stopButton->setCornerRadius(12);
+    stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 190);
+    Label* stopText = Label::createWithSystemFont("Stop", "Futura-Medium", 24);
+    stopText->setTextColor(Color4B(255, 255, 255, 255));
+    stopText->setPosition(70, 25);
+    stopButton->addChild(stopText);
+    overlay->addChild(stopButton);
+    LayerColor* stop = stopButton;
+    auto* stopListener = EventListenerTouchOneByOne::create();
+    stopListener->setSwallowTouches(true);
+    stopListener->onTouchBegan = [stop](Touch* t, Event*) {
+        if (!hits(stop, t->getLocation())) return false;
+        stop->setOpacity(192);
+        return true;
+    };
+    stopListener->onTouchEnded = [this, stop](Touch* t, Event*) {
+        stop->setOpacity(255);
+        if (hits(stop, t->getLocation())) stopSending();
+    };
+    stopListener->onTouchCancelled = [stop](Touch*, Event*) { stop->setOpacity(255); };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(stopListener, stopButton);
 
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
@@ -81,23 +128,34 @@ void FieldScene::showSendingOverlay() {
 void FieldScene::refreshSendProgress() {
     if (!sendProgress) return;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    sendProgress->setString("Sending " + std::to_string(serial->getLinesWritten()) + " / " +
-                            std::to_string(serial->sendQueue.size()));
+    const std::string text = "Sending " + std::to_string(serial->getLinesWritten()) + " / " +
+                             std::to_string(serial->sendQueue.size());
+    if (text == sendProgress->getString() && sendProgressPlate->getContentSize().width > 10) return;
+    sendProgress->setString(text);
+    const Size t = sendProgress->getContentSize();
+    sendProgressPlate->setContentSize(Size(t.width + 48, t.height + 24));
+    sendProgressPlate->setPosition(sendProgress->getPositionX() - (t.width + 48) / 2,
+                                   sendProgress->getPositionY() - (t.height + 24) / 2);
 }
 
 void FieldScene::hideSendingOverlay(bool sent) {
     if (sendingOverlay) {
-        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, false);
+        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, true);
         sendingOverlay->removeFromParent();
         sendingOverlay = nullptr;
         sendProgress = nullptr;
+        sendProgressPlate = nullptr;
+        stopButton = nullptr;
     }
-    if (!sent)
-        showSendNotice(sendFailureText(
-            sendingPortName, static_cast<int>(TavrickCardSerialManager::getInstance()->getLastError())));
+    if (sent) return;
+    const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
+    if (error == tavrick::SerialError::Stopped)
+        showNotice("Sending stopped");
+    else
+        showNotice(sendFailureText(sendingPortName, static_cast<int>(error)));
 }
 
-void FieldScene::showSendNotice(const std::string& text) {
+void FieldScene::showNotice(const std::string& text) {
     if (sendNotice) sendNotice->removeFromParent();
     sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 22);
     // A long port name must not run under the palette or the buttons.

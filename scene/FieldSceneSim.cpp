@@ -328,10 +328,11 @@ bool FieldScene::buildTryButton() {
     if (!ok) return false;
     tryButton = Sprite::create("res/r_try.png");
     if (!tryButton || !playButton) return false;
+    // Under play, and under the box that names the board beside it.
     const float gap = 15;
-    tryButton->setPosition(playButton->getPositionX(),
-                           playButton->getPositionY() - playButton->getContentSize().height / 2 - gap -
-                               tryButton->getContentSize().height / 2);
+    float above = playButton->getPositionY() - playButton->getContentSize().height / 2;
+    if (boardBox) above = std::min(above, boardBox->getBoundingBox().getMinY());
+    tryButton->setPosition(playButton->getPositionX(), above - gap - tryButton->getContentSize().height / 2);
     addChild(tryButton);
     buttonListener(tryButton, &FieldScene::toggleSim);
     simPanel = nullptr;

@@ -1,6 +1,7 @@
 #include "SerialLink.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace tavrick {
 
@@ -17,6 +18,7 @@ const char* serialErrorName(SerialError error) {
         case SerialError::StoppedAnswering: return "stopped answering";
         case SerialError::WriteFailed: return "write failed";
         case SerialError::ScanFailed: return "scan failed";
+        case SerialError::Stopped: return "stopped";
     }
     return "unknown";
 }
@@ -35,6 +37,55 @@ std::vector<PortInfo> usablePorts(std::vector<PortInfo> ports) {
                                }),
                 ports.end());
     return ports;
+}
+
+}  // namespace tavrick
+
+namespace tavrick {
+
+bool naturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Whole runs of digits compare as numbers: leading zeros aside, the longer is larger.
+            std::size_t i0 = i, j0 = j;
+            while (i0 < a.size() && a[i0] == '0') ++i0;
+            while (j0 < b.size() && b[j0] == '0') ++j0;
+            std::size_t i1 = i0, j1 = j0;
+            while (i1 < a.size() && digit(a[i1])) ++i1;
+            while (j1 < b.size() && digit(b[j1])) ++j1;
+            if (i1 - i0 != j1 - j0) return i1 - i0 < j1 - j0;
+            const int c = a.compare(i0, i1 - i0, b, j0, j1 - j0);
+            if (c != 0) return c < 0;
+            // Equal numbers: fewer leading zeros first, so that the order stays total.
+            if (i1 - i != j1 - j) return i1 - i < j1 - j;
+            i = i1;
+            j = j1;
+            continue;
+        }
+        if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+void orderPorts(std::vector<PortInfo>& ports) {
+    auto group = [](const PortInfo& p) {
+        switch (p.kind) {
+            case PortKind::Usb: return 0;
+            case PortKind::Bluetooth:
+            case PortKind::Other: return 1;
+            case PortKind::BuiltIn: return 2;
+        }
+        return 1;
+    };
+    std::stable_sort(ports.begin(), ports.end(), [&](const PortInfo& a, const PortInfo& b) {
+        const int ga = group(a), gb = group(b);
+        if (ga != gb) return ga < gb;
+        return naturalLess(a.portName, b.portName);
+    });
 }
 
 }  // namespace tavrick

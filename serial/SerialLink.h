@@ -4,16 +4,62 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace tavrick {
 
+// How a port is attached. A board on a USB cable is what a child plugs in; a built-in UART
+// (ttyS0, COM1) is almost never the board, so it is offered last.
+enum class PortKind { Usb, Bluetooth, Other, BuiltIn };
+
 // One port as a scan reports it, before it becomes a TavrickCardSerialData on the main thread.
 struct PortInfo {
     std::string portName;
     std::string description;
+    PortKind kind = PortKind::Other;
+};
+
+// Compares names as people read them: "ttyUSB2" before "ttyUSB10", "COM2" before "COM10".
+bool naturalLess(const std::string& a, const std::string& b);
+
+// USB ports first, then Bluetooth and other ports, built-in UARTs last; within a group, natural
+// order of the names. The first port of the result is the default choice.
+void orderPorts(std::vector<PortInfo>& ports);
+
+// Lets the main thread end a send early: the writer checks it between lines and waits on it
+// during pauses, so a stop never cuts a line in half and never waits out a long pause.
+class StopSignal {
+public:
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+        }
+        wake_.notify_all();
+    }
+    void reset() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = false;
+    }
+    bool stopped() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return stopped_;
+    }
+    // Waits `ms` or until stopped; true if stopped.
+    bool waitFor(std::chrono::milliseconds ms) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return wake_.wait_for(lock, ms, [this] { return stopped_; });
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
 };
 
 // One line as the writer sends it: a private copy, so the worker never touches engine objects.
@@ -35,6 +81,7 @@ enum class SerialError {
     StoppedAnswering,// the device took no bytes before the deadline
     WriteFailed,     // any other error while writing
     ScanFailed,      // the list of ports could not be read
+    Stopped,         // the user stopped the send; whole lines only went out
 };
 
 const char* serialErrorName(SerialError error);
@@ -57,13 +104,34 @@ std::chrono::milliseconds wireTime(std::size_t bytes);
 // Ports worth offering: both strings non-empty. Order is kept.
 std::vector<PortInfo> usablePorts(std::vector<PortInfo> ports);
 
-// Opens `portName`, sets 115200 8N1 raw, writes every line completely and sleeps its delayMs,
-// then closes. `linesWritten` counts whole lines as they go out. Blocks; run it on a worker.
+// Opens `portName`, sets 115200 8N1 raw, writes every line completely and waits its delayMs,
+// then closes. `linesWritten` counts whole lines as they go out. A `stop` ends the send at the
+// next line boundary (or at once during a pause) with SerialError::Stopped. Blocks; run it on a
+// worker.
 SendOutcome writeSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
-                             std::atomic<int>& linesWritten, const WriteOptions& options = {});
+                             std::atomic<int>& linesWritten, const WriteOptions& options = {},
+                             StopSignal* stop = nullptr);
 
-// The ports present on this machine with their descriptions. Throws std::runtime_error when
-// the system cannot be asked at all.
+// The ports present on this machine with their descriptions and kinds, in orderPorts order.
+// Throws std::runtime_error when the system cannot be asked at all.
 std::vector<PortInfo> listSerialPorts();
+
+// Tells when serial devices come or go, without polling: `changed` is called on the watch's own
+// thread after each device event. Where the system offers no such notice, start() is false.
+class PortWatch {
+public:
+    PortWatch() = default;
+    ~PortWatch() { stop(); }
+    PortWatch(const PortWatch&) = delete;
+    PortWatch& operator=(const PortWatch&) = delete;
+
+    bool start(std::function<void()> changed, std::string& error);
+    void stop();
+    bool running() const { return impl_ != nullptr; }
+
+private:
+    struct Impl;
+    Impl* impl_ = nullptr;
+};
 
 }  // namespace tavrick

@@ -1,5 +1,6 @@
 #include "TavrickCardSerialManager.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <system_error>
@@ -38,6 +39,8 @@ TavrickCardSerialManager* TavrickCardSerialManager::getInstance() {
 }
 
 TavrickCardSerialManager::~TavrickCardSerialManager() {
+    watch_.stop();
+    stop_.stop();
     joinWorker();
     ports.clear();
     sendQueue.clear();
@@ -59,12 +62,15 @@ bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> bo
     workerOutcome_ = {};
     running.store(true, std::memory_order_release);
     std::string error;
-    const bool started = launchWorker(
+    const bool refused = failNextLaunch_;
+    failNextLaunch_ = false;
+    const bool started = !refused && launchWorker(
         [body = std::move(body), &running] {
             body();
             running.store(false, std::memory_order_release);  // last touch of shared data
         },
         error);
+    if (refused) error = "refused";
     if (!started) {
         running.store(false);
         lastError_ = kind == Worker::Scan ? SerialError::ScanFailed : SerialError::WriteFailed;
@@ -73,6 +79,7 @@ bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> bo
     }
     worker_ = kind;
     completionCallback_ = callback;
+    completionOwner_ = nullptr;
     if (kind == Worker::Scan) {
         scheduler()->schedule(CC_SCHEDULE_SELECTOR(TavrickCardSerialManager::pollScan), this, 0.1f,
                               false);
@@ -83,12 +90,14 @@ bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> bo
     return true;
 }
 
-bool TavrickCardSerialManager::scanPorts(const Callback& callback) {
+bool TavrickCardSerialManager::scanPorts(const Callback& callback, const void* owner) {
     if (isBusy()) return false;
+    rescanPending_ = false;
+    scheduler()->unschedule("rescan", this);
     scanResult_.clear();
     // The worker gets its own copy of the scan, so a later setScanFunction cannot race it.
     ScanFunction scan = scanFunction_ ? scanFunction_ : ScanFunction(&tavrick::listSerialPorts);
-    return startWorker(
+    const bool started = startWorker(
         Worker::Scan,
         [this, scan] {
             try {
@@ -102,9 +111,19 @@ bool TavrickCardSerialManager::scanPorts(const Callback& callback) {
             }
         },
         callback);
+    if (!started) {
+        // Nobody would hear of this scan's end otherwise: the screen would search for ever.
+        for (auto& l : std::vector<std::pair<const void*, Listener>>(listeners_))
+            if (l.second.scanEnded) l.second.scanEnded(false);
+        return false;
+    }
+    completionOwner_ = owner;
+    for (auto& l : std::vector<std::pair<const void*, Listener>>(listeners_))
+        if (l.second.scanStarted) l.second.scanStarted();
+    return true;
 }
 
-bool TavrickCardSerialManager::sendQueued(const Callback& callback) {
+bool TavrickCardSerialManager::sendQueued(const Callback& callback, const void* owner) {
     if (isBusy()) return false;
     if (ports.empty() || selectedPort < 0 || selectedPort >= ports.size()) {
         lastError_ = SerialError::NoPort;
@@ -121,12 +140,13 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback) {
     linesWritten_.store(0);
     lineCount_ = static_cast<int>(lines.size());
     tavrick::WriteOptions options = writeOptions_;
-    return startWorker(
+    stop_.reset();
+    const bool started = startWorker(
         Worker::Send,
         [this, portName = std::move(portName), lines = std::move(lines), options] {
             try {
                 workerOutcome_ =
-                    tavrick::writeSerialLines(portName, lines, linesWritten_, options);
+                    tavrick::writeSerialLines(portName, lines, linesWritten_, options, &stop_);
             } catch (const std::exception& e) {
                 workerOutcome_ = {SerialError::WriteFailed, e.what()};
             } catch (...) {
@@ -134,6 +154,12 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback) {
             }
         },
         callback);
+    if (started) completionOwner_ = owner;
+    return started;
+}
+
+void TavrickCardSerialManager::stopSend() {
+    if (isSending()) stop_.stop();
 }
 
 void TavrickCardSerialManager::pollScan(float) {
@@ -142,15 +168,110 @@ void TavrickCardSerialManager::pollScan(float) {
     scheduler()->unscheduleAllForTarget(this);
     worker_ = Worker::None;
 
-    ports.clear();
-    for (const PortInfo& info : scanResult_) {
-        ports.pushBack(TavrickCardSerialData::create(info.portName, info.description));
-    }
+    publishPorts(std::move(scanResult_));
     scanResult_.clear();
-    // The choice survives a rescan by position; if that position is gone, the first port.
-    if (selectedPort < 0 || selectedPort >= ports.size()) selectedPort = 0;
     finish();
+    for (auto& l : std::vector<std::pair<const void*, Listener>>(listeners_))
+        if (l.second.scanEnded) l.second.scanEnded(lastError_ == SerialError::None);
+    if (rescanPending_ && !isBusy()) rescanNow(0);
 }
+
+int TavrickCardSerialManager::indexOf(const std::string& name) const {
+    if (name.empty()) return -1;
+    for (ssize_t i = 0; i < ports.size(); ++i)
+        if (ports.at(i)->portName == name) return static_cast<int>(i);
+    return -1;
+}
+
+std::string TavrickCardSerialManager::getSelectedPortName() const {
+    if (selectedPort < 0 || selectedPort >= ports.size()) return {};
+    return ports.at(selectedPort)->portName;
+}
+
+void TavrickCardSerialManager::publishPorts(std::vector<PortInfo> found) {
+    tavrick::orderPorts(found);
+    const std::string selectedName = getSelectedPortName();
+    std::vector<std::string> before;
+    for (TavrickCardSerialData* p : ports) before.push_back(p->portName);
+    ports.clear();
+    for (const PortInfo& info : found) {
+        if (TavrickCardSerialData* data = TavrickCardSerialData::create(info.portName, info.description))
+            ports.pushBack(data);
+    }
+    // A USB port that was not there at the last scan: the board just plugged in.
+    int plugged = -1;
+    if (scannedOnce_) {
+        for (std::size_t i = 0; i < found.size() && plugged < 0; ++i) {
+            if (found[i].kind != tavrick::PortKind::Usb) continue;
+            bool known = false;
+            for (const std::string& name : before) known = known || name == found[i].portName;
+            if (!known) plugged = indexOf(found[i].portName);
+        }
+    }
+    scannedOnce_ = true;
+    int chosen = indexOf(preferredName_);
+    if (chosen < 0) chosen = plugged;
+    if (chosen < 0) chosen = indexOf(selectedName);
+    selectedPort = chosen < 0 ? 0 : chosen;
+}
+
+void TavrickCardSerialManager::choosePort(int index) {
+    if (index < 0 || index >= ports.size()) return;
+    selectedPort = index;
+    preferredName_ = ports.at(index)->portName;
+}
+
+void TavrickCardSerialManager::setListener(const void* owner, Listener listener) {
+    for (auto& l : listeners_) {
+        if (l.first == owner) {
+            l.second = std::move(listener);
+            return;
+        }
+    }
+    listeners_.emplace_back(owner, std::move(listener));
+}
+
+void TavrickCardSerialManager::forgetCallbacksOf(const void* owner) {
+    listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                    [owner](const auto& l) { return l.first == owner; }),
+                     listeners_.end());
+    if (owner && completionOwner_ == owner) {
+        completionCallback_ = nullptr;
+        completionOwner_ = nullptr;
+    }
+}
+
+void TavrickCardSerialManager::devicesChanged() {
+    rescanPending_ = true;
+    if (isBusy()) return;  // the end of the running worker starts it
+    // A plug makes several events in a row; they settle into one scan.
+    scheduler()->schedule([this](float dt) { rescanNow(dt); }, this, 0.3f, false, "rescan");
+}
+
+void TavrickCardSerialManager::rescanNow(float) {
+    scheduler()->unschedule("rescan", this);
+    if (!rescanPending_) return;
+    if (isBusy()) return;
+    scanPorts(nullptr);
+}
+
+bool TavrickCardSerialManager::startWatching() {
+    if (watch_.running()) return true;
+    std::string error;
+    // The watch's thread only queues work for the main thread, which the scheduler wakes for.
+    const bool ok = watch_.start(
+        [] {
+            cocos2d::Director::getInstance()->getScheduler()->performFunctionInCocosThread(
+                [] { TavrickCardSerialManager::getInstance()->devicesChanged(); });
+        },
+        error);
+    if (!ok) {
+        lastErrorDetail_ = "hot-plug watch: " + error;
+    }
+    return ok;
+}
+
+void TavrickCardSerialManager::stopWatching() { watch_.stop(); }
 
 void TavrickCardSerialManager::pollSend(float) {
     if (worker_ != Worker::Send || sendRunning_.load(std::memory_order_acquire)) return;
@@ -158,6 +279,8 @@ void TavrickCardSerialManager::pollSend(float) {
     scheduler()->unscheduleAllForTarget(this);
     worker_ = Worker::None;
     finish();
+    // A device event during the send: its rescan runs now, unless the callback sent again.
+    if (rescanPending_ && !isBusy()) rescanNow(0);
 }
 
 void TavrickCardSerialManager::finish() {
@@ -167,16 +290,26 @@ void TavrickCardSerialManager::finish() {
     // Moved out first: the callback may well start the next worker and store a new one.
     Callback callback = std::move(completionCallback_);
     completionCallback_ = nullptr;
+    completionOwner_ = nullptr;
     if (callback) callback(ok);
 }
 
 void TavrickCardSerialManager::resetForTests() {
+    watch_.stop();
+    stop_.stop();
     joinWorker();
     scheduler()->unscheduleAllForTarget(this);
     worker_ = Worker::None;
     scanRunning_ = false;
     sendRunning_ = false;
     completionCallback_ = nullptr;
+    completionOwner_ = nullptr;
+    listeners_.clear();
+    preferredName_.clear();
+    scannedOnce_ = false;
+    rescanPending_ = false;
+    failNextLaunch_ = false;
+    stop_.reset();
     scanFunction_ = nullptr;
     writeOptions_ = {};
     scanResult_.clear();
@@ -222,7 +355,9 @@ void TavrickCardSerialManager::joinWorker() {
     if (!workerHandle_) return;
     HANDLE handle = workerHandle_;
     // The polls come here only after the worker has cleared its flag: no wait on the serial line.
-    if (WaitForMultipleObjects(1, &handle, TRUE, INFINITE) != WAIT_FAILED) CloseHandle(handle);
+    // The handle is ours to close whatever the wait says.
+    WaitForMultipleObjects(1, &handle, TRUE, INFINITE);
+    CloseHandle(handle);
     workerHandle_ = nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 #ifndef _WIN32
 #include <thread>
@@ -32,15 +33,50 @@ public:
     ~TavrickCardSerialManager() override;
     virtual bool init();
 
-    // Starts a scan; false (and the callback dropped) if a worker exists. The callback gets
-    // true if the ports could be listed (possibly none), false if the system could not be asked.
-    bool scanPorts(const Callback& callback);
-    // Starts sending sendQueue to ports[selectedPort]; false if a worker exists or no port is
+    // Starts a scan; false (and the callback dropped) if a worker exists or cannot be started.
+    // The callback gets true if the ports could be listed (possibly none), false if the system
+    // could not be asked. `owner` names who the callback belongs to (see forgetCallbacksOf).
+    bool scanPorts(const Callback& callback, const void* owner = nullptr);
+    // Starts sending sendQueue to the chosen port; false if a worker exists or no port is
     // chosen. The callback gets true only if every line was written completely.
-    bool sendQueued(const Callback& callback);
+    bool sendQueued(const Callback& callback, const void* owner = nullptr);
+    // Ends the running send at the next line boundary, or at once during a pause; its callback
+    // then gets false and getLastError() says Stopped.
+    void stopSend();
 
     void pollScan(float dt);
     void pollSend(float dt);
+
+    // The choice of port is kept by name: a rescan that finds the chosen port again keeps it
+    // wherever it sorts. A port chosen by hand is preferred whenever it is present, also after
+    // it has been gone for a while; otherwise a newly plugged USB port is taken, and when the
+    // chosen port has gone, the first port of the list.
+    void choosePort(int index);
+    // The chosen port's name; "" when there is none.
+    std::string getSelectedPortName() const;
+    const std::string& getPreferredPort() const { return preferredName_; }
+    // A hand choice from an earlier run; chosen again by the next scan that finds it.
+    void setPreferredPort(const std::string& name) { preferredName_ = name; }
+
+    // Who hears of scans: the screen spins its arrow on `scanStarted` and shows the result on
+    // `scanEnded`, for every scan (a tap, a plugged cable, a hot-plug event). One per owner.
+    struct Listener {
+        std::function<void()> scanStarted;
+        std::function<void(bool ok)> scanEnded;
+    };
+    void setListener(const void* owner, Listener listener);
+    // Drops the listener and any pending completion callback of `owner` (an object going away
+    // while a worker runs must not be called back).
+    void forgetCallbacksOf(const void* owner);
+
+    // Devices came or went: a rescan follows shortly (a burst of events makes one scan), and
+    // waits for a running send. Main thread; the watch calls it through the scheduler.
+    void devicesChanged();
+    // Watches the system for serial devices coming and going; false where it cannot.
+    bool startWatching();
+    void stopWatching();
+    bool isWatching() const { return watch_.running(); }
+    bool isRescanPending() const { return rescanPending_; }
 
     bool isBusy() const { return worker_ != Worker::None; }
     bool isScanning() const { return worker_ == Worker::Scan; }
@@ -57,13 +93,15 @@ public:
     // Replaces the platform scan (tests, the harness: ports no scan can see). Empty restores it.
     void setScanFunction(ScanFunction scan);
     void setWriteOptions(const tavrick::WriteOptions& options) { writeOptions_ = options; }
+    // The next worker fails to start, as when the system refuses a thread (tests).
+    void failNextLaunchForTests() { failNextLaunch_ = true; }
 
     // Back to the state of a fresh start, for tests and the harness. Waits for a running worker.
     void resetForTests();
 
     cocos2d::Vector<TavrickCardSerialData*> ports;  // last scan, in the scan's order
     cocos2d::Vector<SendData*> sendQueue;           // the program being or last sent
-    int32_t selectedPort = 0;                       // index into ports
+    int32_t selectedPort = 0;                       // index into ports (0 when none)
 
 private:
     enum class Worker { None, Scan, Send };
@@ -73,6 +111,9 @@ private:
     bool launchWorker(std::function<void()> run, std::string& error);
     void finish();
     void joinWorker();
+    void publishPorts(std::vector<tavrick::PortInfo> found);
+    void rescanNow(float dt);
+    int indexOf(const std::string& name) const;
 
     Worker worker_ = Worker::None;
 #ifdef _WIN32
@@ -83,6 +124,14 @@ private:
     std::atomic<bool> scanRunning_{false};
     std::atomic<bool> sendRunning_{false};
     Callback completionCallback_;
+    const void* completionOwner_ = nullptr;
+    std::vector<std::pair<const void*, Listener>> listeners_;
+    std::string preferredName_;
+    bool scannedOnce_ = false;
+    bool rescanPending_ = false;
+    bool failNextLaunch_ = false;
+    tavrick::StopSignal stop_;
+    tavrick::PortWatch watch_;
 
     ScanFunction scanFunction_;
     tavrick::WriteOptions writeOptions_;

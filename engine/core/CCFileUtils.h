@@ -16,10 +16,15 @@ public:
     std::string fullPathForFilename(const std::string& filename) const;
     bool isFileExist(const std::string& path) const;
     static std::string executableDirectory();
+    // Where the program keeps what it writes (settings, work), ending in a separator; "" when
+    // nothing is to be written. The application sets it at start; tests point it elsewhere.
+    const std::string& getWritablePath() const { return _writablePath; }
+    void setWritablePath(const std::string& path) { _writablePath = path; }
 
 private:
     FileUtils();
     std::vector<std::string> _searchPaths;
+    std::string _writablePath;
 };
 
 }  // namespace cocos2d

@@ -26,7 +26,13 @@ public:
     bool initWithColor(const Color4B& color, float width, float height);
     bool initWithColor(const Color4B& color);
     void changeWidthAndHeight(float w, float h) { setContentSize(Size(w, h)); }
+    // Rounds the corners (in points; 0, the default, is a plain rectangle).
+    void setCornerRadius(float radius) { _cornerRadius = radius < 0 ? 0 : radius; }
+    float getCornerRadius() const { return _cornerRadius; }
     void draw(Renderer* renderer, const Mat4& transform, uint32_t flags) override;
+
+private:
+    float _cornerRadius = 0;
 };
 
 class Scene : public Node {

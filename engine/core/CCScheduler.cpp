@@ -117,9 +117,23 @@ bool Scheduler::isTargetPaused(void* target) const {
     return std::find(_pausedTargets.begin(), _pausedTargets.end(), target) != _pausedTargets.end();
 }
 
+namespace {
+std::mutex s_wakeMutex;
+std::function<void()> s_wake;
+}  // namespace
+
+void Scheduler::setWakeFunction(std::function<void()> wake) {
+    std::lock_guard<std::mutex> lock(s_wakeMutex);
+    s_wake = std::move(wake);
+}
+
 void Scheduler::performFunctionInCocosThread(std::function<void()> function) {
-    std::lock_guard<std::mutex> lock(_lock->mutex);
-    _functions.push_back(std::move(function));
+    {
+        std::lock_guard<std::mutex> lock(_lock->mutex);
+        _functions.push_back(std::move(function));
+    }
+    std::lock_guard<std::mutex> lock(s_wakeMutex);
+    if (s_wake) s_wake();
 }
 
 void Scheduler::update(float dt) {

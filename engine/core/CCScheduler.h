@@ -33,6 +33,9 @@ public:
 
     // Runs a function on the main thread at the next update (safe from any thread).
     void performFunctionInCocosThread(std::function<void()> function);
+    // Called (on the caller's thread) after a function is queued, so that a main loop asleep
+    // in the window system wakes for it. The window sets it; it must be safe from any thread.
+    static void setWakeFunction(std::function<void()> wake);
 
     void update(float dt);
 

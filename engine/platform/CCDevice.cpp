@@ -17,4 +17,12 @@ int Device::getDPI() {
     return 96;  // not cached: the display may come up later
 }
 
+std::string Device::getPrefPath(const std::string& organisation, const std::string& program) {
+    char* path = SDL_GetPrefPath(organisation.c_str(), program.c_str());
+    if (!path) return "";
+    std::string result = path;
+    SDL_free(path);
+    return result;
+}
+
 }  // namespace cocos2d

@@ -8,6 +8,7 @@
 
 #include "CCApplication.h"
 #include "CCDirector.h"
+#include "CCScheduler.h"
 #include "CCSdlBackend.h"
 
 namespace cocos2d {
@@ -21,6 +22,15 @@ bool initVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "cocos2d: no display: %s\n", SDL_GetError());
         return false;
+    }
+    // Work queued for the main thread by another thread wakes a loop asleep in SDL_WaitEvent.
+    static const Uint32 wakeEvent = SDL_RegisterEvents(1);
+    if (wakeEvent != static_cast<Uint32>(-1)) {
+        Scheduler::setWakeFunction([] {
+            SDL_Event e{};
+            e.type = wakeEvent;
+            SDL_PushEvent(&e);
+        });
     }
     return true;
 }

@@ -191,7 +191,8 @@ private:
 }  // namespace
 
 SendOutcome writeSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
-                             std::atomic<int>& linesWritten, const WriteOptions& options) {
+                             std::atomic<int>& linesWritten, const WriteOptions& options,
+                             StopSignal* stop) {
     std::string path;
     if (!devicePath(portName, path)) {
         return {SerialError::InvalidName, "\"" + portName + "\" names no device"};
@@ -209,23 +210,34 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
         return failure(errno == EWOULDBLOCK ? SerialError::InUse : openError(errno), "lock " + path,
                        errno);
     }
-    ioctl(fd, TIOCEXCL);
+    // Keeps other programs from opening the port while we write. A driver that has no exclusive
+    // mode still gets the send; anything else means the port is not what it claims to be.
+    if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) {
+        return failure(openError(errno), "exclusive " + path, errno);
+    }
 
     SendOutcome outcome = configure(fd, path);
     if (!outcome.ok()) return outcome;
 
     for (const SerialLine& line : lines) {
+        if (stop && stop->stopped()) break;
         const Clock::time_point deadline =
             Clock::now() + wireTime(line.bytes.size()) + options.margin;
         outcome = writeAll(fd, path, line.bytes, deadline, options.margin);
         if (!outcome.ok()) return outcome;
         linesWritten.fetch_add(1, std::memory_order_release);
-        if (line.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(line.delayMs));
+        if (line.delayMs > 0) {
+            const std::chrono::milliseconds pause(line.delayMs);
+            if (stop ? stop->waitFor(pause) : (std::this_thread::sleep_for(pause), false)) break;
+        }
     }
 
+    // What was written goes out whole: a stopped send still lets its last line drain.
     if (!port.close(options.margin)) {
         return {SerialError::StoppedAnswering, "close " + path + ": output did not drain"};
     }
+    if (stop && stop->stopped() && linesWritten.load() < static_cast<int>(lines.size()))
+        return {SerialError::Stopped, "sending stopped"};
     return {};
 }
 

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <cwchar>
 #include <stdexcept>
+#include <string>
 
 #include "SerialLink.h"
 
@@ -19,8 +21,11 @@ std::string narrow(const wchar_t* text, int maxBytes) {
     int needed = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (needed <= 1) return {};
     std::string out(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], needed, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(needed - 1));
+    // The text may change between the two calls only in theory; a failed conversion names
+    // nothing, rather than a string of NULs.
+    const int got = WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], needed, nullptr, nullptr);
+    if (got <= 1) return {};
+    out.resize(static_cast<std::size_t>(got - 1));
     if (static_cast<int>(out.size()) > maxBytes) out.resize(static_cast<std::size_t>(maxBytes));
     return out;
 }
@@ -65,6 +70,35 @@ std::string readDescription(HDEVINFO set, SP_DEVINFO_DATA& device) {
     return description;
 }
 
+// A USB device's enumerator is "USB" (or its hardware id begins with USB\); Bluetooth
+// links come from "BTHENUM"; everything else (ACPI, PCI UARTs) is built in.
+std::wstring readStringProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+    wchar_t buffer[512] = {};
+    DWORD type = 0;
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type,
+                                           reinterpret_cast<PBYTE>(buffer),
+                                           sizeof buffer - sizeof(wchar_t), nullptr))
+        return {};
+    if (type != REG_SZ && type != REG_MULTI_SZ) return {};
+    return buffer;  // a multi-string's first entry is enough here
+}
+
+bool startsWithNoCase(const std::wstring& s, const wchar_t* prefix) {
+    const std::size_t n = wcslen(prefix);
+    return s.size() >= n && _wcsnicmp(s.c_str(), prefix, n) == 0;
+}
+
+PortKind readKind(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    const std::wstring enumerator = readStringProperty(set, device, SPDRP_ENUMERATOR_NAME);
+    const std::wstring hardwareId = readStringProperty(set, device, SPDRP_HARDWAREID);
+    if (_wcsicmp(enumerator.c_str(), L"USB") == 0 || startsWithNoCase(hardwareId, L"USB\\"))
+        return PortKind::Usb;
+    if (startsWithNoCase(enumerator, L"BTH") || startsWithNoCase(hardwareId, L"BTHENUM\\"))
+        return PortKind::Bluetooth;
+    if (enumerator.empty() && hardwareId.empty()) return PortKind::Other;
+    return PortKind::BuiltIn;
+}
+
 }  // namespace
 
 std::vector<PortInfo> listSerialPorts() {
@@ -84,10 +118,12 @@ std::vector<PortInfo> listSerialPorts() {
         if (info.portName.empty()) continue;
         info.description = readDescription(set, device);
         if (info.description.empty()) continue;
+        info.kind = readKind(set, device);
         ports.push_back(std::move(info));
     }
     // An enumeration that stops on an error keeps what it found; the set is freed either way.
     SetupDiDestroyDeviceInfoList(set);
+    orderPorts(ports);
     return ports;
 }
 

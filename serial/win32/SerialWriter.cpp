@@ -53,7 +53,8 @@ SerialError writeError(DWORD err) {
 }  // namespace
 
 SendOutcome writeSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
-                             std::atomic<int>& linesWritten, const WriteOptions& options) {
+                             std::atomic<int>& linesWritten, const WriteOptions& options,
+                             StopSignal* stop) {
     // \\.\ reaches COM10 and above too. Longer names would be cut short by the conversion and
     // could open some other device, so they are refused.
     const std::string device = "\\\\.\\" + portName;
@@ -99,7 +100,12 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
         if (!SetCommTimeouts(port, &timeouts)) outcome = failure(SerialError::ConfigFailed, portName);
     }
 
+    bool stopped = false;
     for (std::size_t i = 0; outcome.ok() && i < lines.size(); ++i) {
+        if (stop && stop->stopped()) {
+            stopped = true;
+            break;
+        }
         const SerialLine& line = lines[i];
         const Clock::time_point deadline =
             Clock::now() + wireTime(line.bytes.size()) + options.margin;
@@ -123,13 +129,19 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
         }
         if (!outcome.ok()) break;
         linesWritten.fetch_add(1, std::memory_order_release);
-        // Sleep takes a DWORD: a negative pause would become an endless one.
-        if (line.delayMs > 0) Sleep(static_cast<DWORD>(line.delayMs));
+        if (line.delayMs > 0) {
+            const std::chrono::milliseconds pause(line.delayMs);
+            if (stop ? stop->waitFor(pause) : (Sleep(static_cast<DWORD>(line.delayMs)), false)) {
+                stopped = i + 1 < lines.size();
+                break;
+            }
+        }
     }
 
     // After a failure, drop what is queued so that closing does not wait on a stalled line.
     if (!outcome.ok()) PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
     CloseHandle(port);
+    if (outcome.ok() && stopped) return {SerialError::Stopped, "sending stopped"};
     return outcome;
 }
 

@@ -142,6 +142,12 @@ class Harness:
                 raise AssertionError("the harness has ended (exit %s)" % self.proc.poll())
             return self.layouts[n]
 
+    def command(self, line):
+        """A line for the harness that asks for no layout (such as "ports ...")."""
+        with self.cond:
+            self.proc.stdin.write(line + "\n")
+            self.proc.stdin.flush()
+
     def wait_layout(self, what, test, timeout=WAIT):
         def probe():
             screen = self.layout()

@@ -37,6 +37,9 @@ done
 
 export DISPLAY=":$(head -n1 "$display_file")"
 export E2E_BUILD="$build"
+# The program keeps settings between runs; each run here starts as on a fresh machine.
+export XDG_DATA_HOME="$out/data"
+rm -rf "$XDG_DATA_HOME"
 unset SDL_VIDEODRIVER
 cd "$here"
 # The tests time themselves out one by one; this is the last line of defence.

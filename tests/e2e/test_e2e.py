@@ -8,6 +8,7 @@ Run through run_e2e.sh, which starts an X server of its own."""
 import os
 import signal
 import sys
+import time
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
@@ -77,7 +78,7 @@ class EndToEnd(unittest.TestCase):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"))
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
-        self.screen.wait_pixels("the first frame", lambda px: px.at((900, 400)) == (255, 255, 255)
+        self.screen.wait_pixels("the first frame", lambda px: px.at((830, 400)) == (255, 255, 255)
                                 and near(px.at((252, 400)), GREEN, 10))
         self.shot("start")
         return self.harness.first
@@ -171,6 +172,49 @@ class EndToEnd(unittest.TestCase):
                          ["NEW", "10 LED 1:WAIT 60", "30 LED 0", "SAVE 0", "RUN"])
         self.assertEqual(report["saved"], ["10 LED 1:WAIT 60", "30 LED 0"])
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
+
+    def test_the_usb_board_is_found_shown_and_followed_when_plugged(self):
+        builtin, usb = self.board("dov"), self.board("dov")
+        usb_spec = usb.path + "=CP2102 USB to UART Bridge,usb"
+        first = self.start(builtin.path + "=ttyS0", usb_spec)
+        h = self.harness
+        # A fresh start, no settings: the USB board is chosen and shown beside play.
+        self.assertEqual(first["controls"]["boardText"], "CP2102 USB to UART Bridge")
+        self.assertEqual(first["controls"]["boardPortText"], usb.path)
+        self.assertFalse(first["drawer"]["open"])
+        self.place(LED_ON, 10, LEFT)
+        started, _ = self.play()
+        self.assertEqual(started["port"], usb.path)
+
+        # Pulled out: the list, the choice and the box follow, with no tap.
+        since = h.event_count()
+        pulled_at = time.monotonic()
+        h.command("ports " + builtin.path + "=ttyS0")
+        h.wait_event("the choice to move to the port left", lambda e: e["event"] == "port"
+                     and e["name"] == builtin.path, since)
+        h.wait_layout("the box showing the port left",
+                      lambda L: L["controls"]["boardText"] == "ttyS0")
+        print("hot-plug: the box followed a pulled board in %.2f s" % (time.monotonic() - pulled_at),
+              file=sys.stderr)
+        self.shot("pulled")
+        since = h.event_count()
+        h.command('ports %s=ttyS0 "%s"' % (builtin.path, usb_spec))
+        h.wait_event("the plugged board to be chosen", lambda e: e["event"] == "port"
+                     and e["name"] == usb.path, since)
+        h.wait_layout("the box showing the board again",
+                      lambda L: L["controls"]["boardText"] == "CP2102 USB to UART Bridge")
+        self.shot("plugged")
+        # Nothing at all: play says so and sends nothing.
+        h.command("ports")
+        h.wait_layout("no board", lambda L: L["controls"]["boardText"] == "No board")
+        since = h.event_count()
+        self.screen.tap(center(h.layout()["controls"]["play"]))
+        h.wait_event("the notice", lambda e: e["event"] == "notice" and
+                     e["text"] == "No board found: plug in the board's USB cable", since)
+        self.assertFalse(h.layout()["overlay"])
+
+        self.assert_received_whole(usb.stop(), dov(b"10 LED 1"))
+        self.assertEqual(bytes.fromhex(builtin.stop()["received"]), b"")
 
     def test_velto_script_arrives_and_runs(self):
         board = self.board("velto")

@@ -1,6 +1,6 @@
 // Ports as odd as systems report them: 200 characters long, not ASCII, not even UTF-8, or
-// empty. Empty ones are not offered; the others are shown whole, can be chosen and sent
-// to, and the port panel stays usable.
+// empty. Empty ones are not offered; the others are shown (a long one shortened to fit the
+// screen), can be chosen and sent to, and the port panel stays usable.
 #include "SceneFixture.h"
 
 using namespace cocos2d;
@@ -52,31 +52,43 @@ TEST_F(OddPorts, EmptyNamesAndDescriptionsAreNotOffered) {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     ASSERT_EQ(serial->ports.size(), 3);
     EXPECT_EQ(serial->ports.at(0)->portName, kLongName);
-    EXPECT_EQ(serial->ports.at(1)->portName, kUtf8Name);
-    EXPECT_EQ(serial->ports.at(2)->portName, "ttyRAW");
+    EXPECT_EQ(serial->ports.at(1)->portName, "ttyRAW");
+    EXPECT_EQ(serial->ports.at(2)->portName, kUtf8Name);
     openList();
     EXPECT_EQ(scene->portListListeners.size(), 3);
     EXPECT_EQ(scene->portListPopup->getChildByTag(3), nullptr);
 }
 
-TEST_F(OddPorts, LongAndForeignTextIsShownWholeAndTheBoxFollowsIt) {
-    EXPECT_EQ(scene->portLabel->getString(), shown(kLongName, kLongDescription));
+TEST_F(OddPorts, LongTextIsShortenedToTheScreenAndForeignTextIsShownWhole) {
+    auto insideScreen = [](Node* node) {
+        const Rect box = node->getBoundingBox();
+        return node->getParent()->convertToWorldSpace(Vec2(box.getMaxX(), 0)).x <= 1024;
+    };
+    const std::string& text = scene->portLabel->getString();
+    EXPECT_EQ(text.rfind("ttyLONGxxx", 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 3), "...");
+    EXPECT_TRUE(insideScreen(scene->portLabel));
     const Size label = scene->portLabel->getContentSize();
-    EXPECT_GT(label.width, 1024);  // wider than the screen: shown whole, running off it
     EXPECT_EQ(scene->portLabelBackground->getContentSize(), Size(label.width + 20, label.height + 20));
+    // The board box beside play shows the description the same way.
+    EXPECT_EQ(scene->boardLabel->getString().substr(0, 5), "DDDDD");
+    EXPECT_TRUE(insideScreen(scene->boardLabel));
     scenetest::stepFrames(2);  // drawn
 
     openList();
-    auto* entry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(1));
+    auto* longEntry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(0));
+    ASSERT_NE(longEntry, nullptr);
+    EXPECT_TRUE(insideScreen(longEntry));
+    auto* entry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(2));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->getString(), shown(kUtf8Name, kUtf8Description));
     EXPECT_GT(entry->getContentSize().width, 0);
-    auto* raw = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(2));
+    auto* raw = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(1));
     ASSERT_NE(raw, nullptr);
     EXPECT_EQ(raw->getString(), shown("ttyRAW", kNotUtf8));
     scenetest::stepFrames(2);
-    choose(1);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 1);
+    choose(2);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 2);
     EXPECT_EQ(scene->portLabel->getString(), shown(kUtf8Name, kUtf8Description));
     EXPECT_EQ(scene->portLabelBackground->getContentSize().width, scene->portLabel->getContentSize().width + 20);
 }
@@ -99,9 +111,9 @@ TEST_F(OddPorts, ThePanelStaysUsable) {
     EXPECT_EQ(scene->portLabel->getString(), "Search ...");
     waitIdle();
     EXPECT_EQ(serial->ports.size(), 3);
-    EXPECT_EQ(scene->portLabel->getString(), shown(kUtf8Name, kUtf8Description));
+    EXPECT_EQ(scene->portLabel->getString(), shown("ttyRAW", kNotUtf8));
 
-    // The long label runs under the gear, which still closes the drawer.
+    // With the long port chosen, the gear still closes the drawer.
     openList();
     choose(0);
     scenetest::tap(worldOf(scene->settingsButton));

@@ -1,21 +1,84 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks what it holds and what it asks for.
+# Builds the Debian package as `make package` does (an optimised build of the program in
+# BUILD/release) and checks it as a distribution would: lintian finds nothing, the desktop
+# entry and the AppStream metainfo validate, the binary is stripped, and the packaged
+# program, unpacked away from every tree, starts and draws its screen.
 set -euo pipefail
-build="$1"
+build="$(cd "$1" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
+src="$(cd "$here/../.." && pwd)"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
-(cd "$build" && cpack -G DEB -B "$tmp" >/dev/null)
-deb="$(ls "$tmp"/tavrick-cards_*.deb)"
-files="$(dpkg-deb -c "$deb" | awk '{print $6}')"
-for f in ./usr/bin/tavrick-cards ./usr/share/applications/tavrick-cards.desktop \
-         ./usr/share/icons/hicolor/256x256/apps/tavrick-cards.png \
-         ./usr/share/icons/hicolor/scalable/apps/tavrick-cards.svg \
-         ./usr/share/tavrick-cards/res/r_field.png; do
-    grep -qx "$f" <<< "$files" || { echo "missing from the package: $f"; exit 1; }
+fail() { echo "$*"; exit 1; }
+make_package() { bash "$src/packaging/build-package.sh" "$build/release" "$1" >"$tmp/build.log" 2>&1 ||
+                 { cat "$tmp/build.log"; fail "the package could not be made"; }; }
+
+# The maintainer is chosen when the package is made; without a choice the default is back.
+MAINTAINER="Test Packager <packager@example.org>" make_package "$tmp/other"
+[ "$(dpkg-deb -f "$tmp"/other/tavrick-cards_*.deb Maintainer)" = "Test Packager <packager@example.org>" ] ||
+    fail "MAINTAINER did not reach the package"
+(unset MAINTAINER; make_package "$tmp/deb")
+deb="$(ls "$tmp"/deb/tavrick-cards_*.deb)"
+maintainer="$(dpkg-deb -f "$deb" Maintainer)"
+[ "$maintainer" != "Test Packager <packager@example.org>" ] || fail "an earlier MAINTAINER stuck: $maintainer"
+
+lintian --display-info --pedantic "$deb" >"$tmp/lintian" 2>&1 || true
+if grep -q '^[EW]: ' "$tmp/lintian"; then
+    cat "$tmp/lintian"; fail "lintian found errors or warnings"
+fi
+grep -q '^[IPX]: ' "$tmp/lintian" && { echo "lintian notes (not failing):"; grep '^[IPX]: ' "$tmp/lintian"; }
+
+root="$tmp/root"
+dpkg-deb -x "$deb" "$root"
+for f in usr/bin/tavrick-cards usr/share/applications/tavrick-cards.desktop \
+         usr/share/metainfo/org.tavrick_cards.TavrickCards.metainfo.xml \
+         usr/share/man/man1/tavrick-cards.1.gz \
+         usr/share/doc/tavrick-cards/copyright usr/share/doc/tavrick-cards/changelog.gz \
+         usr/share/icons/hicolor/256x256/apps/tavrick-cards.png \
+         usr/share/icons/hicolor/scalable/apps/tavrick-cards.svg \
+         usr/share/tavrick-cards/res/r_field.png; do
+    [ -f "$root/$f" ] || fail "missing from the package: $f"
 done
-[ "$(echo "$files" | grep -c '^./usr/share/tavrick-cards/res/.*\.png$')" -eq "$(ls "$(dirname "$0")/../../res/"*.png | wc -l)" ]
+[ ! -e "$root/usr/share/lintian" ] || fail "the package carries lintian overrides"
+[ "$(ls "$root"/usr/share/tavrick-cards/res/*.png | wc -l)" -eq "$(ls "$src"/res/*.png | wc -l)" ] ||
+    fail "not every picture is in the package"
+
+# One version everywhere a user or a software centre reads it (whole reads: no pipe cut short).
+version="$(dpkg-deb -f "$deb" Version)"
+newest="$(zcat "$root/usr/share/doc/tavrick-cards/changelog.gz" | sed -n 1p)"
+[[ "$newest" == "tavrick-cards ($version) "* ]] || fail "the changelog's newest entry is not $version: $newest"
+grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.tavrick_cards.TavrickCards.metainfo.xml" ||
+    fail "the metainfo has no release $version"
+title="$(zcat "$root/usr/share/man/man1/tavrick-cards.1.gz" | sed -n '/^\.TH /p')"
+[[ "$title" == *"\"Tavrick Cards $version\""* ]] || fail "the manual page is not for $version: $title"
+
+# Machine-readable copyright: every licence a Files paragraph names has its text.
+copyright="$root/usr/share/doc/tavrick-cards/copyright"
+head -n1 "$copyright" | grep -q '^Format: .*copyright-format/1.0' || fail "copyright is not machine-readable"
+awk '/^Files:/ {files=1} /^$/ {files=0}
+     /^License: / { if (files) named[$2]=1; else if (NF == 2) texts[$2]=1 }
+     END { for (l in named) if (!(l in texts)) { print "no text for licence " l; bad=1 }; exit bad }' "$copyright"
+
+out="$(desktop-file-validate "$root/usr/share/applications/tavrick-cards.desktop" 2>&1)" || true
+[ -z "$out" ] || fail "desktop-file-validate: $out"
+grep -q '^Categories=Education;' "$root/usr/share/applications/tavrick-cards.desktop" ||
+    fail "Education is not the main category"
+appstreamcli validate --no-net --strict \
+    "$root/usr/share/metainfo/org.tavrick_cards.TavrickCards.metainfo.xml" >"$tmp/appstream" 2>&1 ||
+    { cat "$tmp/appstream"; fail "appstreamcli validate found errors or warnings"; }
+# As installed: the metainfo's desktop entry and icon are where it says.
+appstreamcli validate-tree --no-net --strict "$root" >"$tmp/appstream" 2>&1 ||
+    { cat "$tmp/appstream"; fail "appstreamcli validate-tree found errors or warnings"; }
+
+binary="$root/usr/bin/tavrick-cards"
+file -b "$binary" | grep -q ', stripped' || fail "not stripped: $(file -b "$binary")"
+sections="$(readelf -S "$binary")"
+! grep -q '\.debug_\|\.symtab' <<< "$sections" || fail "debug information or symbols left in the binary"
+
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in libsdl2-2.0-0 libsdl2-image-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libserialport0 fonts-; do
-    grep -q "$d" <<< "$depends" || { echo "not declared: $d (Depends: $depends)"; exit 1; }
+    grep -q "$d" <<< "$depends" || fail "not declared: $d (Depends: $depends)"
 done
-echo "package holds the program, pictures, desktop entry and icons; depends: $depends"
+
+bash "$here/start_check.sh" "$root/usr"
+echo "lintian clean package by $maintainer, $(stat -c %s "$binary") byte stripped binary; depends: $depends"

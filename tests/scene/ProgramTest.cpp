@@ -1,4 +1,5 @@
 #include "SceneFixture.h"
+#include <cmath>
 
 using namespace cocos2d;
 
@@ -122,12 +123,18 @@ TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
     fds.push_back(holder);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // another program holds it
     start({{"/dev/tavrick-no-such-port", "Gone"}, {busy, "Busy"}});
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    auto choose = [serial](const std::string& name) {
+        for (int i = 0; i < serial->ports.size(); ++i)
+            if (serial->ports.at(i)->portName == name) serial->choosePort(i);
+    };
+    choose("/dev/tavrick-no-such-port");
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(),
               "Could not send to /dev/tavrick-no-such-port: the board is not connected");
-    TavrickCardSerialManager::getInstance()->selectedPort = 1;
+    choose(busy);
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
@@ -165,4 +172,37 @@ TEST_F(SceneTest, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     const std::string got = drain(far2);
     EXPECT_EQ(got.rfind("NEW\r\n10 LED 1\r\n20 LED 1\r\n", 0), 0u);
     EXPECT_NE(got.find("60 LED 1\r\nSAVE 0\r\nRUN\r\n"), std::string::npos);
+}
+
+TEST_F(SceneTest, TheSendCountReadsClearlyOverAFullField) {
+    int far = -1;
+    start({{openPort(&far), "Board"}});
+    for (int r = 0; r < 30; ++r) {
+        put(r, 0, LedOn);
+        put(r, 1, Wait1);
+    }
+    scene->buildAndSend();
+    ASSERT_NE(scene->sendProgress, nullptr);
+    scenetest::stepFrames(2);
+    // The brightest pixel of the text against its plate, by the WCAG contrast ratio.
+    auto luminance = [](Color4B c) {
+        auto lin = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
+    };
+    Rect text = scene->sendProgress->getBoundingBox();
+    text.origin = scene->sendProgress->getParent()->convertToWorldSpace(text.origin);
+    const Rect plate = scene->sendProgressPlate->getBoundingBox();
+    const Vec2 plateCorner =
+        scene->sendProgressPlate->getParent()->convertToWorldSpace(plate.origin) + Vec2(plate.size.width / 2, 4);
+    const double background = luminance(scenetest::pixelAt(plateCorner));
+    double brightest = 0;
+    for (float x = text.getMinX(); x < text.getMaxX(); x += 1)
+        brightest = std::max(brightest, luminance(scenetest::pixelAt(Vec2(x, text.getMidY()))));
+    EXPECT_GE((brightest + 0.05) / (background + 0.05), 7.0);
+    EXPECT_GE(scene->sendProgress->getSystemFontSize(), 24);
+    TavrickCardSerialManager::getInstance()->stopSend();
+    waitIdle();
 }

@@ -180,25 +180,190 @@ TEST_F(SerialManager, OneWorkerAtATimeAndTheFirstCallbackIsKept) {
     EXPECT_EQ(rescan.calls, 0);
 }
 
-TEST_F(SerialManager, ChoiceSurvivesRescanByPositionWhileItExists) {
-    const std::vector<PortInfo> three{{"/dev/ttyACM0", "Board A"},
-                                      {"/dev/ttyACM1", "Board B"},
-                                      {"/dev/ttyUSB0", "Board C"}};
-    scanWith(three);
-    manager->selectedPort = 2;
-    scanWith(three);
-    EXPECT_EQ(manager->selectedPort, 2);
-    scanWith({three[0], three[1]});
-    EXPECT_EQ(manager->selectedPort, 0);
-    EXPECT_EQ(manager->ports.size(), 2);
+TEST(PortOrder, UsbFirstThenOtherThenBuiltInEachInNaturalOrder) {
+    using tavrick::PortKind;
+    std::vector<PortInfo> ports{{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn},
+                                {"/dev/ttyUSB10", "b", PortKind::Usb},
+                                {"/dev/rfcomm0", "phone", PortKind::Bluetooth},
+                                {"/dev/ttyS10", "ttyS10", PortKind::BuiltIn},
+                                {"/dev/ttyUSB2", "a", PortKind::Usb},
+                                {"/dev/ttyS2", "ttyS2", PortKind::BuiltIn},
+                                {"/dev/ttyACM0", "c", PortKind::Usb}};
+    tavrick::orderPorts(ports);
+    std::vector<std::string> names;
+    for (const PortInfo& p : ports) names.push_back(p.portName);
+    EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10",
+                                               "/dev/rfcomm0", "/dev/ttyS0", "/dev/ttyS2",
+                                               "/dev/ttyS10"}));
+    // Windows names, and numbers that are not at the end.
+    EXPECT_TRUE(tavrick::naturalLess("COM2", "COM10"));
+    EXPECT_FALSE(tavrick::naturalLess("COM10", "COM2"));
+    EXPECT_TRUE(tavrick::naturalLess("COM9", "COM10"));
+    EXPECT_TRUE(tavrick::naturalLess("usb2-port", "usb10-port"));
+    EXPECT_FALSE(tavrick::naturalLess("COM3", "COM3"));
 }
 
-TEST_F(SerialManager, ScanListsOnlyPortsWithNameAndDescriptionInScanOrder) {
-    scanWith({{"/dev/ttyUSB1", "USB Serial"},
-              {"/dev/ttyS0", ""},
-              {"", "Nameless"},
-              {"/dev/ttyACM0", "Board"}});
-    EXPECT_EQ(portNames(), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyACM0"}));
+TEST_F(SerialManager, TheDefaultIsTheFirstUsbPortAndEmptyDescriptionsAreLeftOut) {
+    using tavrick::PortKind;
+    scanWith({{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn},
+              {"/dev/ttyUSB1", "CP2102 USB to UART Bridge", PortKind::Usb},
+              {"/dev/ttyS1", "", PortKind::BuiltIn},
+              {"", "Nameless", PortKind::Usb}});
+    EXPECT_EQ(portNames(), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyS0"}));
+    EXPECT_EQ(manager->selectedPort, 0);
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB1");
+}
+
+TEST_F(SerialManager, AHandChoiceIsKeptByNameWhereverItSortsAndWhenItComesBack) {
+    using tavrick::PortKind;
+    const PortInfo usb5{"/dev/ttyUSB5", "Board A", PortKind::Usb};
+    const PortInfo usb7{"/dev/ttyUSB7", "Board B", PortKind::Usb};
+    const PortInfo usb2{"/dev/ttyUSB2", "Board C", PortKind::Usb};
+    scanWith({usb5, usb7});
+    manager->choosePort(1);
+    // A board plugged in that sorts first: the send must still go to the chosen one.
+    scanWith({usb5, usb7, usb2});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB7");
+    EXPECT_EQ(manager->ports.at(manager->selectedPort)->portName, "/dev/ttyUSB7");
+    // Gone: the first port stands in. Back: the hand choice is taken again.
+    scanWith({usb5, usb2});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB2");
+    EXPECT_EQ(manager->selectedPort, 0);
+    scanWith({usb5, usb2, usb7});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB7");
+    EXPECT_EQ(manager->selectedPort, 2);
+    // Nothing left: no choice, index 0.
+    scanWith({});
+    EXPECT_EQ(manager->getSelectedPortName(), "");
+    EXPECT_EQ(manager->selectedPort, 0);
+}
+
+TEST_F(SerialManager, ANewlyPluggedUsbPortIsTakenUnlessAPresentPortWasChosenByHand) {
+    using tavrick::PortKind;
+    const PortInfo builtIn{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn};
+    const PortInfo usb9{"/dev/ttyUSB9", "Board", PortKind::Usb};
+    const PortInfo acm0{"/dev/ttyACM0", "Other board", PortKind::Usb};
+    scanWith({builtIn});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyS0");
+    scanWith({builtIn, usb9});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB9");
+    // The same list again: nothing new, the choice stays even though it does not sort first.
+    manager->choosePort(1);  // the built-in port, by hand
+    scanWith({builtIn, usb9, acm0});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyS0");
+}
+
+TEST_F(SerialManager, ADeviceEventDuringASendRescansAfterIt) {
+    PtyPair pty;
+    std::atomic<int> scans{0};
+    const std::string path = pty.slavePath();
+    manager->setScanFunction([&scans, path] {
+        ++scans;
+        return std::vector<PortInfo>{{path, "pty", tavrick::PortKind::Usb}};
+    });
+    CallbackLog scan, send;
+    ASSERT_TRUE(manager->scanPorts(scan.callback()));
+    ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
+    ASSERT_EQ(scans.load(), 1);
+    queue({{"NEW\r\n", 0}, {"RUN\r\n", 0}});
+    ASSERT_TRUE(manager->sendQueued(send.callback()));
+    manager->devicesChanged();
+    EXPECT_TRUE(manager->isRescanPending());
+    // The far side holds the send until it reads; no scan may start meanwhile.
+    for (int i = 0; i < 5; ++i) tick();
+    EXPECT_EQ(scans.load(), 1);
+    EXPECT_TRUE(manager->isSending());
+    EXPECT_EQ(readFor(pty.master(), 10, 5s), "NEW\r\nRUN\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return send.calls > 0 && !manager->isBusy(); }));
+    EXPECT_TRUE(send.lastValue);
+    EXPECT_EQ(scans.load(), 2);
+    EXPECT_FALSE(manager->isRescanPending());
+}
+
+TEST_F(SerialManager, ScanListenersHearEveryScanAndARefusedOne) {
+    int started = 0, ended = 0;
+    bool lastOk = true;
+    TavrickCardSerialManager::Listener listener;
+    listener.scanStarted = [&] { ++started; };
+    listener.scanEnded = [&](bool ok) {
+        ++ended;
+        lastOk = ok;
+    };
+    int owner = 0;
+    manager->setListener(&owner, listener);
+    scanWith({{"/dev/ttyUSB0", "Board"}});
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(lastOk);
+    // A worker the system refuses: the listener still hears the end, so nobody searches for ever.
+    manager->failNextLaunchForTests();
+    EXPECT_FALSE(manager->scanPorts(nullptr));
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(ended, 2);
+    EXPECT_FALSE(lastOk);
+    EXPECT_EQ(manager->getLastError(), SerialError::ScanFailed);
+    manager->forgetCallbacksOf(&owner);
+    scanWith({{"/dev/ttyUSB0", "Board"}});
+    EXPECT_EQ(ended, 2);
+}
+
+TEST_F(SerialManager, AForgottenOwnerIsNotCalledBackWhenItsWorkerEnds) {
+    usePorts({{"/dev/ttyUSB0", "Board"}});
+    int owner = 0;
+    CallbackLog log;
+    ASSERT_TRUE(manager->scanPorts(log.callback(), &owner));
+    manager->forgetCallbacksOf(&owner);
+    ASSERT_TRUE(pumpUntil([&] { return !manager->isBusy(); }));
+    EXPECT_EQ(log.calls, 0);
+    EXPECT_EQ(manager->ports.size(), 1);
+}
+
+TEST_F(SerialManager, StopEndsAPauseAtOnceAndTheNextSendArrivesWhole) {
+    PtyPair pty;
+    usePorts({{pty.slavePath(), "pty"}});
+    CallbackLog scan, send;
+    ASSERT_TRUE(manager->scanPorts(scan.callback()));
+    ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
+    // A pause no test would sit through: only a stop that wakes the writer ends it.
+    queue({{"NEW\r\n", 600000}, {"RUN\r\n", 0}});
+    ASSERT_TRUE(manager->sendQueued(send.callback()));
+    ASSERT_EQ(readFor(pty.master(), 5, 5s), "NEW\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return manager->getLinesWritten() == 1; }));
+    manager->stopSend();
+    ASSERT_TRUE(pumpUntil([&] { return send.calls > 0; }));
+    EXPECT_FALSE(send.lastValue);
+    EXPECT_EQ(manager->getLastError(), SerialError::Stopped);
+    EXPECT_EQ(manager->getLinesWritten(), 1);
+    EXPECT_EQ(readFor(pty.master(), 1, 200ms), "");
+
+    queue({{"NEW\r\n", 0}, {"RUN\r\n", 0}});
+    ASSERT_TRUE(manager->sendQueued(send.callback()));
+    EXPECT_EQ(readFor(pty.master(), 10, 5s), "NEW\r\nRUN\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return send.calls > 1; }));
+    EXPECT_TRUE(send.lastValue);
+}
+
+TEST_F(SerialManager, StopDuringALongLineFinishesThatLineAndSendsNoMore) {
+    PtyPair pty;
+    usePorts({{pty.slavePath(), "pty"}});
+    CallbackLog scan, send;
+    ASSERT_TRUE(manager->scanPorts(scan.callback()));
+    ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
+    // Far more than a pseudo-terminal buffers: the writer is inside this line when we stop.
+    const std::string longLine(64 * 1024, 'x');
+    manager->sendQueue.clear();
+    manager->sendQueue.pushBack(SendData::create(longLine, 0));
+    manager->sendQueue.pushBack(SendData::create("RUN\r\n", 0));
+    ASSERT_TRUE(manager->sendQueued(send.callback()));
+    std::string got = readFor(pty.master(), 1024, 5s);
+    ASSERT_EQ(got.size(), 1024u);
+    manager->stopSend();
+    got += readFor(pty.master(), longLine.size() - got.size(), 10s);
+    EXPECT_EQ(got, longLine);
+    ASSERT_TRUE(pumpUntil([&] { return send.calls > 0; }));
+    EXPECT_FALSE(send.lastValue);
+    EXPECT_EQ(manager->getLastError(), SerialError::Stopped);
+    EXPECT_EQ(readFor(pty.master(), 1, 200ms), "");
 }
 
 TEST_F(SerialManager, ScanThatCannotAskTheSystemReportsFalseAndNoPorts) {
@@ -228,4 +393,24 @@ TEST_F(SerialManager, CallbackMayStartTheNextWorker) {
     EXPECT_TRUE(started);
     EXPECT_TRUE(send.lastValue);
     EXPECT_EQ(readFor(pty.master(), 5, 2s), "RUN\r\n");
+}
+
+TEST_F(SerialManager, TheHotPlugWatchStartsAndStopsCleanlyAndAQueuedEventWakesTheMainThread) {
+    // Where the system has no device events (a container without udev), start says so.
+    tavrick::PortWatch watch;
+    std::string error;
+    if (watch.start([] {}, error)) {
+        EXPECT_TRUE(watch.running());
+        watch.stop();
+        EXPECT_FALSE(watch.running());
+        watch.stop();  // twice is harmless
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+    // What the watch does with an event: queue devicesChanged for the main thread.
+    usePorts({{"/dev/ttyUSB0", "Board", tavrick::PortKind::Usb}});
+    cocos2d::Director::getInstance()->getScheduler()->performFunctionInCocosThread(
+        [] { TavrickCardSerialManager::getInstance()->devicesChanged(); });
+    ASSERT_TRUE(pumpUntil([&] { return manager->ports.size() == 1 && !manager->isBusy(); }));
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB0");
 }

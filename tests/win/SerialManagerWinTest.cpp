@@ -89,7 +89,9 @@ TEST_F(SerialManagerWin, SendsTheCatalogueFramingOfBothTargetsByteForByteAndCall
     Reader in(wireIn());
     ASSERT_TRUE(in.isOpen());
     finishedScan({{absentPort(), "gone"}, {wireOut(), "board"}});
-    manager->selectedPort = 1;
+    for (int i = 0; i < manager->ports.size(); ++i)
+        if (manager->ports.at(i)->portName == wireOut()) manager->choosePort(i);
+    ASSERT_EQ(manager->getSelectedPortName(), wireOut());
 
     // Dov ends its lines in CR LF, Velto in a lone LF, which no text-mode layer may touch.
     for (Target target : {Dov, Velto}) {

@@ -1,6 +1,8 @@
 // The product with one difference, for tests: its port scan reports the ports given as
-// --port PATH[=DESCRIPTION] (in that order; the description defaults to "Test Port").
-// Without --port it scans like the product.
+// --port PATH[=DESCRIPTION][,usb] (the description defaults to "Test Port"; ",usb" marks a USB
+// port, the others are built-in ones). Without --port it scans like the product. A line
+// "ports SPEC..." on stdin (each SPEC as for --port, in double quotes if it holds spaces;
+// "ports" alone: none) replaces what the scan finds and raises the notice a device event raises.
 //
 // For tests that drive the real window from outside, two more options, each writing one
 // line per report on stdout as a word and a JSON object:
@@ -9,6 +11,7 @@
 //                   the first port scan has reported, and again for each line on stdin;
 //                   the line "quit", or the end of stdin, closes the program.
 //   --print-events  "event {...}": a port scan or a send started or ended, with its outcome;
+//                   the chosen port ("port", with its name); each notice shown ("notice");
 //                   and each step of a run on the screen's board as it happens (sim-start,
 //                   sim-line, sim-led, sim-error, sim-end, sim-stop), with the time in ms
 //                   from the run's start as the simulator counts it.
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -34,7 +38,7 @@ namespace {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION]]... [--print-layout] "
+                 "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION][,usb]]... [--print-layout] "
                  "[--print-events]\n");
 }
 
@@ -180,7 +184,10 @@ std::string layoutJson(FieldScene* s) {
          ",\"cleanIcon\":" + box(s->cleanIcon) +
          ",\"cleanIconOpacity\":" + std::to_string(s->cleanIcon->getOpacity()) +
          ",\"portLabel\":" + box(s->portLabel) + ",\"portLabelText\":" +
-         quote(s->portLabel->getString()) + ",\"try\":" + box(s->tryButton) + "},";
+         quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
+         ",\"boardText\":" + quote(s->boardLabel->getString()) +
+         ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
+         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + "},";
 
     j += "\"simPanel\":" + box(s->simPanel) + ",\"sim\":";
     if (SimPanel* p = s->simPanel) {
@@ -220,9 +227,16 @@ std::string layoutJson(FieldScene* s) {
     if (s->portListPopup) {
         j += "[";
         bool first = true;
-        for (Node* child : s->portListPopup->getChildren()) {
-            auto* entry = dynamic_cast<Label*>(child);
-            if (!entry) continue;
+        // Entries sit in the popup, or in its scrolling list when they do not fit.
+        std::vector<Label*> entries;
+        std::function<void(Node*)> collect = [&](Node* n) {
+            for (Node* child : n->getChildren()) {
+                if (auto* label = dynamic_cast<Label*>(child)) entries.push_back(label);
+                else collect(child);
+            }
+        };
+        collect(s->portListPopup);
+        for (Label* entry : entries) {
             if (!first) j += ",";
             first = false;
             j += "{\"index\":" + std::to_string(entry->getTag()) + ",\"text\":" +
@@ -232,6 +246,8 @@ std::string layoutJson(FieldScene* s) {
     } else {
         j += "null";
     }
+    j += ",\"portListView\":" +
+         (s->portListView ? rect(s->portListView->getViewRectInWorld()) : std::string("null"));
     j += ",\"notice\":";
     if (s->sendNotice && s->sendNotice->getParent())
         j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->sendNotice) + "}";
@@ -258,12 +274,63 @@ struct Commands {
     std::deque<std::string> lines;
 };
 
+// The ports the scan "finds": read by the scan worker, replaced by the main thread.
+struct GivenPorts {
+    std::mutex mutex;
+    std::vector<tavrick::PortInfo> ports;
+};
+GivenPorts* givenPorts() {
+    static GivenPorts* ports = new GivenPorts;  // never destroyed: a worker may still read it
+    return ports;
+}
+
+// PATH[=DESCRIPTION][,usb]; false for a spec with no path.
+bool parsePortSpec(const std::string& spec, tavrick::PortInfo& p) {
+    std::string value = spec;
+    p.kind = tavrick::PortKind::BuiltIn;
+    const std::string usb = ",usb";
+    if (value.size() > usb.size() && value.compare(value.size() - usb.size(), usb.size(), usb) == 0) {
+        p.kind = tavrick::PortKind::Usb;
+        value.resize(value.size() - usb.size());
+    }
+    const size_t eq = value.find('=');
+    p.portName = value.substr(0, eq);
+    p.description = eq == std::string::npos ? "Test Port" : value.substr(eq + 1);
+    return !p.portName.empty();
+}
+
+// Words separated by blanks; double quotes keep blanks inside one word.
+std::vector<std::string> splitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (any) words.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (any) words.push_back(word);
+    return words;
+}
+
 struct Watcher {
     bool printLayout = false;
     bool printEvents = false;
     bool ready = false;
     bool wasScanning = false;
     bool wasSending = false;
+    bool portReported = false;
+    std::string lastPort;
+    Label* lastNotice = nullptr;
+    std::string lastNoticeText;
     std::string sendPort;
     Commands* commands = nullptr;
 
@@ -273,14 +340,36 @@ struct Watcher {
         if (printEvents && !scene->simObserver) scene->simObserver = simEvent;
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         const bool scanning = serial->isScanning(), sending = serial->isSending();
-        if (printEvents) report(serial, scanning, sending);
+        if (printEvents) {
+            report(serial, scanning, sending);
+            reportChoiceAndNotice(scene, serial);
+        }
         wasScanning = scanning;
         wasSending = sending;
-        if (!printLayout) return;
+        takeCommands(scene);
+    }
+
+    void reportChoiceAndNotice(FieldScene* scene, TavrickCardSerialManager* serial) {
+        if (!serial->isScanning() && (!portReported || serial->getSelectedPortName() != lastPort)) {
+            portReported = true;
+            lastPort = serial->getSelectedPortName();
+            emit("event", "{\"event\":\"port\",\"name\":" + quote(lastPort) + "}");
+        }
+        Label* notice = scene->sendNotice && scene->sendNotice->getParent() ? scene->sendNotice : nullptr;
+        if (notice && (notice != lastNotice || notice->getString() != lastNoticeText))
+            emit("event", "{\"event\":\"notice\",\"text\":" + quote(notice->getString()) + "}");
+        lastNotice = notice;
+        lastNoticeText = notice ? notice->getString() : "";
+    }
+
+    void takeCommands(FieldScene* scene) {
+        if (!commands) return;
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        const bool scanning = serial->isScanning();
         // Ready once the first scan has reported: the port label has its final text.
         if (!ready && !scanning) {
             ready = true;
-            emit("layout", layoutJson(scene));
+            if (printLayout) emit("layout", layoutJson(scene));
         }
         if (!ready) return;
         std::deque<std::string> lines;
@@ -293,7 +382,26 @@ struct Watcher {
                 Director::getInstance()->end();
                 return;
             }
-            emit("layout", layoutJson(scene));
+            const std::vector<std::string> words = splitWords(line);
+            if (!words.empty() && words[0] == "ports") {
+                std::vector<tavrick::PortInfo> ports;
+                for (size_t i = 1; i < words.size(); ++i) {
+                    tavrick::PortInfo p;
+                    if (parsePortSpec(words[i], p)) ports.push_back(p);
+                    else std::fprintf(stderr, "tavrick-cards-harness: bad port \"%s\"\n", words[i].c_str());
+                }
+                {
+                    std::lock_guard<std::mutex> lock(givenPorts()->mutex);
+                    givenPorts()->ports = ports;
+                }
+                serial->setScanFunction([] {
+                    std::lock_guard<std::mutex> lock(givenPorts()->mutex);
+                    return givenPorts()->ports;
+                });
+                serial->devicesChanged();
+                continue;
+            }
+            if (printLayout) emit("layout", layoutJson(scene));
         }
     }
 
@@ -356,35 +464,37 @@ int main(int argc, char** argv) {
             usage();
             return 2;
         }
-        const size_t eq = value.find('=');
         tavrick::PortInfo p;
-        p.portName = value.substr(0, eq);
-        p.description = eq == std::string::npos ? "Test Port" : value.substr(eq + 1);
-        if (p.portName.empty()) {
+        if (!parsePortSpec(value, p)) {
             std::fprintf(stderr, "tavrick-cards-harness: --port needs a path\n");
             return 2;
         }
         ports.push_back(p);
         given = true;
     }
-    if (given) TavrickCardSerialManager::getInstance()->setScanFunction([ports] { return ports; });
+    givenPorts()->ports = ports;
+    if (given) {
+        TavrickCardSerialManager::getInstance()->setScanFunction([] {
+            std::lock_guard<std::mutex> lock(givenPorts()->mutex);
+            return givenPorts()->ports;
+        });
+    }
 
     // Never destroyed: the reader thread may still be blocked on stdin when main returns.
     static Commands* commands = new Commands;
     if (watcher.printLayout || watcher.printEvents) {
         watcher.commands = commands;
-        if (watcher.printLayout) {
-            std::thread([] {
-                std::string line;
-                while (std::getline(std::cin, line)) {
-                    std::lock_guard<std::mutex> lock(commands->mutex);
-                    commands->lines.push_back(line);
-                }
-                // Whoever drove us has gone: close rather than linger without a driver.
+        const bool quitAtEnd = watcher.printLayout;
+        std::thread([quitAtEnd] {
+            std::string line;
+            while (std::getline(std::cin, line)) {
                 std::lock_guard<std::mutex> lock(commands->mutex);
-                commands->lines.push_back("quit");
-            }).detach();
-        }
+                commands->lines.push_back(line);
+            }
+            // Whoever drove us has gone: close rather than linger without a driver.
+            std::lock_guard<std::mutex> lock(commands->mutex);
+            if (quitAtEnd) commands->lines.push_back("quit");
+        }).detach();
         // The main loop sleeps until its next timer, so the watcher's timer is also what
         // wakes it for commands. Scheduled first: in each update it looks before the serial
         // manager's poll can finish a worker, so no start or end goes unseen.

@@ -1,0 +1,319 @@
+// Which board the screen sends to, and that the child can see it: the board box beside play,
+// no silent play without a board, a press kept through a scan, the choice kept across starts,
+// devices coming and going, and a send stopped from the overlay.
+#include <cstdlib>
+#include <fstream>
+#include <future>
+
+#include "SceneFixture.h"
+#include "Settings.h"
+
+using namespace cocos2d;
+using tavrick::PortInfo;
+using tavrick::PortKind;
+
+namespace {
+
+class BoardPort : public SceneTest {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/tavrick-settings-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        folder = std::string(dir) + "/";
+        FileUtils::getInstance()->setWritablePath(folder);
+    }
+    void TearDown() override {
+        SceneTest::TearDown();
+        FileUtils::getInstance()->setWritablePath("");
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
+
+    int indexOf(const std::string& name) const {
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        for (int i = 0; i < serial->ports.size(); ++i)
+            if (serial->ports.at(i)->portName == name) return i;
+        return -1;
+    }
+
+    // Tears the screen down as the process would at its end, and builds a new one.
+    void restart(std::vector<PortInfo> ports) {
+        SceneTest::TearDown();
+        fds.clear();
+        start(std::move(ports));
+    }
+
+    std::string folder;
+};
+
+TEST_F(BoardPort, PlayWithNoBoardSaysSoAndOpensNothing) {
+    start();
+    EXPECT_EQ(scene->boardLabel->getString(), "No board");
+    EXPECT_EQ(scene->portLabel->getString(), "Not Found ...");
+    scenetest::tap(worldOf(scene->playButton));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(), "No board found: plug in the board's USB cable");
+    EXPECT_FALSE(TavrickCardSerialManager::getInstance()->isBusy());
+}
+
+TEST_F(BoardPort, TheUsbBoardIsChosenShownBesidePlayAndItsBoxOpensTheList) {
+    int builtInFar = -1, usbFar = -1;
+    const std::string builtIn = openPort(&builtInFar);
+    const std::string usb = openPort(&usbFar);
+    start({{builtIn, "ttyS0", PortKind::BuiltIn}, {usb, "CP2102 USB to UART Bridge", PortKind::Usb}});
+    EXPECT_EQ(scene->boardLabel->getString(), "CP2102 USB to UART Bridge");
+    EXPECT_EQ(scene->boardPortLabel->getString(), usb);
+    // The drawer was never opened: play goes to the USB board.
+    put(0, 0, LedOn);
+    scenetest::tap(worldOf(scene->playButton));
+    waitIdle();
+    EXPECT_EQ(drain(usbFar), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
+    EXPECT_EQ(drain(builtInFar), "");
+
+    // The box opens the list with every entry on the screen, the drawer shut.
+    const Rect box = scene->boardBox->getBoundingBox();
+    scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
+    ASSERT_NE(scene->portListPopup, nullptr);
+    for (Node* child : scene->portListPopup->getChildren()) {
+        const Rect r = child->getBoundingBox();
+        if (dynamic_cast<Label*>(child)) {
+            EXPECT_GE(r.getMinY(), 0);
+            EXPECT_LE(r.getMaxY(), 768);
+        }
+    }
+}
+
+TEST_F(BoardPort, PlayDuringAScanIsKeptAndSendsWhenTheScanEnds) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    start({{port, "Board", PortKind::Usb}});
+    put(0, 0, LedOff);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    serial->setScanFunction([released, port] {
+        released.wait();
+        return std::vector<PortInfo>{{port, "Board", PortKind::Usb}};
+    });
+    scenetest::tap(worldOf(scene->reloadButton));
+    ASSERT_TRUE(serial->isScanning());
+    EXPECT_GT(scene->reloadButton->getNumberOfRunningActions(), 0);  // the arrow turns
+    scenetest::tap(worldOf(scene->playButton));
+    scenetest::stepFrames(3);
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_TRUE(scene->playPending);
+    release.set_value();
+    waitIdle();  // the scan ends, and the kept press starts the send
+    waitIdle();
+    EXPECT_EQ(drain(far), "NEW\r\n10 LED 0\r\nSAVE 0\r\nRUN\r\n");
+    EXPECT_FALSE(scene->playPending);
+}
+
+TEST_F(BoardPort, AHandChoiceIsRememberedForTheNextStartAndABadFileIsIgnored) {
+    const std::vector<PortInfo> ports{{"/dev/ttyUSB0", "Board A", PortKind::Usb},
+                                      {"/dev/ttyUSB1", "Board B", PortKind::Usb}};
+    start(ports);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
+    scene->openPortList();
+    ASSERT_NE(scene->portListPopup, nullptr);
+    Node* entry = scene->portListPopup->getChildByTag(indexOf("/dev/ttyUSB1"));
+    ASSERT_NE(entry, nullptr);
+    scenetest::tap(entry->getParent()->convertToWorldSpace(entry->getPosition() + Vec2(5, 0)));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(tavrick::Settings::load(folder).port, "/dev/ttyUSB1");
+
+    restart(ports);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB1");
+    EXPECT_EQ(scene->boardLabel->getString(), "Board B");
+
+    // A file that is not settings: the default rule, and no harm.
+    std::ofstream(folder + "settings.json") << "{\"port\": [1, 2";
+    restart(ports);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
+}
+
+TEST_F(BoardPort, PluggingAndPullingUpdatesTheChoiceAndTheBoxWithoutATap) {
+    start({{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn}});
+    EXPECT_EQ(scene->boardLabel->getString(), "ttyS0");
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    serial->setScanFunction([] {
+        return std::vector<PortInfo>{{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn},
+                                     {"/dev/ttyACM0", "Board", PortKind::Usb}};
+    });
+    serial->devicesChanged();
+    scenetest::stepSeconds(0.5f);  // the events settle, the rescan starts
+    waitIdle();
+    EXPECT_EQ(serial->getSelectedPortName(), "/dev/ttyACM0");
+    EXPECT_EQ(scene->boardLabel->getString(), "Board");
+    EXPECT_EQ(scene->reloadButton->getNumberOfRunningActions(), 0);
+
+    serial->setScanFunction([] { return std::vector<PortInfo>{}; });
+    serial->devicesChanged();
+    scenetest::stepSeconds(0.5f);
+    waitIdle();
+    EXPECT_EQ(scene->boardLabel->getString(), "No board");
+}
+
+TEST_F(BoardPort, AScanThatCannotStartEndsTheSearch) {
+    start();
+    TavrickCardSerialManager::getInstance()->failNextLaunchForTests();
+    scenetest::tap(worldOf(scene->reloadButton));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portLabel->getString(), "Not Found ...");
+    EXPECT_EQ(scene->reloadButton->getNumberOfRunningActions(), 0);
+    // And the arrow tries again.
+    scenetest::tap(worldOf(scene->reloadButton));
+    EXPECT_TRUE(TavrickCardSerialManager::getInstance()->isScanning());
+    waitIdle();
+}
+
+TEST_F(BoardPort, StopOnTheOverlayEndsTheSendBetweenLinesAndTheNextOneWorks) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    start({{port, "Board", PortKind::Usb}});
+    for (int r = 0; r < 30; ++r) put(r, 0, LedOn);  // some twelve seconds of pauses
+    scenetest::tap(worldOf(scene->playButton));
+    ASSERT_NE(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->stopButton, nullptr);
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (serial->getLinesWritten() < 2 && std::chrono::steady_clock::now() < deadline)
+        scenetest::stepFrames(1, 0.05f);
+    ASSERT_GE(serial->getLinesWritten(), 2);
+    const Rect stop = scene->stopButton->getBoundingBox();
+    scenetest::tap(scene->stopButton->getParent()->convertToWorldSpace(
+        Vec2(stop.getMidX(), stop.getMidY())));
+    waitIdle();
+    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(), "Sending stopped");
+    const std::string partial = drain(far);
+    EXPECT_EQ(partial.rfind("NEW\r\n10 LED 1\r\n", 0), 0u);
+    EXPECT_EQ(partial.substr(partial.size() - 2), "\r\n");  // whole lines only
+    EXPECT_EQ(partial.find("RUN"), std::string::npos);
+
+    for (int r = 1; r < 30; ++r) scene->slotRows[r].at(0)->connectors[0].partner = nullptr;
+    scenetest::tap(worldOf(scene->playButton));
+    waitIdle();
+    EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
+}
+
+TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    start({{port, "Board", PortKind::Usb}});
+    put(0, 0, LedOn);
+    scene->buildAndSend();
+    ASSERT_TRUE(TavrickCardSerialManager::getInstance()->isSending());
+    // The screen goes while the worker still writes; its end must find no screen to call.
+    scenetest::resetEngine();
+    scene = nullptr;
+    EXPECT_EQ(drain(far).rfind("NEW\r\n", 0), 0u);
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (serial->isBusy() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        serial->pollSend(0.1f);
+    }
+    EXPECT_FALSE(serial->isBusy());
+}
+
+}  // namespace
+
+namespace {
+
+Label* entryOf(Node* node, int tag) {
+    for (Node* child : node->getChildren()) {
+        if (auto* label = dynamic_cast<Label*>(child))
+            if (label->getTag() == tag) return label;
+        if (Label* found = entryOf(child, tag)) return found;
+    }
+    return nullptr;
+}
+
+Rect worldBox(Node* node) {
+    Rect box = node->getBoundingBox();
+    box.origin = node->getParent()->convertToWorldSpace(box.origin);
+    return box;
+}
+
+class PortList : public BoardPort {
+protected:
+    bool inSight(int index) {
+        Label* entry = entryOf(scene->portListPopup, index);
+        if (!entry) return false;
+        const Rect box = worldBox(entry);
+        const Rect screen(0, 0, 1024, 768);
+        const Rect view = scene->portListView ? scene->portListView->getViewRectInWorld() : screen;
+        return view.containsPoint(Vec2(box.getMidX(), box.getMinY())) &&
+               view.containsPoint(Vec2(box.getMidX(), box.getMaxY())) &&
+               screen.containsPoint(Vec2(box.getMaxX(), box.getMidY()));
+    }
+
+    // Turns the wheel over the list until the entry is in sight; false if it never comes.
+    bool scrollTo(int index) {
+        for (float notch : {1.f, -1.f}) {
+            for (int i = 0; i < 120 && !inSight(index); ++i) {
+                const Rect view = scene->portListView->getViewRectInWorld();
+                scenetest::wheel(Vec2(view.getMidX(), view.getMidY()), notch);
+                scenetest::stepFrames(1);
+            }
+        }
+        return inSight(index);
+    }
+};
+
+TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChosen) {
+    for (int n : {3, 12, 40}) {
+        std::vector<PortInfo> ports;
+        for (int i = 0; i < n; ++i)
+            ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board " + std::to_string(i), PortKind::Usb});
+        if (scene) restart(ports);
+        else start(ports);
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        serial->choosePort(n - 1);  // the top of the list, the farthest from where it opens
+        scene->openPortList();
+        ASSERT_NE(scene->portListPopup, nullptr);
+        if (n == 3) EXPECT_EQ(scene->portListView, nullptr);
+        if (n == 40) EXPECT_NE(scene->portListView, nullptr);
+        if (scene->portListView) {
+            const Rect view = scene->portListView->getViewRectInWorld();
+            EXPECT_GE(view.getMinY(), 0);
+            EXPECT_LE(view.getMaxY(), 768);
+        }
+        EXPECT_TRUE(inSight(n - 1)) << n << " ports: the chosen entry is out of sight";
+        for (int target : {0, n / 2}) {
+            if (!scene->portListPopup) scene->openPortList();
+            if (scene->portListView) ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target;
+            ASSERT_TRUE(inSight(target));
+            const Rect box = worldBox(entryOf(scene->portListPopup, target));
+            scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
+            scenetest::stepFrames(1);
+            EXPECT_EQ(scene->portListPopup, nullptr);
+            EXPECT_EQ(serial->selectedPort, target) << n << " ports";
+        }
+    }
+}
+
+TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
+    std::vector<PortInfo> ports;
+    for (int i = 0; i < 40; ++i) ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board", PortKind::Usb});
+    start(ports);
+    scene->openPortList();
+    ASSERT_NE(scene->portListView, nullptr);
+    const Vec2 before = scene->portListView->getContentOffset();
+    const Rect view = scene->portListView->getViewRectInWorld();
+    scenetest::drag(Vec2(view.getMinX() + 20, view.getMidY()), Vec2(view.getMinX() + 20, view.getMidY() - 150));
+    scenetest::stepFrames(30);
+    EXPECT_NE(scene->portListView->getContentOffset(), before);
+    EXPECT_NE(scene->portListPopup, nullptr);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+    // A tap on the grey area beside the list still closes it.
+    scenetest::tap(Vec2(1000, 384));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+}
+
+}  // namespace
