@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "CardSprite.h"
+#include "Settings.h"
 #include "FieldScrollView.h"
 #include "ProgramText.h"
+#include "SendData.h"
 #include "cocos2d.h"
 
 namespace boardsim {
@@ -32,6 +34,8 @@ public:
     void updatePortLabel();
     // A port chosen by hand in the port list: kept by name, also for the next start.
     void choosePort(int index);
+    // Fills the screen or goes back to the window; remembered for the next start.
+    void toggleFullscreen();
     // Ends the send in progress after the line being written ("Sending stopped").
     void stopSending();
     // A line of text over the field for a few seconds: a failed send, no board, a stop.
@@ -110,7 +114,11 @@ public:
     bool paletteDragDecided = false;
     cocos2d::Vec2 paletteTouchStart;
     // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
-    int paletteTouchId = -1;
+    intptr_t paletteTouchId = -1;
+    // Where the touch carrying a card is now (world points), for scrolling at the edges.
+    cocos2d::Vec2 carryPoint;
+    // White behind the field's view: the field's area stays white however far it is zoomed out.
+    cocos2d::LayerColor* fieldBackground = nullptr;
     cocos2d::Layer* settingsLayer = nullptr;
     cocos2d::Sprite* reloadButton = nullptr;
     cocos2d::Label* portLabel = nullptr;
@@ -127,6 +135,7 @@ public:
     // Beyond the layout: the gear, the arrows, the drawer's labels, the notice of a
     // failed send and the progress line of the overlay.
     cocos2d::Sprite* settingsButton = nullptr;
+    cocos2d::Sprite* fullscreenButton = nullptr;
     cocos2d::Sprite* menuUpButton = nullptr;
     cocos2d::Sprite* menuDownButton = nullptr;
     cocos2d::Label* sendNotice = nullptr;
@@ -141,6 +150,22 @@ public:
     cocos2d::LayerColor* stopButton = nullptr;
     // Play was pressed while a scan ran: the send starts when the scan has ended.
     bool playPending = false;
+
+    // Makes one line of the send queue (the serial data's own create; replaceable so that
+    // a line that cannot be made can be tried).
+    static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
+
+    // Field scroll speed, in view points a second, for a carried card's touch at a world
+    // point: 0 away from the top and bottom edges of the field's visible area, slow near
+    // one, faster beyond it. Positive shows lower rows.
+    float edgeScrollSpeed(const cocos2d::Vec2& location) const;
+    // A card is being carried (a ghost, a new card or a picked-up one).
+    bool isCarrying() const;
+    // After every editing step: no wheel while a card is carried, and the edge scroll runs
+    // exactly while a card on the field is carried.
+    void refreshCarry();
+    // Per frame while a card on the field is carried: scrolls at the edges.
+    void edgeScrollStep(float dt);
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.
@@ -162,6 +187,7 @@ private:
     void reloadPorts();
     void refreshSendProgress();
     void spinReloadArrow();
+    void saveSettings(const std::function<void(tavrick::Settings&)>& change);
     void onScanEnded();
 
     // Card editing handlers.

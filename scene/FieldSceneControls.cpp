@@ -38,6 +38,7 @@ void FieldScene::registerListeners() {
     buttonListener(reloadButton, &FieldScene::reloadPorts);
     buttonListener(portLabel, &FieldScene::openPortList);
     if (boardBox) buttonListener(boardBox, &FieldScene::openPortList);
+    if (fullscreenButton) buttonListener(fullscreenButton, &FieldScene::toggleFullscreen);
     if (settingsButton) buttonListener(settingsButton, &FieldScene::slideDrawer);
     buttonListener(playButton, &FieldScene::buildAndSend);
     buttonListener(targetButton, &FieldScene::openTargetPanel);
@@ -147,8 +148,8 @@ void FieldScene::openTargetPanel() {
     addChild(targetPanel);
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
-    // Every touch, also one in a window's bars outside the screen, where the closed
-    // drawer's controls lie: nothing beneath may react while the panel is open.
+    // Every touch on the screen, wherever it lands: nothing beneath may react while the
+    // panel is open.
     l->onTouchBegan = [](Touch*, Event*) { return true; };
     l->onTouchEnded = [this](Touch* t, Event*) {
         if (hits(targetPanel, t->getLocation()))

@@ -1,5 +1,6 @@
 // Taking cards from the palette, picking up cards on the field, carrying them and
 // snapping them into free slots.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -12,6 +13,20 @@ namespace {
 const int kOnTop = 2147483647;
 const GLubyte kCarried = 150;
 const float kSnapRadius = 20;
+// Scrolling the field under a carried card: within this band inside the top or bottom
+// edge of the field's view the speed grows from nothing to kEdgeSpeed; past the edge it
+// grows further with the distance, up to kFastestSpeed (points a second).
+const float kEdgeBand = 40;
+const float kEdgeSpeed = 400;
+const float kSpeedPerPointBeyond = 25;
+const float kFastestSpeed = 2400;
+
+// Refreshes the carry state when an editing handler returns, whichever way it returns.
+struct CarryWatch {
+    explicit CarryWatch(FieldScene* s) : scene(s) {}
+    ~CarryWatch() { scene->refreshCarry(); }
+    FieldScene* scene;
+};
 }  // namespace
 
 Vec2 FieldScene::toFieldSpace(Node* node, const Vec2& p) const {
@@ -22,11 +37,18 @@ void FieldScene::placeCardClamped(CardSprite* card, const Vec2& p) {
     const Size box = card->getBoundingBox().size;
     const float hw = box.width / 2, hh = box.height / 2;
     const Size field = fieldView->getContentSize();
+    // Under the palette a card is out of reach but still counted and sent: its left edge
+    // stays right of the palette's, as the field lies now (scrolled and zoomed).
+    float left = hw;
+    if (palettePanel && palettePanel->getParent()) {
+        const Vec2 edge = palettePanel->getParent()->convertToWorldSpace(
+            Vec2(palettePanel->getPositionX() + palettePanel->getContentSize().width, 0));
+        left = std::max(left, fieldView->getContainer()->convertToNodeSpace(edge).x + hw);
+    }
     Vec2 q = p;
-    if (q.x < hw)
-        q.x = hw;
-    else if (q.x > field.width - hw)
-        q.x = field.width - hw;
+    if (q.x < left)
+        q.x = left;
+    if (q.x > field.width - hw) q.x = std::max(field.width - hw, hw);
     if (q.y < hh)
         q.y = hh;
     else if (q.y > field.height - hh)
@@ -130,9 +152,11 @@ CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
     l->onTouchCancelled = [this](Touch* t, Event* e) {
         if (touchedCard == e->getCurrentTarget()) {
             const Vec2 away(-1e6f, -1e6f);
-            Touch moved;
-            moved.setTouchInfo(t->getID(), away.x, away.y);
-            onCardTouchEnded(&moved, e);
+            auto* moved = new Touch;  // reference counted: never on the stack
+            moved->setTouchInfo(t->getID(), away.x, away.y);
+            moved->setLive(false);
+            onCardTouchEnded(moved, e);
+            moved->release();
         }
     };
     getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, card);
@@ -154,6 +178,7 @@ CardSprite* FieldScene::layCard(int kind, const Vec2& fieldPoint) {
 // --- palette -------------------------------------------------------------------------
 
 bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     const Vec2 at = touch->getLocation();
     // A card scrolled out of the list's window is hidden: it cannot be taken.
@@ -167,8 +192,10 @@ bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
 }
 
 void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     if (touch->getID() != paletteTouchId) return;
+    carryPoint = touch->getLocation();
     if (!paletteDragDecided) {
         const Vec2 at = touch->getLocation();
         if (paletteTouchStart.distance(at) < 2) return;
@@ -209,6 +236,7 @@ void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
 }
 
 void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     if (touch->getID() != paletteTouchId) return;
     paletteTouchId = -1;
@@ -226,6 +254,7 @@ void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
 // --- field cards ---------------------------------------------------------------------
 
 bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     Node* container = fieldView->getContainer();
     const Vec2 p = (touch->getLocation() - fieldView->getContentOffset()) / container->getScale();
@@ -234,6 +263,7 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
     // under that touch.
     if (card == placingCard) return false;
     touchedCard = card;
+    carryPoint = touch->getLocation();
     const int32_t serial = touchSerial;
     runAction(Sequence::create(DelayTime::create(0.05f),
                                CallFunc::create([this, serial] { pickUp(serial); }), nullptr));
@@ -241,16 +271,24 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
 }
 
 void FieldScene::pickUp(int32_t serial) {
+    CarryWatch watch(this);
     if (!touchedCard || !isStill || touchSerial != serial) return;
     touchedCard->setOpacity(kCarried);
-    touchedCard->setLocalZOrder(kOnTop);
+    // Every field card already has this z-order, so setting it would change nothing:
+    // reordering also makes it the latest, drawn over all the others (theirs kept).
+    if (Node* parent = touchedCard->getParent())
+        parent->reorderChild(touchedCard, kOnTop);
+    else
+        touchedCard->setLocalZOrder(kOnTop);
     isDragging = true;
     fieldView->setTouchEnabled(false);
     cleanIcon->runAction(FadeIn::create(0.2f));
 }
 
 void FieldScene::onCardTouchMoved(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     if (event->getCurrentTarget() != touchedCard) return;
+    carryPoint = touch->getLocation();
     const Vec2 delta = touch->getDelta() / fieldView->getContainer()->getScale();
     if (delta.length() == 0) return;
     if (isDragging) {
@@ -261,6 +299,7 @@ void FieldScene::onCardTouchMoved(Touch* touch, Event* event) {
 }
 
 void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
+    CarryWatch watch(this);
     if (touchedCard != event->getCurrentTarget()) return;
     if (isDragging) {
         fieldView->setTouchEnabled(true);
@@ -275,4 +314,65 @@ void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
     touchSerial = (touchSerial + 1) % 10;
     snapTarget = nullptr;
     snapPull = Vec2::ZERO;
+}
+
+// --- while a card is carried ---------------------------------------------------------
+
+bool FieldScene::isCarrying() const { return ghostCard || placingCard || (touchedCard && isDragging); }
+
+void FieldScene::refreshCarry() {
+    // The wheel would slide the field (or the list) away under the carried card.
+    const bool carrying = isCarrying();
+    if (fieldView) fieldView->setWheelEnabled(!carrying);
+    if (paletteView) paletteView->setWheelEnabled(!carrying);
+    const bool onField = placingCard || (touchedCard && isDragging);
+    const auto step = CC_SCHEDULE_SELECTOR(FieldScene::edgeScrollStep);
+    if (onField && !isScheduled(step))
+        schedule(step);
+    else if (!onField && isScheduled(step))
+        unschedule(step);
+}
+
+float FieldScene::edgeScrollSpeed(const Vec2& at) const {
+    const Rect view = fieldView->getViewRectInWorld();
+    float depth = 0;  // into the band, then beyond the edge; negative at the top
+    if (at.y > view.getMaxY() - kEdgeBand)
+        depth = -(at.y - (view.getMaxY() - kEdgeBand));
+    else if (at.y < view.getMinY() + kEdgeBand)
+        depth = (view.getMinY() + kEdgeBand) - at.y;
+    if (depth == 0) return 0;
+    const float d = std::fabs(depth);
+    const float speed = d <= kEdgeBand
+                            ? kEdgeSpeed * d / kEdgeBand
+                            : std::min(kFastestSpeed, kEdgeSpeed + (d - kEdgeBand) * kSpeedPerPointBeyond);
+    return depth < 0 ? -speed : speed;
+}
+
+void FieldScene::edgeScrollStep(float dt) {
+    CardSprite* card = placingCard ? placingCard : (touchedCard && isDragging ? touchedCard : nullptr);
+    if (!card || dt <= 0) return;
+    const float speed = edgeScrollSpeed(carryPoint);
+    if (speed == 0) return;
+    // Up to the field's limits, never past them (and never back from beyond them).
+    const Vec2 o = fieldView->getContentOffset();
+    const float lo = fieldView->minOffset().y, hi = fieldView->maxOffset().y;
+    float y = o.y + speed * dt;
+    if (speed > 0)
+        y = std::min(y, std::max(o.y, hi));
+    else
+        y = std::max(y, std::min(o.y, lo));
+    const float moved = y - o.y;
+    if (moved == 0) return;
+    fieldView->setContentOffset(Vec2(o.x, y), false);
+    // The card stays under the finger as the rows pass beneath it. A snapped card is
+    // pulled as if the finger had moved; a loose one is not snapped on the way (each snap
+    // would leave it further from the finger): it snaps once the finger moves again.
+    const Vec2 delta(0, -moved / fieldView->getContainer()->getScale());
+    if (snapTarget) {
+        moveCard(card, delta);
+    } else {
+        if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
+        placeCardClamped(card, card->getPosition() + delta);
+    }
+    if (card == touchedCard) tintForCleanIcon(card, carryPoint);
 }

@@ -16,7 +16,7 @@ const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
 const Color4B kGreyText(140, 140, 140, 255);
 // The drawer's port label and the port list run from their left edge to here at most.
-const float kPortTextRight = 1010;
+const float kPortTextRight = 950;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kFont = "Futura-Medium";
@@ -27,7 +27,7 @@ const char* const kScreenImages[] = {
     "res/r_play.png",   "res/r_card_clean.png",   "res/menuup.png",    "res/menudown.png",
     "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
     "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
-    "res/delete2.png",  "res/delete3.png",        "res/delete4.png"};
+    "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png"};
 
 // Loads every picture once (the cache keeps them); the engine names each one that fails.
 bool allImagesLoad() {
@@ -108,6 +108,10 @@ bool FieldScene::init() {
     buildField(W, H);
     if (!cleanIcon || !paletteView || !fieldView || !reloadButton) return false;
 
+    // The field's content is as wide as the screen only at zoom 1: behind the view, the
+    // field's area is white at every zoom.
+    fieldBackground = LayerColor::create(kWhite, W, H);
+    addChild(fieldBackground);
     addChild(fieldView);
     addChild(frameLayer);
     addChild(settingsLayer);
@@ -125,6 +129,9 @@ bool FieldScene::init() {
         tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem);
     if (!settings.port.empty() && serial->getPreferredPort().empty())
         serial->setPreferredPort(settings.port);
+    if (settings.fullscreen) {
+        if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
+    }
     TavrickCardSerialManager::Listener listener;
     listener.scanStarted = [this] { spinReloadArrow(); };
     listener.scanEnded = [this](bool) { onScanEnded(); };
@@ -169,10 +176,26 @@ void FieldScene::choosePort(int index) {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     serial->choosePort(index);
     updatePortLabel();
+    const std::string port = serial->getPreferredPort();
+    saveSettings([port](tavrick::Settings& s) { s.port = port; });
+}
+
+void FieldScene::toggleFullscreen() {
+    GLView* view = Director::getInstance()->getOpenGLView();
+    if (!view) return;
+    const bool on = !view->isFullscreen();
+    if (!view->setFullscreen(on)) {
+        showNotice(on ? "This screen cannot be filled" : "The window cannot be restored");
+        return;
+    }
+    saveSettings([on](tavrick::Settings& s) { s.fullscreen = on; });
+}
+
+void FieldScene::saveSettings(const std::function<void(tavrick::Settings&)>& change) {
     const std::string folder = FileUtils::getInstance()->getWritablePath();
     if (folder.empty()) return;
     tavrick::Settings settings = tavrick::Settings::load(folder);
-    settings.port = serial->getPreferredPort();
+    change(settings);
     std::string error;
     // Not kept for the next start: the choice still holds now, so a notice would only alarm.
     if (!settings.save(folder, error)) std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
@@ -300,6 +323,12 @@ void FieldScene::buildSettings(float W) {
     portLabelBackground->setPosition(titleRight + 10, barH / 2 - (ls.height + 20) / 2);
     settingsLayer->addChild(portLabelBackground);
     settingsLayer->addChild(portLabel);
+
+    fullscreenButton = Sprite::create("res/r_fullscreen.png");
+    if (fullscreenButton) {
+        fullscreenButton->setPosition(1024 - fullscreenButton->getContentSize().width / 2 - 20, barH / 2 + 4);
+        settingsLayer->addChild(fullscreenButton);
+    }
 
     Label* credits = makeLabel(kCredits, 12);
     credits->setAnchorPoint(Vec2(1, 0));

@@ -119,8 +119,8 @@ void FieldScene::openPortList() {
     portListView = list;
     auto* l = EventListenerTouchOneByOne::create();
     l->setSwallowTouches(true);
-    // Every touch, also one in a window's bars outside the screen, where the closed
-    // drawer's controls lie: nothing beneath may react while the list is open.
+    // Every touch on the screen, wherever it lands: nothing beneath may react while the
+    // list is open.
     l->onTouchBegan = [](Touch*, Event*) { return true; };
     l->onTouchEnded = [this](Touch* t, Event*) {
         if (portListView && portListView->getViewRectInWorld().containsPoint(t->getLocation())) return;

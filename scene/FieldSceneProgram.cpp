@@ -6,6 +6,8 @@
 
 using namespace cocos2d;
 
+SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
+
 std::string FieldScene::sendFailureText(const std::string& port, int error) {
     using tavrick::SerialError;
     std::string why;
@@ -53,8 +55,20 @@ void FieldScene::buildAndSend() {
     }
     playPending = false;
     serial->sendQueue.clear();
-    for (const ProgramLine& line : programLines())
-        serial->sendQueue.pushBack(SendData::create(line.text, line.delayMs));
+    // A line that could not be made would vanish from the queue unseen (the queue takes no
+    // null), and the board would get a program with a hole in it.
+    bool complete = true;
+    for (const ProgramLine& line : programLines()) {
+        if (SendData* made = makeSendLine(line.text, line.delayMs))
+            serial->sendQueue.pushBack(made);
+        else
+            complete = false;
+    }
+    if (!complete) {
+        serial->sendQueue.clear();
+        showNotice("Could not build the program: nothing was sent");
+        return;
+    }
 
     // The program is built either way (it is what the board would get); with no board it goes
     // nowhere, and the child is told why.

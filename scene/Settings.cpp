@@ -96,6 +96,8 @@ Settings Settings::load(const std::string& folder, std::string* problem) {
     const json value = readObject(folder + kFileName, problem);
     auto port = value.find("port");
     if (port != value.end() && port->is_string()) settings.port = port->get<std::string>();
+    auto fullscreen = value.find("fullscreen");
+    if (fullscreen != value.end() && fullscreen->is_boolean()) settings.fullscreen = fullscreen->get<bool>();
     return settings;
 }
 
@@ -108,6 +110,7 @@ bool Settings::save(const std::string& folder, std::string& error) const {
     json value = readObject(path, nullptr);
     value["version"] = 1;
     value["port"] = port;
+    value["fullscreen"] = fullscreen;
     // Port names may be any bytes; JSON wants UTF-8, so anything else is replaced, not thrown.
     return writeFileAtomically(path, value.dump(2, ' ', false, json::error_handler_t::replace) + "\n",
                                error);

@@ -11,7 +11,8 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
 struct Settings {
     static constexpr const char* kFileName = "settings.json";
 
-    std::string port;  // the port last chosen by hand, by name; "" for none
+    std::string port;         // the port last chosen by hand, by name; "" for none
+    bool fullscreen = false;  // the window filled the screen when last left
 
     // From `folder` (ending in a separator). A missing, unreadable or malformed file gives the
     // defaults, with `problem` saying why when the file was there but could not be used.

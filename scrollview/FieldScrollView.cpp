@@ -41,7 +41,7 @@ FieldScrollView* FieldScrollView::create(const Size& viewSize) {
 }
 
 // The listeners and the container go with the node's own clean-up.
-FieldScrollView::~FieldScrollView() {}
+FieldScrollView::~FieldScrollView() { releaseAllTouches(); }
 
 bool FieldScrollView::init() { return initWithViewSize(Size(200, 200)); }
 
@@ -127,7 +127,7 @@ void FieldScrollView::setTouchEnabled(bool enabled) {
     } else {
         dragging = false;
         touchMoved = false;
-        touches.clear();
+        releaseAllTouches();
     }
 }
 
@@ -343,15 +343,45 @@ bool FieldScrollView::holds(Touch* touch) const {
 
 void FieldScrollView::forget(Touch* touch) {
     auto it = std::find(touches.begin(), touches.end(), touch);
-    if (it != touches.end()) touches.erase(it);
+    if (it != touches.end()) {
+        touches.erase(it);
+        touch->release();
+    }
+}
+
+void FieldScrollView::releaseAllTouches() {
+    std::vector<Touch*> held;
+    held.swap(touches);
+    for (Touch* t : held) t->release();
+}
+
+void FieldScrollView::forgetEndedTouches() {
+    const size_t before = touches.size();
+    for (size_t i = 0; i < touches.size();) {
+        if (touches[i]->isLive()) {
+            ++i;
+            continue;
+        }
+        Touch* t = touches[i];
+        touches.erase(touches.begin() + static_cast<std::ptrdiff_t>(i));
+        t->release();
+    }
+    if (touches.size() != before && touches.empty()) {
+        dragging = false;
+        touchMoved = false;
+    }
 }
 
 bool FieldScrollView::onTouchBegan(Touch* touch, Event*) {
+    forgetEndedTouches();
     if (!isVisible() || !allParentsVisible()) return false;
     const Rect frame = getViewRectInWorld();
     if (touches.size() >= kMaxTouches || touchMoved || !frame.containsPoint(touch->getLocation()))
         return false;
-    if (!holds(touch)) touches.push_back(touch);
+    if (!holds(touch)) {
+        touch->retain();
+        touches.push_back(touch);
+    }
     if (touches.size() == 1) {
         touchPoint = convertTouchToNodeSpace(touch);
         touchMoved = false;
@@ -370,6 +400,7 @@ bool FieldScrollView::onTouchBegan(Touch* touch, Event*) {
 }
 
 void FieldScrollView::onTouchMoved(Touch* touch, Event*) {
+    forgetEndedTouches();
     if (!isVisible() || !holds(touch)) return;
     if (touches.size() == 1 && dragging) {
         const Vec2 newPoint = convertTouchToNodeSpace(touches[0]);
@@ -485,6 +516,11 @@ void stepAxis(float& v, int8_t& s, float& t, float c, float hi, float lo, bool b
     }
 }
 
+void fadeAxis(float& v, int8_t& s) {
+    s = 0;
+    v = std::fabs(v) < kMinSpeed ? 0 : v * kFreeDecay;
+}
+
 }  // namespace
 
 void FieldScrollView::stepInertia(float dt) {
@@ -494,9 +530,22 @@ void FieldScrollView::stepInertia(float dt) {
     }
     const Vec2 pos = container->getPosition();
     const Vec2 hi = maxOffset(), lo = minOffset();
-    stepAxis(velocity.x, bounceSideX, bounceTargetX, pos.x, hi.x, lo.x, bounceable, dt);
-    stepAxis(velocity.y, bounceSideY, bounceTargetY, pos.y, hi.y, lo.y, bounceable, dt);
-    container->setPosition(container->getPosition() + velocity);
+    // An axis the view does not scroll has no limits to bounce from: its nudge just dies
+    // out (a zoom may have left it outside them, where a bounce would never end).
+    if (direction == Direction::VERTICAL)
+        fadeAxis(velocity.x, bounceSideX);
+    else
+        stepAxis(velocity.x, bounceSideX, bounceTargetX, pos.x, hi.x, lo.x, bounceable, dt);
+    if (direction == Direction::HORIZONTAL)
+        fadeAxis(velocity.y, bounceSideY);
+    else
+        stepAxis(velocity.y, bounceSideY, bounceTargetY, pos.y, hi.y, lo.y, bounceable, dt);
+    // The velocity of an axis the view does not scroll only times the coast's end (its
+    // nudge): moving by it would drift the content sideways a little with every flick.
+    Vec2 step = velocity;
+    if (direction == Direction::VERTICAL) step.x = 0;
+    if (direction == Direction::HORIZONTAL) step.y = 0;
+    container->setPosition(container->getPosition() + step);
     setContentOffset(container->getPosition(), false);
     // Only x ends the coast, by design: on a vertical view its nudge dies within a tick
     // or two and the settle eases the rest.
@@ -510,7 +559,7 @@ void FieldScrollView::stepInertia(float dt) {
 
 void FieldScrollView::onMouseScroll(EventMouse* event) {
     // Follows touch handling: off while a card is carried.
-    if (!touchListener || !isVisible() || !allParentsVisible()) return;
+    if (!wheelEnabled || !touchListener || !isVisible() || !allParentsVisible()) return;
     if (!getViewRectInWorld().containsPoint(event->getLocation())) return;
     const float notches = event->getScrollY();
 

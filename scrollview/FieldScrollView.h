@@ -72,6 +72,11 @@ public:
     float pointsToInches(float points) const;
     // Mouse wheel: scrolls 40 points a notch; with Ctrl, zooms by 1.1 a notch.
     void onMouseScroll(cocos2d::EventMouse* event);
+    // The wheel can be held off on its own (while a card is carried over the view).
+    void setWheelEnabled(bool enabled) { wheelEnabled = enabled; }
+    bool isWheelEnabled() const { return wheelEnabled; }
+    // Touches held now (claimed and not yet ended), first claimed first.
+    size_t heldTouchCount() const { return touches.size(); }
 
 protected:
     void onOffsetAnimationStep(float dt);
@@ -85,6 +90,10 @@ protected:
     cocos2d::Vec2 offsetInBounds(cocos2d::Vec2 offset) const;
     bool holds(cocos2d::Touch* touch) const;
     void forget(cocos2d::Touch* touch);
+    // Drops held touches that ended where this view did not hear it (a listener above
+    // began swallowing them).
+    void forgetEndedTouches();
+    void releaseAllTouches();
 
     FieldScrollViewDelegate* delegate = nullptr;
     Direction direction = Direction::BOTH;
@@ -96,6 +105,7 @@ protected:
     cocos2d::Vec2 lastMoveDelta;
     cocos2d::Vec2 touchPoint;
     float touchLength = 0;
+    // Each retained: a touch whose end this view never hears stays valid to look at.
     std::vector<cocos2d::Touch*> touches;
     cocos2d::Size viewSize;
     float minScale = 0;
@@ -109,4 +119,5 @@ protected:
     int8_t bounceSideX = 0, bounceSideY = 0;
     float bounceTargetX = 0, bounceTargetY = 0;
     cocos2d::EventListenerMouse* wheelListener = nullptr;
+    bool wheelEnabled = true;
 };

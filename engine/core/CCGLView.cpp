@@ -13,7 +13,10 @@ namespace cocos2d {
 GLContextAttrs GLView::_glContextAttrs;
 
 GLView::~GLView() {
-    for (auto& t : _touches) t.second->release();
+    for (auto& t : _touches) {
+        t.second->setLive(false);
+        t.second->release();
+    }
 }
 
 void GLView::setGLContextAttrs(GLContextAttrs& attrs) { _glContextAttrs = attrs; }
@@ -84,31 +87,39 @@ void GLView::disableScissorTest() {
 
 void GLView::dispatchTouches(int code, const std::vector<std::pair<intptr_t, Vec2>>& points) {
     const auto c = static_cast<EventTouch::EventCode>(code);
+    const Size design = _designResolutionSize;
     std::vector<Touch*> touches;
     for (const auto& p : points) {
         auto it = _touches.find(p.first);
         Touch* t = nullptr;
         if (c == EventTouch::EventCode::BEGAN) {
             if (it != _touches.end()) continue;  // already down: a duplicate press
+            // A press in the bars beside a letterboxed screen lands on no design point:
+            // nothing there may react (a touch already down may still wander out).
+            if (design.width > 0 && design.height > 0 &&
+                !Rect(0, 0, design.width, design.height).containsPoint(p.second))
+                continue;
             t = new Touch;
             _touches[p.first] = t;
         } else {
             if (it == _touches.end()) continue;  // never began: nothing to continue
             t = it->second;
         }
-        t->setTouchInfo(static_cast<int>(p.first), p.second.x, p.second.y);
+        t->setTouchInfo(p.first, p.second.x, p.second.y);
         touches.push_back(t);
     }
     if (touches.empty()) return;
     for (Touch* t : touches) t->retain();
-    EventTouch event;
-    event.setEventCode(c);
-    event.setTouches(touches);
+    // On the heap, like the touches: a callback may keep the event beyond the dispatch.
+    auto* event = new EventTouch;
+    event->setEventCode(c);
+    event->setTouches(touches);
     Director* d = Director::getInstance();
-    d->getEventDispatcher()->dispatchTouchEvent(&event);
+    d->getEventDispatcher()->dispatchTouchEvent(event);
     d->setNeedsRedraw();
     if (c == EventTouch::EventCode::ENDED || c == EventTouch::EventCode::CANCELLED) {
         for (Touch* t : touches) {
+            t->setLive(false);
             auto it = _touches.find(t->getID());
             if (it != _touches.end() && it->second == t) {
                 _touches.erase(it);
@@ -116,6 +127,7 @@ void GLView::dispatchTouches(int code, const std::vector<std::pair<intptr_t, Vec
             }
         }
     }
+    event->release();
     for (Touch* t : touches) t->release();
 }
 
@@ -152,13 +164,80 @@ void GLView::cancelAllTouches() {
 }
 
 void GLView::handleScroll(const Vec2& p, float scrollX, float scrollY, bool controlDown) {
-    EventMouse event(EventMouse::MouseEventType::MOUSE_SCROLL);
-    event.setCursorPosition(p.x, p.y);
-    event.setScrollData(scrollX, scrollY);
-    event.setControlDown(controlDown);
+    auto* event = new EventMouse(EventMouse::MouseEventType::MOUSE_SCROLL);
+    event->setCursorPosition(p.x, p.y);
+    event->setScrollData(scrollX, scrollY);
+    event->setControlDown(controlDown);
     Director* d = Director::getInstance();
-    d->getEventDispatcher()->dispatchMouseEvent(&event);
+    d->getEventDispatcher()->dispatchMouseEvent(event);
     d->setNeedsRedraw();
+    event->release();
+}
+
+// --- window-system pointers -----------------------------------------------------------
+
+void GLView::handleMouseDown(float px, float py) {
+    if (_mousePressed) return;
+    _mousePressed = true;
+    intptr_t id = 0;
+    handleTouchesBegin(1, &id, &px, &py);
+}
+
+void GLView::handleMouseMove(float px, float py) {
+    if (!_mousePressed) return;
+    intptr_t id = 0;
+    handleTouchesMove(1, &id, &px, &py);
+}
+
+void GLView::handleMouseUp(float px, float py) {
+    if (!_mousePressed) return;
+    _mousePressed = false;
+    intptr_t id = 0;
+    handleTouchesEnd(1, &id, &px, &py);
+}
+
+void GLView::handleFingerDown(long long finger, float px, float py) {
+    auto it = _fingers.find(finger);
+    if (it != _fingers.end()) {
+        // Its lift never came: that touch is over, or it would stay down for ever.
+        intptr_t stale = it->second;
+        _fingers.erase(it);
+        auto t = _touches.find(stale);
+        if (t != _touches.end()) {
+            const Vec2 at = t->second->getLocation();
+            dispatchTouches(3, {{stale, at}});
+        }
+    }
+    intptr_t id = 1;  // 0 is the mouse
+    for (;; ++id) {
+        bool taken = _touches.count(id) > 0;
+        for (auto& f : _fingers)
+            if (f.second == id) taken = true;
+        if (!taken) break;
+    }
+    _fingers[finger] = id;
+    handleTouchesBegin(1, &id, &px, &py);
+}
+
+void GLView::handleFingerMove(long long finger, float px, float py) {
+    auto it = _fingers.find(finger);
+    if (it == _fingers.end()) return;
+    intptr_t id = it->second;
+    handleTouchesMove(1, &id, &px, &py);
+}
+
+void GLView::handleFingerUp(long long finger, float px, float py) {
+    auto it = _fingers.find(finger);
+    if (it == _fingers.end()) return;
+    intptr_t id = it->second;
+    _fingers.erase(it);
+    handleTouchesEnd(1, &id, &px, &py);
+}
+
+void GLView::handleFocusLost() {
+    _mousePressed = false;
+    _fingers.clear();
+    cancelAllTouches();
 }
 
 }  // namespace cocos2d

@@ -38,6 +38,13 @@ public:
     virtual RenderBackend* getRenderBackend() = 0;
 
     virtual void setFrameSize(float width, float height);
+    // Fills the desktop's screen (true) or goes back to a window; false when the view cannot.
+    // The design area stays shown whole: the new frame size letterboxes it again.
+    virtual bool setFullscreen(bool on) {
+        _fullscreen = on;
+        return true;
+    }
+    bool isFullscreen() const { return _fullscreen; }
     Size getFrameSize() const { return _frameSize; }
     virtual void setDesignResolutionSize(float width, float height, ResolutionPolicy policy);
     const Size& getDesignResolutionSize() const { return _designResolutionSize; }
@@ -69,6 +76,19 @@ public:
     size_t activeTouchCount() const { return _touches.size(); }
     // Ends every touch still down with a cancel (the window lost the pointer).
     void cancelAllTouches();
+    // The window system's pointers, in frame pixels: the left mouse button is touch 0,
+    // fingers take the lowest free number from 1. A finger that goes down again without
+    // its lift having come ends its earlier touch first (cancelled).
+    void handleMouseDown(float px, float py);
+    void handleMouseMove(float px, float py);
+    void handleMouseUp(float px, float py);
+    void handleFingerDown(long long finger, float px, float py);
+    void handleFingerMove(long long finger, float px, float py);
+    void handleFingerUp(long long finger, float px, float py);
+    // The window lost the focus: no lift will come for anything held, mouse or finger.
+    void handleFocusLost();
+    bool isMousePressed() const { return _mousePressed; }
+    size_t fingerCount() const { return _fingers.size(); }
     // A wheel notch (y > 0: content moves up, as a wheel turned towards the user) at a
     // design point.
     void handleScroll(const Vec2& designPoint, float scrollX, float scrollY, bool controlDown);
@@ -83,6 +103,7 @@ protected:
     void dispatchTouches(int code, const std::vector<std::pair<intptr_t, Vec2>>& touches);
 
     Size _frameSize;
+    bool _fullscreen = false;
     Size _designResolutionSize;
     ResolutionPolicy _resolutionPolicy = ResolutionPolicy::UNKNOWN;
     Rect _viewPortRect;
@@ -90,6 +111,8 @@ protected:
     bool _scissorEnabled = false;
     Rect _scissorRect;
     std::map<intptr_t, Touch*> _touches;
+    bool _mousePressed = false;
+    std::map<long long, intptr_t> _fingers;
     std::string _viewName;
     static GLContextAttrs _glContextAttrs;
 };

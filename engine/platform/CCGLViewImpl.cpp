@@ -99,10 +99,31 @@ GLViewImpl::~GLViewImpl() {
     if (_window) SDL_DestroyWindow(_window);
 }
 
+bool GLViewImpl::setFullscreen(bool on) {
+    if (!_window) return false;
+    // The desktop's own mode: no video mode switch, the window just covers the screen.
+    if (SDL_SetWindowFullscreen(_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        std::fprintf(stderr, "cocos2d: full screen refused: %s\n", SDL_GetError());
+        return false;
+    }
+    _fullscreen = on;
+    updateFrameSize();
+    Director::getInstance()->setNeedsRedraw();
+    return true;
+}
+
 void GLViewImpl::updateFrameSize() {
     int pw = 0, ph = 0, ww = 0, wh = 0;
-    SDL_GetRendererOutputSize(_renderer, &pw, &ph);
     SDL_GetWindowSize(_window, &ww, &wh);
+    if (SDL_GetRendererOutputSize(_renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) {
+        // Without the pixel size, take the window's own (no HiDPI scaling) rather than a
+        // zero frame that would map every touch to infinity; keep the last good one if
+        // the window says nothing either.
+        std::fprintf(stderr, "cocos2d: renderer output size unknown: %s\n", SDL_GetError());
+        if (ww <= 0 || wh <= 0) return;
+        pw = ww;
+        ph = wh;
+    }
     _pixelRatio = ww > 0 ? static_cast<float>(pw) / ww : 1.f;
     setFrameSize(static_cast<float>(pw), static_cast<float>(ph));
 }
@@ -120,8 +141,9 @@ void GLViewImpl::swapBuffers() {
         // Read before presenting: the back buffer is undefined afterwards.
         bool ok = false;
         int w = 0, h = 0;
-        SDL_GetRendererOutputSize(_renderer, &w, &h);
-        if (SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32)) {
+        if (SDL_GetRendererOutputSize(_renderer, &w, &h) != 0 || w <= 0 || h <= 0) {
+            std::fprintf(stderr, "cocos2d: no screenshot, output size unknown: %s\n", SDL_GetError());
+        } else if (SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32)) {
             ok = SDL_RenderReadPixels(_renderer, nullptr, SDL_PIXELFORMAT_RGBA32, s->pixels, s->pitch) == 0 &&
                  IMG_SavePNG(s, _shotPath.c_str()) == 0;
             SDL_FreeSurface(s);
@@ -189,11 +211,8 @@ bool GLViewImpl::handle(const void* p) {
                     director->setNeedsRedraw();
                     return true;
                 case SDL_WINDOWEVENT_FOCUS_LOST:
-                    if (_mousePressed) {
-                        // The pointer went elsewhere mid-press: the touch is cancelled.
-                        _mousePressed = false;
-                        cancelAllTouches();
-                    }
+                    // The pointer went elsewhere: no lift will come for anything held.
+                    handleFocusLost();
                     return true;
                 default:
                     return false;
@@ -203,23 +222,20 @@ bool GLViewImpl::handle(const void* p) {
         case SDL_MOUSEMOTION: {
             if ((e.type == SDL_MOUSEMOTION ? e.motion.which : e.button.which) == SDL_TOUCH_MOUSEID)
                 return false;  // the finger events already carry it
-            intptr_t id = 0;
-            float x = (e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x) * _pixelRatio;
-            float y = (e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y) * _pixelRatio;
+            const float x = (e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x) * _pixelRatio;
+            const float y = (e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y) * _pixelRatio;
             if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT) {
-                if (_mousePressed) return false;
-                _mousePressed = true;
-                handleTouchesBegin(1, &id, &x, &y);
+                if (isMousePressed()) return false;
+                handleMouseDown(x, y);
                 return true;
             }
             if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT) {
-                if (!_mousePressed) return false;
-                _mousePressed = false;
-                handleTouchesEnd(1, &id, &x, &y);
+                if (!isMousePressed()) return false;
+                handleMouseUp(x, y);
                 return true;
             }
-            if (e.type == SDL_MOUSEMOTION && _mousePressed) {
-                handleTouchesMove(1, &id, &x, &y);
+            if (e.type == SDL_MOUSEMOTION && isMousePressed()) {
+                handleMouseMove(x, y);
                 return true;
             }
             return false;
@@ -238,29 +254,14 @@ bool GLViewImpl::handle(const void* p) {
         case SDL_FINGERMOTION:
         case SDL_FINGERUP: {
             const long long key = static_cast<long long>(e.tfinger.fingerId);
-            float x = e.tfinger.x * _frameSize.width;
-            float y = e.tfinger.y * _frameSize.height;
-            auto it = _fingers.find(key);
-            if (e.type == SDL_FINGERDOWN) {
-                intptr_t id = 1;  // 0 is the mouse; fingers take the lowest free number
-                for (;; ++id) {
-                    bool taken = false;
-                    for (auto& f : _fingers)
-                        if (f.second == id) taken = true;
-                    if (!taken) break;
-                }
-                _fingers[key] = id;
-                handleTouchesBegin(1, &id, &x, &y);
-                return true;
-            }
-            if (it == _fingers.end()) return false;
-            intptr_t id = it->second;
-            if (e.type == SDL_FINGERMOTION) {
-                handleTouchesMove(1, &id, &x, &y);
-            } else {
-                _fingers.erase(it);
-                handleTouchesEnd(1, &id, &x, &y);
-            }
+            const float x = e.tfinger.x * _frameSize.width;
+            const float y = e.tfinger.y * _frameSize.height;
+            if (e.type == SDL_FINGERDOWN)
+                handleFingerDown(key, x, y);
+            else if (e.type == SDL_FINGERMOTION)
+                handleFingerMove(key, x, y);
+            else
+                handleFingerUp(key, x, y);
             return true;
         }
         case SDL_RENDER_TARGETS_RESET:

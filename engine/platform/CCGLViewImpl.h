@@ -18,6 +18,7 @@ class SdlBackend;
 
 class GLViewImpl : public GLView {
 public:
+    bool setFullscreen(bool on) override;
     static GLViewImpl* create(const std::string& viewName);
     static GLViewImpl* createWithRect(const std::string& viewName, const Rect& rect,
                                       float frameZoomFactor = 1.0f, bool resizable = true);
@@ -47,10 +48,8 @@ private:
     SDL_Renderer* _renderer = nullptr;
     std::unique_ptr<SdlBackend> _backend;
     bool _shouldClose = false;
-    bool _mousePressed = false;
     bool _minimised = false;
     float _pixelRatio = 1;
-    std::map<long long, intptr_t> _fingers;
 };
 
 class OffscreenView : public GLView {

@@ -40,7 +40,9 @@ std::string matchFamily(const char* pattern, const char* wantFamily) {
 }
 
 TTF_Font* openFont(const std::string& name, int pixelSize) {
-    static std::map<std::pair<std::string, int>, TTF_Font*> fonts;
+    // Open for the process's life. Never destroyed: a map torn down at exit would leave
+    // its fonts unreachable, and the leak check would take them for leaks.
+    static auto& fonts = *new std::map<std::pair<std::string, int>, TTF_Font*>;
     const auto key = std::make_pair(name, pixelSize);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;

@@ -231,6 +231,19 @@ class Screen:
         self.scale = vp["scale"]
         self.mouse = None
 
+    def refresh(self, layout):
+        """After the window has changed size or place (full screen): where it is now."""
+        geometry = {}
+        for line in xdotool("getwindowgeometry", "--shell", self.window).splitlines():
+            k, _, v = line.partition("=")
+            geometry[k] = int(v)
+        self.left, self.top = geometry["X"], geometry["Y"]
+        self.width, self.height = geometry["WIDTH"], geometry["HEIGHT"]
+        vp = layout["viewport"]
+        self.frame_h = vp["frame"][1]
+        self.origin = vp["origin"]
+        self.scale = vp["scale"]
+
     # Design points (y up) to root-window pixels (y down), and back into the window.
     def to_screen(self, p):
         x = self.left + self.origin[0] + p[0] * self.scale[0]

@@ -7,6 +7,7 @@ Run through run_e2e.sh, which starts an X server of its own."""
 
 import os
 import signal
+import subprocess
 import sys
 import time
 import unittest
@@ -215,6 +216,37 @@ class EndToEnd(unittest.TestCase):
 
         self.assert_received_whole(usb.stop(), dov(b"10 LED 1"))
         self.assertEqual(bytes.fromhex(builtin.stop()["received"]), b"")
+
+    def test_full_screen_shows_the_whole_design_and_touches_still_land(self):
+        # Full screen is the desktop's: a window manager grants it, as on any desktop.
+        wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (wm.terminate(), wm.wait()))
+        driver.wait_for("the window manager", lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in
+                        subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                       stdout=subprocess.PIPE).stdout)
+        first = self.start()
+        h, s = self.harness, self.screen
+        s.tap(center(first["controls"]["settings"]))
+        screen = h.wait_layout("the drawer open", lambda L: L["drawer"]["open"] and not L["drawer"]["moving"])
+        s.tap(center(screen["controls"]["fullscreen"]))
+        screen = h.wait_layout("the window filling the screen", lambda L: L["viewport"]["fullscreen"]
+                               and L["viewport"]["frame"] == [1280.0, 1024.0])
+        s.refresh(screen)
+        s.wait_pixels("the field drawn at the new size",
+                      lambda px: px.at((900, 400)) == (255, 255, 255))
+        self.shot("full-screen")
+        # 1280 x 1024 shows 1024 x 768 whole: scaled by 1.25, with bars above and below.
+        self.assertAlmostEqual(screen["viewport"]["scale"][0], 1.25, places=2)
+        self.assertAlmostEqual(screen["viewport"]["origin"][1], 32, places=0)
+        s.tap(center(screen["controls"]["target"]))
+        h.wait_layout("the target panel, opened by a touch at its design point",
+                      lambda L: L["targetPanel"] is not None)
+        s.tap((500, 300))
+        h.wait_layout("the panel closed", lambda L: L["targetPanel"] is None)
+        s.tap(center(screen["controls"]["fullscreen"]))
+        screen = h.wait_layout("the window back", lambda L: not L["viewport"]["fullscreen"]
+                               and L["viewport"]["frame"] == [1024.0, 768.0])
 
     def test_velto_script_arrives_and_runs(self):
         board = self.board("velto")

@@ -167,3 +167,108 @@ TEST_F(View, FramesWithDrawingOffAdvanceButLeaveThePixels) {
 }
 
 }  // namespace
+
+// --- the window's pointers -------------------------------------------------------------
+
+class Pointers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view = scenetest::useOffscreenView(1024, 968);  // bars of 100 pixels above and below
+        root = Layer::create();
+        scenetest::runScene(root);
+        auto* l = EventListenerTouchOneByOne::create();
+        l->onTouchBegan = [this](Touch* t, Event*) {
+            log += "b" + std::to_string(t->getID()) + " ";
+            return true;
+        };
+        l->onTouchMoved = [this](Touch* t, Event*) { log += "m" + std::to_string(t->getID()) + " "; };
+        l->onTouchEnded = [this](Touch* t, Event*) { log += "e" + std::to_string(t->getID()) + " "; };
+        l->onTouchCancelled = [this](Touch* t, Event*) { log += "c" + std::to_string(t->getID()) + " "; };
+        root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, root);
+    }
+    void TearDown() override { scenetest::resetEngine(); }
+    OffscreenView* view = nullptr;
+    Layer* root = nullptr;
+    std::string log;
+};
+
+TEST_F(Pointers, IdsBeyondIntRangeEndAndCanPressAgain) {
+    const intptr_t big = (intptr_t(1) << 40) + 3;
+    for (int round = 0; round < 2; ++round) {
+        view->touchesInDesign(0, {{big, Vec2(100, 100)}});
+        view->touchesInDesign(2, {{big, Vec2(100, 100)}});
+    }
+    EXPECT_EQ(log, "b" + std::to_string(big) + " e" + std::to_string(big) + " b" + std::to_string(big) +
+                       " e" + std::to_string(big) + " ");
+    EXPECT_EQ(view->activeTouchCount(), 0u);
+}
+
+TEST_F(Pointers, FocusLossCancelsEveryLiveTouchNotOnlyTheMouse) {
+    view->handleMouseDown(100, 400);
+    view->handleFingerDown(71, 200, 400);
+    view->handleFingerDown(72, 300, 400);
+    ASSERT_EQ(view->activeTouchCount(), 3u);
+    log.clear();
+    view->handleFocusLost();
+    EXPECT_EQ(log, "c0 c1 c2 ");
+    EXPECT_EQ(view->activeTouchCount(), 0u);
+    EXPECT_FALSE(view->isMousePressed());
+    // The lifts that come late are nobody's; the next presses start afresh.
+    view->handleFingerUp(71, 200, 400);
+    view->handleMouseUp(100, 400);
+    log.clear();
+    view->handleFingerDown(73, 200, 400);
+    EXPECT_EQ(log, "b1 ");
+}
+
+TEST_F(Pointers, AFingerDownAgainEndsItsEarlierTouch) {
+    view->handleFingerDown(5, 200, 400);
+    view->handleFingerDown(5, 250, 400);  // its lift was lost
+    EXPECT_EQ(log, "b1 c1 b1 ");
+    EXPECT_EQ(view->activeTouchCount(), 1u);
+    view->handleFingerUp(5, 250, 400);
+    EXPECT_EQ(view->activeTouchCount(), 0u);
+    EXPECT_EQ(view->fingerCount(), 0u);
+}
+
+TEST_F(Pointers, PressesInTheBarsReachNoListener) {
+    view->handleMouseDown(500, 50);  // the bar above
+    view->handleMouseUp(500, 50);
+    view->handleFingerDown(9, 500, 930);  // the bar below
+    view->handleFingerMove(9, 500, 500);
+    view->handleFingerUp(9, 500, 500);
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(view->activeTouchCount(), 0u);
+    // A touch that began on the screen may wander into a bar and end there.
+    view->handleMouseDown(500, 500);
+    view->handleMouseMove(500, 950);
+    view->handleMouseUp(500, 950);
+    EXPECT_EQ(log, "b0 m0 e0 ");
+}
+
+TEST_F(Pointers, TouchesAndEventsKeptByACallbackOutliveTheDispatch) {
+    Touch* kept = nullptr;
+    Event* keptEvent = nullptr;
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [&](Touch* t, Event* e) {
+        kept = t;
+        keptEvent = e;
+        t->retain();
+        e->retain();
+        return true;
+    };
+    Node* top = Node::create();
+    root->addChild(top);
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, top);
+    view->touchesInDesign(0, {{4, Vec2(10, 20)}});
+    view->touchesInDesign(2, {{4, Vec2(30, 40)}});
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(keptEvent, nullptr);
+    EXPECT_EQ(kept->getReferenceCount(), 1u);
+    EXPECT_EQ(keptEvent->getReferenceCount(), 1u);
+    EXPECT_EQ(static_cast<EventTouch*>(keptEvent)->getEventCode(), EventTouch::EventCode::BEGAN);
+    EXPECT_EQ(kept->getLocation(), Vec2(30, 40));
+    EXPECT_FALSE(kept->isLive());
+    kept->release();
+    keptEvent->release();
+}

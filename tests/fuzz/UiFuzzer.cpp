@@ -24,7 +24,9 @@ namespace fuzz {
 
 namespace {
 
-const char* const kKindNames[] = {"press", "move", "release", "cancel", "wheel", "frames", "settle"};
+const char* const kKindNames[] = {"press",  "move",   "release", "cancel", "wheel",
+                                  "frames", "settle", "resize",  "focus",  "bar"};
+static_assert(sizeof kKindNames / sizeof kKindNames[0] == fuzz::Event::KindCount, "a name per kind");
 
 TavrickCardSerialManager* serial() { return TavrickCardSerialManager::getInstance(); }
 
@@ -68,7 +70,14 @@ std::string format(const Event& e) {
             std::snprintf(buf, sizeof buf, "frames %d %.9g", e.count, e.amount);
             break;
         case Event::Settle:
-            std::snprintf(buf, sizeof buf, "settle");
+        case Event::FocusLost:
+            std::snprintf(buf, sizeof buf, "%s", kKindNames[e.kind]);
+            break;
+        case Event::Resize:
+        case Event::BarClick:
+            std::snprintf(buf, sizeof buf, "%s %.9g %.9g", kKindNames[e.kind], e.x, e.y);
+            break;
+        case Event::KindCount:
             break;
     }
     return buf;
@@ -79,7 +88,7 @@ bool parse(const std::string& line, Event& e) {
     std::string word;
     if (!(in >> word)) return false;
     e = Event();
-    for (int k = 0; k <= Event::Settle; ++k)
+    for (int k = 0; k < Event::KindCount; ++k)
         if (word == kKindNames[k]) e.kind = static_cast<Event::Kind>(k);
     if (word != kKindNames[e.kind]) return false;
     switch (e.kind) {
@@ -105,7 +114,14 @@ bool parse(const std::string& line, Event& e) {
             return true;
         }
         case Event::Settle:
+        case Event::FocusLost:
             return true;
+        case Event::Resize:
+            return (in >> e.x >> e.y) && e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192;
+        case Event::BarClick:
+            return static_cast<bool>(in >> e.x >> e.y);
+        case Event::KindCount:
+            break;
     }
     return false;
 }
@@ -145,7 +161,7 @@ Session::Session() {
 Session::~Session() {
     if (std::getenv("TAVRICK_FUZZ_STATS") && stats_.frames > 0) {
         std::fprintf(stderr, "fuzz stats:");
-        for (int k = 0; k <= Event::Settle; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
+        for (int k = 0; k < Event::KindCount; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
         std::fprintf(stderr, "; frames %ld, made %ld, sends %ld, target panels %ld, port lists %ld, deletes %ld, "
                      "most cards %zu, most links %zu\n", stats_.frames, stats_.made, stats_.sends, stats_.targetPanels,
                      stats_.portLists, stats_.deletes, stats_.mostCards, stats_.mostLinks);
@@ -222,6 +238,26 @@ void Session::apply(const Event& e) {
         }
         case Event::Settle:
             if (!settle()) stuck_ = true;
+            break;
+        case Event::Resize:
+            // The frame's pixels change, the design area is letterboxed anew.
+            if (GLView* v = Director::getInstance()->getOpenGLView()) v->setFrameSize(e.x, e.y);
+            break;
+        case Event::FocusLost:
+            // No lift comes for anything held: the window ends every touch itself.
+            if (GLView* v = Director::getInstance()->getOpenGLView()) v->handleFocusLost();
+            down_.fill(false);
+            break;
+        case Event::BarClick:
+            // The mouse is touch 0: clicked only while finger 0 is up.
+            if (!down_[0]) {
+                if (GLView* v = Director::getInstance()->getOpenGLView()) {
+                    v->handleMouseDown(e.x, e.y);
+                    v->handleMouseUp(e.x, e.y);
+                }
+            }
+            break;
+        case Event::KindCount:
             break;
     }
     count(e);
@@ -667,6 +703,41 @@ Event Generator::raw(const Session& s) {
     return e;
 }
 
+Event Generator::window(const Session& s) {
+    (void)s;
+    Event e;
+    const int r = below(100);
+    GLView* v = Director::getInstance()->getOpenGLView();
+    if (r < 30 || !v) {
+        e.kind = Event::Resize;
+        static const float kSizes[][2] = {{1024, 768}, {1024, 968}, {1300, 768}, {800, 800},
+                                          {640, 480}, {2048, 1536}, {500, 900}, {1920, 1080}};
+        const auto& size = kSizes[below(8)];
+        e.x = size[0];
+        e.y = size[1];
+    } else if (r < 50) {
+        e.kind = Event::FocusLost;
+    } else {
+        // A click in a bar beside the screen (frame pixels, origin top left), or just off
+        // the design area when the frame has none.
+        e.kind = Event::BarClick;
+        const Size frame = v->getFrameSize();
+        const Rect port = v->getViewPortRect();
+        const float top = frame.height - port.getMaxY(), left = port.getMinX();
+        if (top >= 1 && (left < 1 || chance(0.5))) {
+            e.x = uniform(0, frame.width);
+            e.y = chance(0.5) ? uniform(0, top) : frame.height - uniform(0, top);
+        } else if (left >= 1) {
+            e.x = chance(0.5) ? uniform(0, left) : frame.width - uniform(0, left);
+            e.y = uniform(0, frame.height);
+        } else {
+            e.x = uniform(0, frame.width);
+            e.y = chance(0.5) ? uniform(-5, 0) : frame.height + uniform(0, 5);
+        }
+    }
+    return e;
+}
+
 Event Generator::next(const Session& s) {
     for (;;) {
         if (!scripts_.empty() && chance(0.65)) {
@@ -696,6 +767,8 @@ Event Generator::next(const Session& s) {
             continue;
         }
         if (r < 22 + kRaw[mood_]) return raw(s);
+        // Now and then the window itself: resized, left for another, clicked beside the screen.
+        if (chance(0.02)) return window(s);
         Event e;
         if (r < 100 - kWheel[mood_]) {
             e.kind = Event::Frames;

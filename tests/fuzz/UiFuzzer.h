@@ -15,12 +15,12 @@ namespace fuzz {
 
 // One step of a session. Plain data, so that a session can record it in shared memory.
 struct Event {
-    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle };
+    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle, Resize, FocusLost, BarClick, KindCount };
     Kind kind = Frames;
     std::int8_t finger = 0;   // 0..2
     bool ctrl = false;        // wheel with Ctrl held: zoom
     std::int16_t count = 1;   // frames to step
-    float x = 0, y = 0;       // design point
+    float x = 0, y = 0;       // design point; a new frame size (resize); a frame pixel (bar click)
     float amount = 0;         // wheel notches, or the length of one frame in seconds
 };
 
@@ -58,7 +58,7 @@ private:
 
     // What a session went through, printed when TAVRICK_FUZZ_STATS is set (for tuning).
     struct Stats {
-        std::array<long, 7> events{};
+        std::array<long, Event::KindCount> events{};
         long made = 0, sends = 0, targetPanels = 0, portLists = 0, deletes = 0, frames = 0;
         size_t mostCards = 0, mostLinks = 0;
     } stats_;
@@ -77,9 +77,10 @@ private:
 };
 
 // Makes up events for the screen as it is: raw presses, moves, lifts and cancels of one
-// to three fingers anywhere, wheel notches, frames, and whole gestures (palette drags,
-// pick-ups, drops on the trash, taps on every control and panel, scrolls, pinches),
-// interleaved with each other.
+// to three fingers anywhere, wheel notches (with and without Ctrl), frames, window
+// resizes, losses of the focus, mouse clicks in the bars beside the screen, and whole
+// gestures (palette drags, pick-ups, drops on the trash, taps on every control and panel,
+// scrolls, pinches), interleaved with each other.
 class Generator {
 public:
     explicit Generator(std::uint64_t seed) : state_(seed) { mood_ = below(3); }
@@ -113,6 +114,8 @@ private:
     Event aim(const Session& s, Script& sc);
     bool startScript(const Session& s, int f);
     Event raw(const Session& s);
+    // A window event: a resize, a focus loss or a click in a bar.
+    Event window(const Session& s);
 
     std::uint64_t state_;
     std::vector<Script> scripts_;

@@ -35,6 +35,11 @@ protected:
         return -1;
     }
 
+    void openDrawer() {
+        scenetest::tap(worldOf(scene->settingsButton));
+        scenetest::stepSeconds(0.5f);
+    }
+
     // Tears the screen down as the process would at its end, and builds a new one.
     void restart(std::vector<PortInfo> ports) {
         SceneTest::TearDown();
@@ -97,6 +102,7 @@ TEST_F(BoardPort, PlayDuringAScanIsKeptAndSendsWhenTheScanEnds) {
         released.wait();
         return std::vector<PortInfo>{{port, "Board", PortKind::Usb}};
     });
+    openDrawer();
     scenetest::tap(worldOf(scene->reloadButton));
     ASSERT_TRUE(serial->isScanning());
     EXPECT_GT(scene->reloadButton->getNumberOfRunningActions(), 0);  // the arrow turns
@@ -158,6 +164,7 @@ TEST_F(BoardPort, PluggingAndPullingUpdatesTheChoiceAndTheBoxWithoutATap) {
 
 TEST_F(BoardPort, AScanThatCannotStartEndsTheSearch) {
     start();
+    openDrawer();
     TavrickCardSerialManager::getInstance()->failNextLaunchForTests();
     scenetest::tap(worldOf(scene->reloadButton));
     scenetest::stepFrames(1);
@@ -314,6 +321,27 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     scenetest::tap(Vec2(1000, 384));
     scenetest::stepFrames(1);
     EXPECT_EQ(scene->portListPopup, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
+    start();
+    GLView* view = Director::getInstance()->getOpenGLView();
+    ASSERT_FALSE(view->isFullscreen());
+    openDrawer();
+    ASSERT_NE(scene->fullscreenButton, nullptr);
+    scenetest::tap(worldOf(scene->fullscreenButton));
+    EXPECT_TRUE(view->isFullscreen());
+    EXPECT_TRUE(tavrick::Settings::load(folder).fullscreen);
+    restart({});
+    EXPECT_TRUE(Director::getInstance()->getOpenGLView()->isFullscreen());
+    openDrawer();
+    scenetest::tap(worldOf(scene->fullscreenButton));
+    EXPECT_FALSE(Director::getInstance()->getOpenGLView()->isFullscreen());
+    EXPECT_FALSE(tavrick::Settings::load(folder).fullscreen);
 }
 
 }  // namespace

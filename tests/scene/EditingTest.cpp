@@ -406,4 +406,129 @@ TEST_F(Editing, RandomEditingKeepsTheInvariants) {
     EXPECT_EQ(sent, statements);
 }
 
+// --- carrying a card -----------------------------------------------------------------
+
+TEST_F(Editing, ACarriedCardIsDrawnAboveEveryOtherAndTheRestKeepTheirOrder) {
+    CardSprite* a = scene->layCard(LedOn, Vec2(700, 4000));
+    CardSprite* b = scene->layCard(LedOff, Vec2(720, 4010));
+    CardSprite* c = scene->layCard(Wait1, Vec2(740, 4020));
+    Node* container = scene->fieldView->getContainer();
+    auto order = [container, a, b, c] {
+        container->sortAllChildren();
+        std::vector<CardSprite*> seen;
+        for (Node* n : container->getChildren())
+            for (CardSprite* k : {a, b, c})
+                if (n == k) seen.push_back(k);
+        return seen;
+    };
+    ASSERT_EQ(order(), (std::vector<CardSprite*>{a, b, c}));
+    // Held by its left end, which the later cards do not cover.
+    Vec2 at = world(a->getPosition() + Vec2(-a->getContentSize().width / 2 + 5, 0));
+    scenetest::touchBegan(at);
+    scenetest::stepFrames(6, 0.02f);
+    ASSERT_EQ(scene->touchedCard, a);
+    ASSERT_TRUE(scene->isDragging);
+    EXPECT_EQ(order(), (std::vector<CardSprite*>{b, c, a}));
+    scenetest::touchEnded(at);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(order(), (std::vector<CardSprite*>{b, c, a}));
+}
+
+TEST_F(Editing, ACardCarriedLeftStopsAtThePalettesEdgeAtAnyZoom) {
+    for (float zoom : {1.0f, 0.5f, 2.0f}) {
+        scene->fieldView->setZoom(zoom);
+        CardSprite* card = scene->layCard(Wait10, container(Vec2(700, 400)));
+        Vec2 at = pickUp(card);
+        ASSERT_TRUE(scene->isDragging);
+        moveTo(at, Vec2(20, at.y), 40);
+        const Rect box = card->getBoundingBox();
+        const float left = world(Vec2(box.getMinX(), box.getMidY())).x;
+        // Zoomed out, the field itself may begin right of the palette.
+        EXPECT_NEAR(left, std::max(250.f, world(Vec2::ZERO).x), 1e-2) << "zoom " << zoom;
+        scenetest::touchEnded(at);
+        scenetest::stepFrames(1);
+        scene->fieldView->setZoom(1.0f);
+    }
+}
+
+TEST_F(Editing, NoWheelScrollOrZoomWhileACardIsCarried) {
+    FieldScrollView* field = scene->fieldView;
+    auto still = [&](const char* when) {
+        const Vec2 offset = field->getContentOffset();
+        const float scale = field->getContainer()->getScale();
+        scenetest::wheel(Vec2(600, 400), 2);
+        scenetest::wheel(Vec2(600, 400), -1, true);
+        scenetest::wheel(Vec2(100, 400), 2);  // over the palette
+        EXPECT_EQ(field->getContentOffset(), offset) << when;
+        EXPECT_EQ(field->getContainer()->getScale(), scale) << when;
+    };
+    // A palette drag, over the palette and then on the field.
+    Vec2 at = worldOf(scene->paletteCards[LedOn]);
+    scenetest::touchBegan(at);
+    moveTo(at, at + Vec2(10, 0), 10);
+    ASSERT_NE(scene->ghostCard, nullptr);
+    const Vec2 list = scene->paletteView->getContentOffset();
+    still("with the ghost over the palette");
+    EXPECT_EQ(scene->paletteView->getContentOffset(), list);
+    moveTo(at, Vec2(500, at.y));
+    ASSERT_NE(scene->placingCard, nullptr);
+    const Vec2 cardAt = scene->placingCard->getPosition();
+    still("with a new card on the field");
+    EXPECT_EQ(scene->placingCard->getPosition(), cardAt);
+    scenetest::touchEnded(at);
+    scenetest::stepFrames(1);
+
+    // A field card picked up.
+    CardSprite* card = scene->fieldCards.at(0);
+    at = pickUp(card);
+    ASSERT_TRUE(scene->isDragging);
+    still("with a field card picked up");
+    scenetest::touchEnded(at);
+    scenetest::stepFrames(1);
+
+    // Put down, the wheel works again.
+    const Vec2 before = field->getContentOffset();
+    scenetest::wheel(Vec2(600, 400), 2);
+    EXPECT_NE(field->getContentOffset(), before);
+}
+
+TEST_F(Editing, ACardCarriedToTheEdgeScrollsTheFieldFromRowTenToRowThreeHundred) {
+    CardSprite* card = scene->layCard(LedOn, seatOf(0, 0));
+    ASSERT_TRUE(linkedTo(card, 0, 0));
+    FieldScrollView* field = scene->fieldView;
+    Vec2 at = pickUp(card);
+    ASSERT_TRUE(scene->isDragging);
+
+    // At the field's top, the top edge has nothing more to show.
+    const Vec2 top = field->getContentOffset();
+    moveTo(at, Vec2(at.x, 760));
+    scenetest::stepFrames(10);
+    EXPECT_EQ(field->getContentOffset(), top);
+
+    // Slowly near the bottom edge, faster beyond it; the card stays under the finger.
+    auto travel = [&](float y) {
+        scenetest::touchMoved(at = Vec2(at.x, y));
+        const float before = field->getContentOffset().y;
+        scenetest::stepFrames(10);
+        return field->getContentOffset().y - before;
+    };
+    const float near = travel(20), beyond = travel(-40);
+    EXPECT_GT(near, 0);
+    EXPECT_GT(beyond, near);
+    EXPECT_LT(std::fabs(world(card->getPosition()).y - at.y), 45);
+
+    // Until row 300 comes up; then the finger stops scrolling and carries the card there.
+    for (int i = 0; i < 2000 && world(seatOf(29, 0)).y < 300; ++i) scenetest::stepFrames(1);
+    ASSERT_GE(world(seatOf(29, 0)).y, 300);
+    const Vec2 grab = at - world(card->getPosition());
+    scenetest::touchMoved(at = Vec2(at.x, 384));
+    moveTo(at, world(seatOf(29, 0)) + grab + Vec2(0, 30));
+    moveTo(at, world(seatOf(29, 0)) + grab, 3);
+    scenetest::touchEnded(at);
+    scenetest::stepFrames(1);
+    EXPECT_TRUE(linkedTo(card, 29, 0));
+    EXPECT_EQ(linkedSlots(card), 1);
+    EXPECT_FALSE(scene->isScheduled(CC_SCHEDULE_SELECTOR(FieldScene::edgeScrollStep)));
+}
+
 }  // namespace

@@ -58,3 +58,13 @@ TEST_F(SceneTest, TheScreenIsDrawn) {
     const Vec2 slot = worldOf(scene->slotRows[0].at(0));
     EXPECT_NE(scenetest::pixelAt(Vec2(300, slot.y)), Color4B(255, 255, 255, 255));  // the plate
 }
+
+TEST_F(SceneTest, TheFieldsAreaIsWhiteAtEveryZoom) {
+    start();
+    for (float zoom : {0.5f, 0.75f, 1.0f}) {
+        scene->fieldView->setZoom(zoom);
+        // Right of the slots, just inside the frame, top to bottom (above the gear).
+        for (float y : {150.f, 300.f, 700.f})
+            EXPECT_EQ(scenetest::pixelAt(Vec2(1010, y)), Color4B(255, 255, 255, 255)) << "zoom " << zoom << " y " << y;
+    }
+}

@@ -103,6 +103,44 @@ TEST_F(SceneTest, FailedSendShowsANoticeForAboutThreeSeconds) {
     EXPECT_EQ(scene->sendNotice, nullptr);
 }
 
+// A line that cannot be made (no memory for it) must not leave a hole in the program.
+TEST_F(SceneTest, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
+    int far = -1;
+    const std::string path = openPort(&far);
+    start({{path, "Test Port"}});
+    put(0, 0, LedOn);
+    put(1, 0, LedOff);
+    put(2, 0, Wait1);
+    static int made;
+    made = 0;
+    struct Restore {
+        ~Restore() { FieldScene::makeSendLine = &SendData::create; }
+    } restore;
+    // Each line in turn is the one that cannot be made: header, a card line, trailer.
+    for (int failing : {0, 2, 4}) {
+        made = 0;
+        static int fail;
+        fail = failing;
+        FieldScene::makeSendLine = [](const std::string& text, int32_t delay) -> SendData* {
+            return made++ == fail ? nullptr : SendData::create(text, delay);
+        };
+        scene->buildAndSend();
+        EXPECT_FALSE(TavrickCardSerialManager::getInstance()->isSending()) << failing;
+        EXPECT_EQ(scene->sendingOverlay, nullptr) << failing;
+        EXPECT_TRUE(queue().empty()) << failing;
+        ASSERT_NE(scene->sendNotice, nullptr) << failing;
+        EXPECT_EQ(scene->sendNotice->getString(), "Could not build the program: nothing was sent");
+    }
+    EXPECT_EQ(drain(far), "");
+
+    // With every line made, the whole program goes.
+    FieldScene::makeSendLine = &SendData::create;
+    scene->buildAndSend();
+    EXPECT_EQ(queue().size(), 6u);
+    waitIdle();
+    EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\n20 LED 0\r\n30 WAIT 60\r\nSAVE 0\r\nRUN\r\n");
+}
+
 TEST_F(SceneTest, FailureNoticeSaysWhyInPlainWords) {
     using tavrick::SerialError;
     const std::string port = "/dev/ttyUSB0";

@@ -254,3 +254,53 @@ TEST_F(Touches, CtrlWheelZoomsAboutThePointerWithinTheLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Touches, FlicksNeverMoveAVerticalViewSideways) {
+    ProbeView* v = vertical(view(Size(200, 4000), Vec2(0, -2000)));
+    for (int i = 0; i < 20; ++i) {
+        const float y = i % 2 ? 170.f : 130.f;
+        press({Vec2(200, 150), Vec2(200, y), Vec2(200, y + (y - 150))});
+        touchEnded(Vec2(200, y + (y - 150)));
+        coastOut(v);
+        stepSeconds(0.5f);
+    }
+    EXPECT_EQ(v->getContentOffset().x, 0);
+
+    // Zoomed out, the content is narrower than the view and outside its x limits: a flick
+    // still coasts out, leaving x where the zoom put it.
+    v->setMinScale(0.5f);
+    v->setZoom(0.5f);
+    const float x = v->getContentOffset().x;
+    press({Vec2(200, 150), Vec2(200, 170), Vec2(200, 190)});
+    touchEnded(Vec2(200, 190));
+    coastOut(v);
+    EXPECT_FALSE(v->coasting());
+    EXPECT_EQ(v->getContentOffset().x, x);
+}
+
+// A listener drawn above the view starts swallowing mid-touch, so the view hears neither
+// the rest of the touch nor its end; the engine is done with the touch after the release.
+TEST_F(Touches, ATouchWhoseEndTheViewNeverHeardDoesNotStayHeld) {
+    ProbeView* v = vertical(view(Size(200, 1000), Vec2(0, -400)));
+    Node* above = Node::create();
+    root->addChild(above);
+    auto* l = EventListenerTouchOneByOne::create();
+    l->onTouchBegan = [](Touch*, Event*) { return true; };
+    l->onTouchMoved = [l](Touch*, Event*) { l->setSwallowTouches(true); };
+    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, above);
+    press({Vec2(200, 150), Vec2(200, 200)});
+    touchEnded(Vec2(200, 200));
+    EXPECT_EQ(v->heldTouchCount(), 1u);  // kept, and still safe to look at
+
+    // The next press is a new drag, not a pinch with the touch that has gone.
+    root->getEventDispatcher()->removeEventListener(l);
+    press({Vec2(200, 150), Vec2(200, 180), Vec2(200, 200)});
+    EXPECT_EQ(v->heldTouchCount(), 1u);
+    EXPECT_FLOAT_EQ(v->getContentOffset().y, -380);
+    touchEnded(Vec2(200, 200));
+    EXPECT_EQ(v->heldTouchCount(), 0u);
+}
+
+}  // namespace

@@ -127,7 +127,8 @@ std::string layoutJson(FieldScene* s) {
         const Size frame = view->getFrameSize();
         j += "\"viewport\":{\"frame\":[" + num(frame.width) + "," + num(frame.height) +
              "],\"origin\":" + point(vp.origin) + ",\"scale\":[" + num(view->getScaleX()) + "," +
-             num(view->getScaleY()) + "]},";
+             num(view->getScaleY()) + "],\"fullscreen\":" +
+             std::string(view->isFullscreen() ? "true" : "false") + "},";
     }
     j += "\"frames\":" + std::to_string(Director::getInstance()->getTotalFrames()) + ",";
 
@@ -187,7 +188,7 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + "},";
+         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) + "},";
 
     j += "\"simPanel\":" + box(s->simPanel) + ",\"sim\":";
     if (SimPanel* p = s->simPanel) {
