@@ -1,6 +1,8 @@
 // The product with instruments, for the benchmark script: prints when the first frame was
 // presented and when the first port scan reported (CLOCK_MONOTONIC seconds), optionally
-// fills all 60 slots through the path a drop takes, and runs until it is stopped.
+// fills all 60 slots through the path a drop takes (--fill), or lays two rows of LED and
+// ten-second wait cards and runs them on the screen's board as the try button does
+// (--try), and runs until it is stopped.
 #include <time.h>
 
 #include <cstdio>
@@ -13,7 +15,7 @@
 using namespace cocos2d;
 
 namespace {
-bool fill = false, scanSeen = false;
+bool fill = false, tryRun = false, scanSeen = false;
 int self;  // the probe's scheduler target
 
 double now() {
@@ -43,6 +45,16 @@ void watch(float) {
             }
         Director::getInstance()->setNeedsRedraw();
     }
+    if (tryRun) {
+        const int kinds[2][2] = {{0, 5}, {1, 5}};  // LED on, wait 10 s; LED off, wait 10 s
+        for (int r = 0; r < 2; ++r)
+            for (int k = 0; k < 2; ++k) {
+                const Rect b = scene->slotRows[r].at(k)->getBoundingBox();
+                scene->layCard(kinds[r][k], Vec2(b.getMinX() + 8 + 95, b.getMidY()));
+            }
+        scene->toggleSim();
+        Director::getInstance()->setNeedsRedraw();
+    }
     std::printf("scan-reported %.6f\n", now());
     std::fflush(stdout);
     Director::getInstance()->getScheduler()->unschedule("probe", &self);
@@ -67,6 +79,7 @@ public:
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--fill") == 0) fill = true;
+        else if (std::strcmp(argv[i], "--try") == 0) tryRun = true;
     AppDelegate::addResourceFolders();
     ProbeApp app;
     Director::getInstance()->getScheduler()->schedule(watch, &self, 0.1f, false, "probe");

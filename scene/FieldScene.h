@@ -10,8 +10,14 @@
 #include "CardSprite.h"
 #include "Settings.h"
 #include "FieldScrollView.h"
+#include "ProgramText.h"
 #include "SendData.h"
 #include "cocos2d.h"
+
+namespace boardsim {
+struct Event;
+}
+class SimPanel;
 
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
@@ -46,6 +52,26 @@ public:
     void buildAndSend();
     void showSendingOverlay();
     void hideSendingOverlay(bool sent);
+
+    // The program text of the field for the selected target: what a send carries and what
+    // the board on the screen runs.
+    std::vector<ProgramLine> programLines() const;
+
+    // The board on the screen (FieldSceneSim.cpp). The try button opens the panel and runs
+    // the program; pressed during a run, it ends the run and closes the panel; pressed
+    // after one, it runs the program again.
+    bool buildTryButton();
+    void toggleSim();
+    void openSim();
+    void closeSim();
+    // Marks the field row a running line comes from and scrolls it into view; -1 clears.
+    void markSimRow(int row, bool error);
+    cocos2d::Sprite* tryButton = nullptr;
+    SimPanel* simPanel = nullptr;
+    cocos2d::Node* simRowMark = nullptr;
+    // Told each step of a run as it happens: "sim-start", "sim-line", "sim-led",
+    // "sim-error", "sim-end", "sim-stop" (the harness prints them).
+    std::function<void(const char* what, const boardsim::Event& e)> simObserver;
 
     // Port list.
     void openPortList();

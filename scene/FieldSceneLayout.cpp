@@ -119,6 +119,7 @@ bool FieldScene::init() {
     buildBoardBox();
 
     registerListeners();
+    if (!buildTryButton()) return false;
     playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The port chosen by hand in an earlier run is taken again when it is present.

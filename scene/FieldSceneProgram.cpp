@@ -8,20 +8,6 @@ using namespace cocos2d;
 
 SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
 
-namespace {
-
-// Header and trailer lines: the text, its terminator if due, and its fixed or derived pause.
-SendData* fixedLine(const CodeLine& line, DeviceManager* devices) {
-    std::string text = line.text;
-    if (line.appendTerminator) text += devices->getLineTerminator();
-    const int32_t pause = line.delayMs >= 0
-                              ? line.delayMs
-                              : static_cast<int32_t>(text.size()) * devices->getMsPerCharacter();
-    return FieldScene::makeSendLine(text, pause);
-}
-
-}  // namespace
-
 std::string FieldScene::sendFailureText(const std::string& port, int error) {
     using tavrick::SerialError;
     std::string why;
@@ -46,11 +32,21 @@ std::string FieldScene::sendFailureText(const std::string& port, int error) {
     return "Could not send to " + port + why;
 }
 
+std::vector<ProgramLine> FieldScene::programLines() const {
+    FieldKinds field;
+    for (const auto& row : slotRows) {
+        std::array<CardKind, 2> kinds{-1, -1};
+        for (ssize_t i = 0; i < row.size() && i < 2; ++i)
+            if (CardSprite* card = row.at(i)->connectors[0].partner) kinds[i] = card->kind;
+        field.push_back(kinds);
+    }
+    return buildProgramLines(field, *DeviceManager::getInstance());
+}
+
 static const char* const kNoBoardNotice = "No board found: plug in the board's USB cable";
 
 void FieldScene::buildAndSend() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    DeviceManager* devices = DeviceManager::getInstance();
     if (serial->isSending()) return;
     // The list is being rebuilt: this press is kept and acted on when the scan ends.
     if (serial->isScanning() || serial->isRescanPending()) {
@@ -62,51 +58,12 @@ void FieldScene::buildAndSend() {
     // A line that could not be made would vanish from the queue unseen (the queue takes no
     // null), and the board would get a program with a hole in it.
     bool complete = true;
-    auto queue = [serial, &complete](SendData* line) {
-        if (line)
-            serial->sendQueue.pushBack(line);
+    for (const ProgramLine& line : programLines()) {
+        if (SendData* made = makeSendLine(line.text, line.delayMs))
+            serial->sendQueue.pushBack(made);
         else
             complete = false;
-    };
-
-    for (const CodeLine& h : devices->getHeaderLines()) queue(fixedLine(h, devices));
-
-    int lineNumber = 10;
-    for (const auto& row : slotRows) {
-        std::string buffer;
-        bool started = false, lastTerminator = true;
-        int32_t sum = 0;
-        for (CardSprite* slot : row) {
-            CardSprite* card = slot->connectors[0].partner;
-            if (!card) continue;
-            const CodeLine c = devices->getCodeLine(card->kind);
-            std::string piece;
-            if (started) {
-                piece = devices->getStatementSeparator() + c.text;
-            } else if (devices->usesLineNumbers()) {
-                piece = std::to_string(lineNumber) + " " + c.text;
-                started = true;
-            } else {
-                piece = c.text;
-                started = true;
-            }
-            sum += c.delayMs < 0 ? static_cast<int32_t>(piece.size()) * devices->getMsPerCharacter()
-                                 : c.delayMs;
-            lastTerminator = c.appendTerminator;
-            buffer += piece;
-        }
-        if (!buffer.empty()) {
-            if (lastTerminator) {
-                const std::string t = devices->getLineTerminator();
-                buffer += t;
-                sum += static_cast<int32_t>(t.size()) * devices->getMsPerCharacter();
-            }
-            queue(makeSendLine(buffer, sum));
-        }
-        lineNumber += 10;
     }
-
-    for (const CodeLine& t : devices->getTrailerLines()) queue(fixedLine(t, devices));
     if (!complete) {
         serial->sendQueue.clear();
         showNotice("Could not build the program: nothing was sent");

@@ -140,7 +140,12 @@ void Director::mainLoop() {
         dt = 0;
         _nextDeltaTimeZero = false;
     }
-    dt = std::max(0.f, std::min(dt, 0.5f));  // a stall (debugger, suspend) is not a leap
+    // A stall (debugger, suspend) is not a leap. But a loop that slept until a timer came
+    // due has not stalled: the sleep it planned counts in full, or a timer of more than
+    // half a second would take two frames and come late.
+    const float timer = _scheduler->timeToNextTimer();
+    const float cap = std::max(0.5f, timer + 0.5f);
+    dt = std::max(0.f, std::min(dt, cap));
     _lastUpdate = now;
     drawScene(dt);
 }

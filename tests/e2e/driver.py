@@ -103,6 +103,7 @@ class Harness:
         self.cond = threading.Condition()
         self.layouts = []
         self.events = []
+        self.event_times = []  # when each event line arrived (time.monotonic)
         self.ended = False
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -121,6 +122,7 @@ class Harness:
                     self.layouts.append(json.loads(rest))
                 elif word == "event":
                     self.events.append(json.loads(rest))
+                    self.event_times.append(time.monotonic())
                 self.cond.notify_all()
         with self.cond:
             self.ended = True

@@ -20,6 +20,7 @@ from driver import Board, Harness, Screen, center, near  # noqa: E402
 TEST_SECONDS = 120
 
 LED_ON, LED_OFF, WAIT1 = 0, 1, 2
+SIM_EVENTS = ("sim-start", "sim-line", "sim-led", "sim-error", "sim-end", "sim-stop")
 LEFT, RIGHT = 0, 1
 GREEN = (39, 172, 56)
 # Below the port label and clear of the drawer's small print: the bar's green only while
@@ -78,7 +79,7 @@ class EndToEnd(unittest.TestCase):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"))
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
-        self.screen.wait_pixels("the first frame", lambda px: px.at((900, 400)) == (255, 255, 255)
+        self.screen.wait_pixels("the first frame", lambda px: px.at((830, 400)) == (255, 255, 255)
                                 and near(px.at((252, 400)), GREEN, 10))
         self.shot("start")
         return self.harness.first
@@ -402,6 +403,65 @@ class EndToEnd(unittest.TestCase):
         s.wait_pixels("the drawer's bar", lambda px: near(px.at(DRAWER_BAR), GREEN, 10))
         self.shot("answers")
         h.wait_layout("the notice gone", lambda L: L["notice"] is None)
+
+    def try_run(self):
+        """Taps try; the run's events and how long after sim-start each arrived, in ms."""
+        h = self.harness
+        since = h.event_count()
+        self.screen.tap(center(h.layout()["controls"]["try"]))
+        h.wait_event("the run to end", lambda e: e["event"] in ("sim-end", "sim-error"), since, timeout=30)
+        with h.cond:
+            pairs = [(e, t) for e, t in zip(h.events[since:], h.event_times[since:])
+                     if e["event"] in SIM_EVENTS]
+        self.assertEqual(pairs[0][0]["event"], "sim-start")
+        t0 = pairs[0][1]
+        return [e for e, _ in pairs], [(t - t0) * 1000 for _, t in pairs]
+
+    def test_try_runs_the_cards_on_the_screen_on_both_targets(self):
+        self.start()  # no port at all
+        h, s = self.harness, self.screen
+        self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        self.place(WAIT1, 20, RIGHT)  # alone in the right slot
+        self.place(LED_OFF, 30, LEFT)
+        self.place(WAIT1, 30, RIGHT)
+        self.place(LED_ON, 40, LEFT)
+        self.shot("cards")
+        lines = {0: ["10 LED 1:WAIT 60", "20 WAIT 60", "30 LED 0:WAIT 60", "40 LED 1"],
+                 1: ["led(1);sleep(1000);", "sleep(1000);", "led(0);sleep(1000);", "led(1);"]}
+        for target in (0, 1):
+            if target == 1:
+                s.tap(center(h.layout()["controls"]["target"]))
+                screen = h.wait_layout("the target panel", lambda L: L["targetPanel"])
+                s.tap(center([o for o in screen["targetPanel"] if o["target"] == 1][0]["box"]))
+                h.wait_layout("Velto chosen", lambda L: L["targetPanel"] is None and L["target"] == 1)
+            events, arrived = self.try_run()
+            self.assertEqual([(e["on"], e["ms"]) for e in events if e["event"] == "sim-led"],
+                             [(True, 0), (False, 2000), (True, 3000)])
+            self.assertEqual(events[-1], {"event": "sim-end", "ms": 3000})
+            self.assertEqual([e["text"] for e in events if e["event"] == "sim-line"], lines[target])
+            # How far the screen was from the program's times, for the log: the test does
+            # not time the machine.
+            late = [round(a - e["ms"]) for e, a in zip(events, arrived) if "ms" in e]
+            print("\ntarget %d: events arrived %s ms after their program times" % (target, late),
+                  file=sys.stderr)
+
+            # It ends lit, and the panel says so, on the screen.
+            screen = h.wait_layout("the panel at its end", lambda L: L["sim"] and not L["sim"]["running"])
+            self.assertTrue(screen["sim"]["led"])
+            self.assertEqual(screen["sim"]["status"], "The program has ended.")
+            self.assertIn("RUN" if target == 0 else "ms .", screen["sim"]["lines"])
+            led = screen["sim"]["ledAt"]
+            s.wait_pixels("the LED lit", lambda px: near(px.at(led), (255, 230, 90), 60))
+            self.shot("tried-%d" % target)
+
+        # Try during a run ends it and closes the panel.
+        since = h.event_count()
+        s.tap(center(h.layout()["controls"]["try"]))
+        h.wait_event("the run to start", lambda e: e["event"] == "sim-start", since)
+        s.tap(center(h.layout()["controls"]["try"]))
+        h.wait_event("the run stopped", lambda e: e["event"] == "sim-stop", since)
+        h.wait_layout("the panel closed", lambda L: L["simPanel"] is None)
 
 
 if __name__ == "__main__":

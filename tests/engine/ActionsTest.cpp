@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "SceneDriver.h"
 
@@ -174,6 +176,19 @@ TEST_F(Actions, TheLoopWantsFramesOnlyWhileSomethingMoves) {
     const double wait = d->secondsToNextFrame();
     EXPECT_GT(wait, 4.0);
     EXPECT_LE(wait, 5.0);
+}
+
+TEST_F(Actions, ASleepUntilASlowTimerIsNotTakenForAStall) {
+    // The loop sleeps until the one timer is due and then draws a frame on the wall
+    // clock: that frame's step is the whole sleep, and the timer fires in it.
+    Director* d = Director::getInstance();
+    int fired = 0;
+    node->schedule([&fired](float) { ++fired; }, 1.0f, "second");
+    d->mainLoop(0.f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    d->mainLoop();
+    EXPECT_EQ(fired, 1);
+    EXPECT_GE(d->getDeltaTime(), 1.0f);
 }
 
 }  // namespace

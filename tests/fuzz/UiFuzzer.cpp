@@ -15,6 +15,7 @@
 
 #include "DeviceManager.h"
 #include "SceneDriver.h"
+#include "SimPanel.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -364,7 +365,9 @@ std::string Session::check() const {
     for (CardSprite* p : s->paletteCards)
         if (p && p->listener && p->listener->isSwallowTouches())
             return "rest: a palette card still swallows touches";
-    std::vector<Node*> controls = {s->reloadButton, s->portLabel, s->settingsButton, s->playButton, s->targetButton};
+    std::vector<Node*> controls = {s->reloadButton, s->portLabel, s->settingsButton, s->playButton, s->targetButton,
+                                   s->tryButton};
+    if (s->simPanel) controls.push_back(s->simPanel->stopButton);
     for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
         if (popup)
             for (Node* c : popup->getChildren())
@@ -373,7 +376,8 @@ std::string Session::check() const {
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
     if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
-        if (n != baseListeners_ + live.size()) {
+        const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
+        if (n != baseListeners_ + live.size() + panel) {
             why << "listeners: " << n << " registered, expected " << baseListeners_ + live.size();
             return why.str();
         }
@@ -599,6 +603,11 @@ bool Generator::startScript(const Session& s, int f) {
                 add(scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size()))));
             add(scene->playButton);
             add(scene->playButton);
+            add(scene->tryButton);
+            if (scene->simPanel) {
+                add(scene->simPanel->stopButton);
+                add(scene->simPanel);
+            }
         }
         if (nodes.empty()) return false;
         Node* n = nodes[below(static_cast<int>(nodes.size()))];

@@ -11,7 +11,11 @@
 //                   the first port scan has reported, and again for each line on stdin;
 //                   the line "quit", or the end of stdin, closes the program.
 //   --print-events  "event {...}": a port scan or a send started or ended, with its outcome;
-//                   the chosen port ("port", with its name); each notice shown ("notice").
+//                   the chosen port ("port", with its name); each notice shown ("notice");
+//                   and each step of a run on the screen's board as it happens (sim-start,
+//                   sim-line, sim-led, sim-error, sim-end, sim-stop), with the time in ms
+//                   from the run's start as the simulator counts it.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -25,6 +29,7 @@
 #include "AppDelegate.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "SimPanel.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -183,7 +188,22 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + ",\"fullscreen\":" + box(s->fullscreenButton) + "},";
+         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) + "},";
+
+    j += "\"simPanel\":" + box(s->simPanel) + ",\"sim\":";
+    if (SimPanel* p = s->simPanel) {
+        j += "{\"running\":" + std::string(p->isRunning() ? "true" : "false") +
+             ",\"led\":" + std::string(p->ledOn() ? "true" : "false") +
+             ",\"countdown\":" + quote(p->countdownText()) + ",\"status\":" + quote(p->statusText()) +
+             ",\"marked\":" + std::to_string(p->markedLine()) + ",\"stop\":" + box(p->stopButton) +
+             ",\"ledAt\":" + point(p->board->convertToWorldSpace(p->ledLight->getPosition())) +
+             ",\"lines\":[";
+        const std::vector<std::string> lines = p->textLines();
+        for (size_t i = 0; i < lines.size(); ++i) j += (i ? "," : "") + quote(lines[i]);
+        j += "]},";
+    } else {
+        j += "null,";
+    }
 
     j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
          ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
@@ -318,6 +338,7 @@ struct Watcher {
     void tick() {
         FieldScene* scene = findScene();
         if (!scene) return;
+        if (printEvents && !scene->simObserver) scene->simObserver = simEvent;
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         const bool scanning = serial->isScanning(), sending = serial->isSending();
         if (printEvents) {
@@ -383,6 +404,18 @@ struct Watcher {
             }
             if (printLayout) emit("layout", layoutJson(scene));
         }
+    }
+
+    // Printed as they happen, not at the next tick: a test times the LED by them.
+    static void simEvent(const char* what, const boardsim::Event& e) {
+        const std::string ms = std::to_string(std::llround(e.ms));
+        const std::string name = what;
+        std::string j = "{\"event\":" + quote(name);
+        if (name == "sim-line") j += ",\"text\":" + quote(e.text);
+        if (name == "sim-led") j += std::string(",\"on\":") + (e.on ? "true" : "false");
+        if (name == "sim-error") j += ",\"line\":" + quote(e.text) + ",\"why\":" + quote(e.why);
+        if (name != "sim-start") j += ",\"ms\":" + ms;
+        emit("event", j + "}");
     }
 
     void report(TavrickCardSerialManager* serial, bool scanning, bool sending) {
