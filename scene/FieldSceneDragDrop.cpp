@@ -221,6 +221,7 @@ void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
         ghostCard = nullptr;
     }
     if (card->listener) card->listener->setSwallowTouches(false);
+    fieldEdited();
 }
 
 // --- field cards ---------------------------------------------------------------------
@@ -275,4 +276,5 @@ void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
     touchSerial = (touchSerial + 1) % 10;
     snapTarget = nullptr;
     snapPull = Vec2::ZERO;
+    fieldEdited();
 }

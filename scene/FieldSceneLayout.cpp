@@ -16,7 +16,7 @@ const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
 const Color4B kGreyText(140, 140, 140, 255);
 // The drawer's port label and the port list run from their left edge to here at most.
-const float kPortTextRight = 1010;
+const float kPortTextRight = 860;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kFont = "Futura-Medium";
@@ -58,6 +58,7 @@ FieldScene* FieldScene::create() {
 }
 
 FieldScene::~FieldScene() {
+    finishHistory();
     // A worker may outlive the screen: it must not call back into it.
     TavrickCardSerialManager::getInstance()->forgetCallbacksOf(this);
     // Cards still on the field must not leave slots pointing at them.
@@ -72,7 +73,6 @@ FieldScene::~FieldScene() {
     for (Label* l : countLabels) CC_SAFE_RELEASE(l);
 }
 
-void FieldScene::onScrolled(FieldScrollView*) {}
 void FieldScene::onZoomed(FieldScrollView*) {}
 
 bool FieldScene::init() {
@@ -116,6 +116,8 @@ bool FieldScene::init() {
     buildBoardBox();
 
     registerListeners();
+    buildHistoryControls();
+    restoreAutosave();
     playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The port chosen by hand in an earlier run is taken again when it is present.

@@ -11,7 +11,9 @@
 //                   the first port scan has reported, and again for each line on stdin;
 //                   the line "quit", or the end of stdin, closes the program.
 //   --print-events  "event {...}": a port scan or a send started or ended, with its outcome;
-//                   the chosen port ("port", with its name); each notice shown ("notice").
+//                   the chosen port ("port", with its name); each notice shown ("notice");
+//                   each autosave of the field that reached the disk ("saved").
+// One more argument that is no option is a program file to open, as in the product.
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -33,7 +35,7 @@ namespace {
 void usage() {
     std::fprintf(stderr,
                  "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION][,usb]]... [--print-layout] "
-                 "[--print-events]\n");
+                 "[--print-events] [PROGRAM.cards]\n");
 }
 
 // --- JSON -----------------------------------------------------------------------------
@@ -181,7 +183,15 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + "},";
+         ",\"stop\":" + box(s->stopButton) + ",\"undo\":" + box(s->undoButton) +
+         ",\"clear\":" + box(s->clearButton) + "},";
+    j += "\"clearQuestion\":";
+    if (s->clearQuestion)
+        j += "{\"yes\":" + box(s->clearYesButton) + ",\"no\":" + box(s->clearNoButton) + "},";
+    else
+        j += "null,";
+    j += "\"history\":{\"undo\":" + std::to_string(s->undoSteps.size()) +
+         ",\"redo\":" + std::to_string(s->redoSteps.size()) + "},";
 
     j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
          ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
@@ -318,7 +328,13 @@ struct Watcher {
         takeCommands(scene);
     }
 
+    unsigned long saved = 0;
+
     void reportChoiceAndNotice(FieldScene* scene, TavrickCardSerialManager* serial) {
+        if (scene->autosavesWritten() != saved) {
+            saved = scene->autosavesWritten();
+            emit("event", "{\"event\":\"saved\",\"count\":" + std::to_string(saved) + "}");
+        }
         if (!serial->isScanning() && (!portReported || serial->getSelectedPortName() != lastPort)) {
             portReported = true;
             lastPort = serial->getSelectedPortName();
@@ -400,6 +416,7 @@ struct Watcher {
 int main(int argc, char** argv) {
     std::vector<tavrick::PortInfo> ports;
     bool given = false;
+    bool startFile = false;
     Watcher watcher;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -416,6 +433,10 @@ int main(int argc, char** argv) {
             value = argv[++i];
         } else if (arg.rfind("--port=", 0) == 0) {
             value = arg.substr(7);
+        } else if (arg[0] != '-' && !startFile) {
+            startFile = true;
+            AppDelegate::setStartFile(arg);
+            continue;
         } else {
             std::fprintf(stderr, "tavrick-cards-harness: unknown argument \"%s\"\n", arg.c_str());
             usage();
