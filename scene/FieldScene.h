@@ -39,7 +39,7 @@ public:
     // Ends the send in progress after the line being written ("Sending stopped").
     void stopSending();
     // A line of text over the field for a few seconds: a failed send, no board, a stop.
-    void showNotice(const std::string& text);
+    void showNotice(const std::string& text, float seconds = 3.0f);
     // Sets `label` to `text`, shortened with "..." at the end to fit `width` points.
     static void fitLabelText(cocos2d::Label* label, const std::string& text, float width);
 

@@ -193,11 +193,11 @@ void FieldScene::restoreAutosave() {
             std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", autosavePath.c_str(), problem.c_str(),
                          kept.empty() ? "(could not be moved)" : kept.c_str());
             if (kept.empty()) {
-                showNotice("Your last work could not be read (" + problem + ")");
+                showNotice("Your last work could not be read (" + problem + ")", 10);
                 // Left in place rather than written over.
                 autosavePath.clear();
             } else {
-                showNotice("Your last work could not be read; it was kept as " + kept);
+                showNotice("Your last work could not be read; it was kept beside it as " + fileNameOf(kept), 10);
             }
         }
     }
