@@ -14,6 +14,12 @@ for f in bin/tavrick-cards share/applications/tavrick-cards.desktop \
     [ -e "$tmp/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 grep -q '^Categories=.*Education;.*Development;' "$tmp/prefix/share/applications/tavrick-cards.desktop"
+# Program files open with it: the desktop entry takes a file and names the type that the
+# installed shared-mime-info file gives to *.cards.
+grep -q '^Exec=tavrick-cards %f$' "$tmp/prefix/share/applications/tavrick-cards.desktop"
+grep -q '^MimeType=application/x-tavrick-cards;$' "$tmp/prefix/share/applications/tavrick-cards.desktop"
+update-mime-database "$tmp/prefix/share/mime"
+grep -q '^application/x-tavrick-cards:\*\.cards$' "$tmp/prefix/share/mime/globs"
 # A prefix the program was not built for: it must find its pictures from where it is.
 mv "$tmp/prefix" "$tmp/elsewhere"
 cd "$tmp"
