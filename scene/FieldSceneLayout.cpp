@@ -27,7 +27,8 @@ const char* const kScreenImages[] = {
     "res/r_play.png",   "res/r_card_clean.png",   "res/menuup.png",    "res/menudown.png",
     "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
     "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
-    "res/delete2.png",  "res/delete3.png",        "res/delete4.png"};
+    "res/delete2.png",  "res/delete3.png",        "res/delete4.png",
+    "res/r_undo.png"};
 
 // Loads every picture once (the cache keeps them); the engine names each one that fails.
 bool allImagesLoad() {
