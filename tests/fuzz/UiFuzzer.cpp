@@ -23,7 +23,7 @@ namespace fuzz {
 
 namespace {
 
-const char* const kKindNames[] = {"press", "move", "release", "cancel", "wheel", "frames", "settle"};
+const char* const kKindNames[] = {"press", "move", "release", "cancel", "wheel", "frames", "settle", "key"};
 
 TavrickCardSerialManager* serial() { return TavrickCardSerialManager::getInstance(); }
 
@@ -69,6 +69,9 @@ std::string format(const Event& e) {
         case Event::Settle:
             std::snprintf(buf, sizeof buf, "settle");
             break;
+        case Event::Key:
+            std::snprintf(buf, sizeof buf, "key %d", e.count);
+            break;
     }
     return buf;
 }
@@ -78,7 +81,7 @@ bool parse(const std::string& line, Event& e) {
     std::string word;
     if (!(in >> word)) return false;
     e = Event();
-    for (int k = 0; k <= Event::Settle; ++k)
+    for (int k = 0; k <= Event::Key; ++k)
         if (word == kKindNames[k]) e.kind = static_cast<Event::Kind>(k);
     if (word != kKindNames[e.kind]) return false;
     switch (e.kind) {
@@ -105,6 +108,12 @@ bool parse(const std::string& line, Event& e) {
         }
         case Event::Settle:
             return true;
+        case Event::Key: {
+            int k = -1;
+            if (!(in >> k) || k < 0 || k > 2) return false;
+            e.count = static_cast<std::int16_t>(k);
+            return true;
+        }
     }
     return false;
 }
@@ -144,7 +153,7 @@ Session::Session() {
 Session::~Session() {
     if (std::getenv("TAVRICK_FUZZ_STATS") && stats_.frames > 0) {
         std::fprintf(stderr, "fuzz stats:");
-        for (int k = 0; k <= Event::Settle; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
+        for (int k = 0; k <= Event::Key; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
         std::fprintf(stderr, "; frames %ld, made %ld, sends %ld, target panels %ld, port lists %ld, deletes %ld, "
                      "most cards %zu, most links %zu\n", stats_.frames, stats_.made, stats_.sends, stats_.targetPanels,
                      stats_.portLists, stats_.deletes, stats_.mostCards, stats_.mostLinks);
@@ -222,6 +231,15 @@ void Session::apply(const Event& e) {
         case Event::Settle:
             if (!settle()) stuck_ = true;
             break;
+        case Event::Key: {
+            // Undo and redo from the keyboard, whatever the hands are doing meanwhile.
+            using K = EventKeyboard::KeyCode;
+            const K code = e.count == 2 ? K::KEY_Y : K::KEY_Z;
+            GLView* view = Director::getInstance()->getOpenGLView();
+            view->handleKey(code, true, true, e.count == 1);
+            view->handleKey(code, false, true, e.count == 1);
+            break;
+        }
     }
     count(e);
 }
@@ -548,6 +566,10 @@ bool Generator::startScript(const Session& s, int f) {
             add(popup);
         } else if (scene->sendingOverlay && chance(0.5)) {
             add(scene->sendingOverlay);
+        } else if (scene->clearQuestion && chance(0.7)) {
+            add(scene->clearYesButton);
+            add(scene->clearNoButton);
+            add(scene->clearQuestion);
         } else {
             for (Node* n : {static_cast<Node*>(scene->reloadButton), static_cast<Node*>(scene->portLabel),
                             static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->targetButton),
@@ -563,6 +585,9 @@ bool Generator::startScript(const Session& s, int f) {
                 add(scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size()))));
             add(scene->playButton);
             add(scene->playButton);
+            add(scene->undoButton);
+            add(scene->undoButton);
+            add(scene->clearButton);
         }
         if (nodes.empty()) return false;
         Node* n = nodes[below(static_cast<int>(nodes.size()))];
@@ -700,6 +725,11 @@ Event Generator::next(const Session& s) {
             } else {
                 e.amount = 0;  // a frame with no time passing, as the first after a pause
             }
+            return e;
+        }
+        if (chance(0.3)) {
+            e.kind = Event::Key;
+            e.count = static_cast<std::int16_t>(below(3));
             return e;
         }
         e.kind = Event::Wheel;

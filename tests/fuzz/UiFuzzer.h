@@ -15,11 +15,11 @@ namespace fuzz {
 
 // One step of a session. Plain data, so that a session can record it in shared memory.
 struct Event {
-    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle };
+    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle, Key };
     Kind kind = Frames;
     std::int8_t finger = 0;   // 0..2
     bool ctrl = false;        // wheel with Ctrl held: zoom
-    std::int16_t count = 1;   // frames to step
+    std::int16_t count = 1;   // frames to step; for a key: 0 Ctrl+Z, 1 Ctrl+Shift+Z, 2 Ctrl+Y
     float x = 0, y = 0;       // design point
     float amount = 0;         // wheel notches, or the length of one frame in seconds
 };
@@ -58,7 +58,7 @@ private:
 
     // What a session went through, printed when TAVRICK_FUZZ_STATS is set (for tuning).
     struct Stats {
-        std::array<long, 7> events{};
+        std::array<long, 8> events{};
         long made = 0, sends = 0, targetPanels = 0, portLists = 0, deletes = 0, frames = 0;
         size_t mostCards = 0, mostLinks = 0;
     } stats_;
