@@ -64,6 +64,14 @@ FieldScene::~FieldScene() {
     TavrickCardSerialManager::getInstance()->forgetCallbacksOf(this);
     // Cards still on the field must not leave slots pointing at them.
     for (CardSprite* card : fieldCards) unlinkCard(card);
+    // Nor may any card in the container (one linked from outside the editing code) keep
+    // naming a slot freed before it: the children go in the order they were added.
+    if (fieldView)
+        for (Node* n : fieldView->getContainer()->getChildren())
+            if (auto* c = dynamic_cast<CardSprite*>(n)) {
+                CardSprite::unlinkConnector(c->connectors[0]);
+                CardSprite::unlinkConnector(c->connectors[1]);
+            }
     slotRows.clear();
     for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
     for (EventListener* l : targetPanelListeners) getEventDispatcher()->removeEventListener(l);
