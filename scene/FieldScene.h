@@ -201,6 +201,7 @@ private:
     // Keeping the work.
     void buildHistoryControls();
     void undoPressed();
+    void clearPressed();
     void restoreAutosave();
     void scheduleAutosave();
     void autosaveNow();

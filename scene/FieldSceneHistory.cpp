@@ -231,7 +231,7 @@ void FieldScene::buildHistoryControls() {
     clearButton = wordButton("Clear field", Color4B(255, 255, 255, 255), Color4B(190, 40, 40, 255), 140, 40, 18);
     clearButton->setPosition(870, 26);
     settingsLayer->addChild(clearButton);
-    buttonListener(clearButton, &FieldScene::askClearField);
+    buttonListener(clearButton, &FieldScene::clearPressed);
 
     auto* keys = EventListenerKeyboard::create();
     keys->onKeyPressed = [this](EventKeyboard::KeyCode code, Event* e) { handleKey(code, e); };
@@ -243,6 +243,12 @@ void FieldScene::buildHistoryControls() {
 }
 
 void FieldScene::undoPressed() { undo(); }
+
+// Closed, the drawer hides the button below the screen's edge, where a window's letterbox
+// bar may still take touches.
+void FieldScene::clearPressed() {
+    if (settingsOpen) askClearField();
+}
 
 void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
     auto* key = static_cast<EventKeyboard*>(event);

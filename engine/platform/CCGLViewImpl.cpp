@@ -298,6 +298,10 @@ bool GLViewImpl::handle(const void* p) {
             handleKey(code, e.type == SDL_KEYDOWN, (mod & KMOD_CTRL) != 0, (mod & KMOD_SHIFT) != 0);
             return true;
         }
+        case SDL_DROPTEXT:
+            // Text dragged in is not a file; SDL still hands over a copy to free.
+            SDL_free(e.drop.file);
+            return false;
         case SDL_DROPFILE: {
             if (!e.drop.file) return false;
             const std::string path = e.drop.file;

@@ -346,14 +346,16 @@ std::string Session::check() const {
     for (CardSprite* p : s->paletteCards)
         if (p && p->listener && p->listener->isSwallowTouches())
             return "rest: a palette card still swallows touches";
-    std::vector<Node*> controls = {s->reloadButton, s->portLabel, s->settingsButton, s->playButton, s->targetButton};
+    std::vector<Node*> controls = {s->reloadButton, s->portLabel,  s->settingsButton, s->playButton,
+                                   s->targetButton, s->undoButton, s->clearButton,    s->clearYesButton,
+                                   s->clearNoButton};
     for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
         if (popup)
             for (Node* c : popup->getChildren())
                 if (c->getTag() >= 0) controls.push_back(c);
     for (Node* c : controls)
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
-    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay) {
+    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         if (n != baseListeners_ + live.size()) {
             why << "listeners: " << n << " registered, expected " << baseListeners_ + live.size();
