@@ -6,9 +6,9 @@ JOBS ?= 2
 
 DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
-  libserialport-dev libudev-dev nlohmann-json3-dev libbenchmark-dev xvfb xauth xdotool \
-  imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils \
-  openbox x11-utils
+  libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev dbus-daemon shared-mime-info \
+  libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file lintian appstream \
+  desktop-file-utils openbox x11-utils
 
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win

@@ -7,6 +7,15 @@
 
 using namespace cocos2d;
 
+namespace {
+std::string& startFile() {
+    static std::string path;
+    return path;
+}
+}  // namespace
+
+void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
+
 AppDelegate::AppDelegate() {}
 AppDelegate::~AppDelegate() {}
 
@@ -53,6 +62,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     }
     scene->addChild(field);
     director->runWithScene(scene);
+    // Over the restored field, as one step that undo takes back.
+    if (!startFile().empty()) field->openProgramFile(startFile());
     // Boards plugged in or pulled out show up without a tap; where the system cannot tell us,
     // the reload arrow still looks again.
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();

@@ -1,5 +1,7 @@
 #pragma once
 // The application: opens the one window and shows the field scene.
+#include <string>
+
 #include "cocos2d.h"
 
 class AppDelegate : private cocos2d::Application {
@@ -15,4 +17,6 @@ public:
     // Where the pictures are looked for: beside the program, then in the install
     // prefix's share folder.
     static void addResourceFolders();
+    // A program file to open once the screen is up (the command line's one argument).
+    static void setStartFile(const std::string& path);
 };

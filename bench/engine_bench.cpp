@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <unistd.h>
 #include <vector>
 
+#include "BackgroundWriter.h"
 #include "FieldScene.h"
 #include "SceneDriver.h"
 #include "TavrickCardSerialManager.h"
@@ -71,6 +74,46 @@ void SnapSearch(benchmark::State& state) {
     scenetest::resetEngine();
 }
 BENCHMARK(SnapSearch)->Unit(benchmark::kMicrosecond);
+
+// What an autosave costs the frame with a full field: the field as text, handed to the writer
+// (the disk work runs on the writer's thread, which this does not wait for).
+void AutosaveOnTheMainThread(benchmark::State& state) {
+    FieldScene* scene = fullField();
+    char dir[] = "/tmp/tavrick-bench-XXXXXX";
+    if (!mkdtemp(dir)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string path = std::string(dir) + "/field.json";
+    {
+        tavrick::BackgroundWriter writer;
+        std::vector<double> ms;
+        for (auto _ : state) {
+            const auto t0 = std::chrono::steady_clock::now();
+            writer.write(path, scene->snapshot().toJson());
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        }
+        percentiles(state, ms);
+    }
+    std::remove(path.c_str());
+    rmdir(dir);
+    TavrickCardSerialManager::getInstance()->resetForTests();
+    scenetest::resetEngine();
+}
+BENCHMARK(AutosaveOnTheMainThread)->Unit(benchmark::kMicrosecond);
+
+// One undo and one redo of a full field: every card taken off and laid again.
+void UndoRedoFullField(benchmark::State& state) {
+    FieldScene* scene = fullField();
+    scene->fieldEdited();
+    for (auto _ : state) {
+        scene->undo();
+        scene->redo();
+    }
+    TavrickCardSerialManager::getInstance()->resetForTests();
+    scenetest::resetEngine();
+}
+BENCHMARK(UndoRedoFullField)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

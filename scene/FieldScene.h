@@ -3,12 +3,16 @@
 // two slots each, the target and play buttons, the trash icon and the settings drawer.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "BackgroundWriter.h"
 #include "CardSprite.h"
 #include "Settings.h"
+#include "FieldDocument.h"
 #include "FieldScrollView.h"
 #include "ProgramText.h"
 #include "SendData.h"
@@ -18,6 +22,11 @@ namespace boardsim {
 struct Event;
 }
 class SimPanel;
+// Asks the user for a program file to open or to save as. Calls `done` on the main thread
+// with the path, or with "" and why not (`problem` empty when the user just cancelled).
+enum class FileChooserMode { Open, Save };
+using FileChooser = std::function<void(FileChooserMode mode, const std::string& suggestedName,
+                                       std::function<void(const std::string& path, const std::string& problem)> done)>;
 
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
@@ -39,7 +48,7 @@ public:
     // Ends the send in progress after the line being written ("Sending stopped").
     void stopSending();
     // A line of text over the field for a few seconds: a failed send, no board, a stop.
-    void showNotice(const std::string& text);
+    void showNotice(const std::string& text, float seconds = 3.0f);
     // Sets `label` to `text`, shortened with "..." at the end to fit `width` points.
     static void fitLabelText(cocos2d::Label* label, const std::string& text, float width);
 
@@ -88,6 +97,33 @@ public:
     // Lays a new card of a kind on the field at a field point, through the same steps a
     // palette drop takes (count, listener, snap search). For the harness and benchmarks.
     CardSprite* layCard(int kind, const cocos2d::Vec2& fieldPoint);
+
+    // Keeping the work (FieldSceneHistory.cpp). The field as data, and back: `restore`
+    // replaces every card and the target (and the scroll position when `withView`).
+    tavrick::FieldDocument snapshot() const;
+    void restore(const tavrick::FieldDocument& doc, bool withView);
+    // Called once a user action has ended: one undo step when the field changed; the
+    // autosave follows shortly.
+    void fieldEdited();
+    bool undo();
+    bool redo();
+    // Not while a send runs or a card is being carried.
+    bool canEdit() const;
+    void askClearField();
+    void closeClearQuestion();
+    void clearField();
+    // Program files: through the chooser (Ctrl+S, Ctrl+O) or a path (command line, drop).
+    void saveProgram();
+    void openProgram();
+    bool saveProgramFile(const std::string& path);
+    bool openProgramFile(const std::string& path);
+    // Writes a pending autosave now and waits for the disk (exit, tests).
+    void flushAutosave();
+    // Autosaves that have reached the disk (or failed) so far.
+    unsigned long autosavesWritten() const { return autosaveWriter ? autosaveWriter->completed() : 0; }
+    // The chooser every scene uses; tests and platforms replace it.
+    static FileChooser fileChooser;
+    static FileChooser defaultFileChooser();
 
     // The hit test of every control: the node's box, its origin taken to world space
     // through the parent, against the touch location.
@@ -166,6 +202,20 @@ public:
     void refreshCarry();
     // Per frame while a card on the field is carried: scrolls at the edges.
     void edgeScrollStep(float dt);
+    // The undo button, the drawer's clear button and its question.
+    cocos2d::Sprite* undoButton = nullptr;
+    cocos2d::LayerColor* clearButton = nullptr;
+    cocos2d::LayerColor* clearQuestion = nullptr;
+    cocos2d::LayerColor* clearYesButton = nullptr;
+    cocos2d::LayerColor* clearNoButton = nullptr;
+    // The field as the last finished action left it, and the steps back and forward from it.
+    tavrick::FieldDocument committedField;
+    std::deque<tavrick::FieldDocument> undoSteps;
+    std::vector<tavrick::FieldDocument> redoSteps;
+    static constexpr size_t kHistorySteps = 200;
+    // Where the field is kept between runs ("" when the program has no folder of its own).
+    std::string autosavePath;
+    unsigned long autosavesQueued = 0;
 
     static bool settingsOpen;
     // The notice of a failed send: the port and, where the system tells it, why.
@@ -200,4 +250,19 @@ private:
     void pickUp(std::int32_t serial);
     CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position);
     void unlinkCard(CardSprite* card);
+
+    // Keeping the work.
+    void buildHistoryControls();
+    void undoPressed();
+    void clearPressed();
+    void restoreAutosave();
+    void scheduleAutosave();
+    void autosaveNow();
+    void finishHistory();
+    void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
+    std::unique_ptr<tavrick::BackgroundWriter> autosaveWriter;
+    bool autosaveScheduled = false;
+    bool chooserOpen = false;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    cocos2d::EventListenerCustom* dropListener = nullptr;
 };

@@ -138,6 +138,7 @@ void FieldScene::openTargetPanel() {
             if (!hits(o, t->getLocation())) return;
             DeviceManager::getInstance()->target = o->getTag();
             applyTargetImage();
+            fieldEdited();
             runAction(CallFunc::create([this] { closeTargetPanel(); }));
         };
         // A touch the system cancels was no choice.

@@ -249,6 +249,7 @@ void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
         ghostCard = nullptr;
     }
     if (card->listener) card->listener->setSwallowTouches(false);
+    fieldEdited();
 }
 
 // --- field cards ---------------------------------------------------------------------
@@ -314,6 +315,7 @@ void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
     touchSerial = (touchSerial + 1) % 10;
     snapTarget = nullptr;
     snapPull = Vec2::ZERO;
+    fieldEdited();
 }
 
 // --- while a card is carried ---------------------------------------------------------

@@ -16,7 +16,7 @@ const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
 const Color4B kGreyText(140, 140, 140, 255);
 // The drawer's port label and the port list run from their left edge to here at most.
-const float kPortTextRight = 950;
+const float kPortTextRight = 860;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kFont = "Futura-Medium";
@@ -27,7 +27,8 @@ const char* const kScreenImages[] = {
     "res/r_play.png",   "res/r_card_clean.png",   "res/menuup.png",    "res/menudown.png",
     "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
     "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
-    "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png"};
+    "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png",
+    "res/r_undo.png"};
 
 // Loads every picture once (the cache keeps them); the engine names each one that fails.
 bool allImagesLoad() {
@@ -57,10 +58,19 @@ FieldScene* FieldScene::create() {
 }
 
 FieldScene::~FieldScene() {
+    finishHistory();
     // A worker may outlive the screen: it must not call back into it.
     TavrickCardSerialManager::getInstance()->forgetCallbacksOf(this);
     // Cards still on the field must not leave slots pointing at them.
     for (CardSprite* card : fieldCards) unlinkCard(card);
+    // Nor may any card in the container (one linked from outside the editing code) keep
+    // naming a slot freed before it: the children go in the order they were added.
+    if (fieldView)
+        for (Node* n : fieldView->getContainer()->getChildren())
+            if (auto* c = dynamic_cast<CardSprite*>(n)) {
+                CardSprite::unlinkConnector(c->connectors[0]);
+                CardSprite::unlinkConnector(c->connectors[1]);
+            }
     slotRows.clear();
     for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
     for (EventListener* l : targetPanelListeners) getEventDispatcher()->removeEventListener(l);
@@ -71,7 +81,6 @@ FieldScene::~FieldScene() {
     for (Label* l : countLabels) CC_SAFE_RELEASE(l);
 }
 
-void FieldScene::onScrolled(FieldScrollView*) {}
 void FieldScene::onZoomed(FieldScrollView*) {}
 
 bool FieldScene::init() {
@@ -120,6 +129,8 @@ bool FieldScene::init() {
 
     registerListeners();
     if (!buildTryButton()) return false;
+    buildHistoryControls();
+    restoreAutosave();
     playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The port chosen by hand in an earlier run is taken again when it is present.

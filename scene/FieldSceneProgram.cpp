@@ -169,7 +169,7 @@ void FieldScene::hideSendingOverlay(bool sent) {
         showNotice(sendFailureText(sendingPortName, static_cast<int>(error)));
 }
 
-void FieldScene::showNotice(const std::string& text) {
+void FieldScene::showNotice(const std::string& text, float seconds) {
     if (sendNotice) sendNotice->removeFromParent();
     sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 22);
     // A long port name must not run under the palette or the buttons.
@@ -181,7 +181,7 @@ void FieldScene::showNotice(const std::string& text) {
     sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40);
     addChild(sendNotice);
     Label* notice = sendNotice;
-    sendNotice->runAction(Sequence::create(DelayTime::create(3.0f), CallFunc::create([this, notice] {
+    sendNotice->runAction(Sequence::create(DelayTime::create(seconds), CallFunc::create([this, notice] {
                                                if (sendNotice == notice) sendNotice = nullptr;
                                            }),
                                            RemoveSelf::create(), nullptr));

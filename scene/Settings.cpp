@@ -34,7 +34,11 @@ json readObject(const std::string& path, std::string* problem) {
     return value;
 }
 
+void (*beforeRename)() = nullptr;
+
 }  // namespace
+
+void setBeforeRenameHook(void (*hook)()) { beforeRename = hook; }
 
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error) {
     const std::string temp = path + ".tmp";
@@ -81,6 +85,7 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
         ::unlink(temp.c_str());
         return false;
     }
+    if (beforeRename) beforeRename();
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         error = path + ": " + std::strerror(errno);
         ::unlink(temp.c_str());

@@ -7,6 +7,8 @@ namespace tavrick {
 // Writes `text` to `path` so that a crash or a power cut leaves either the old file or the new
 // one whole: a temporary file beside it, flushed to disk, then renamed over it.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
+// For tests: called once the temporary file is whole on disk, just before the rename.
+void setBeforeRenameHook(void (*hook)());
 
 struct Settings {
     static constexpr const char* kFileName = "settings.json";

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 #include "CCGeometry.h"
@@ -11,7 +12,7 @@ class Touch;
 
 class Event : public Ref {
 public:
-    enum class Type { TOUCH, MOUSE, CUSTOM };
+    enum class Type { TOUCH, MOUSE, KEYBOARD, CUSTOM };
     explicit Event(Type t) : _type(t) {}
     Type getType() const { return _type; }
     void stopPropagation() { _isStopped = true; }
@@ -64,6 +65,59 @@ private:
     MouseButton _mouseButton = MouseButton::BUTTON_UNSET;
     float _x = 0, _y = 0, _scrollX = 0, _scrollY = 0;
     bool _controlDown = false;
+};
+
+class EventKeyboard : public Event {
+public:
+    // The keys the desktop build reports; the rest arrive as KEY_NONE and are not dispatched.
+    enum class KeyCode {
+        KEY_NONE,
+        KEY_ESCAPE,
+        KEY_BACKSPACE,
+        KEY_TAB,
+        KEY_ENTER,
+        KEY_SPACE,
+        KEY_DELETE,
+        KEY_LEFT_ARROW,
+        KEY_RIGHT_ARROW,
+        KEY_UP_ARROW,
+        KEY_DOWN_ARROW,
+        KEY_LEFT_SHIFT,
+        KEY_RIGHT_SHIFT,
+        KEY_LEFT_CTRL,
+        KEY_RIGHT_CTRL,
+        KEY_LEFT_ALT,
+        KEY_RIGHT_ALT,
+        KEY_0, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5, KEY_6, KEY_7, KEY_8, KEY_9,
+        KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J, KEY_K, KEY_L, KEY_M,
+        KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R, KEY_S, KEY_T, KEY_U, KEY_V, KEY_W, KEY_X, KEY_Y, KEY_Z,
+    };
+    EventKeyboard(KeyCode code, bool pressed) : Event(Type::KEYBOARD), _keyCode(code), _isPressed(pressed) {}
+    KeyCode getKeyCode() const { return _keyCode; }
+    bool isPressed() const { return _isPressed; }
+    // Desktop addition: the modifiers held when the key went down, so that a shortcut does not
+    // depend on having seen the modifier's own press (it may have gone down in another window).
+    void setModifiers(bool control, bool shift) { _control = control; _shift = shift; }
+    bool isControlDown() const { return _control; }
+    bool isShiftDown() const { return _shift; }
+
+private:
+    KeyCode _keyCode;
+    bool _isPressed;
+    bool _control = false, _shift = false;
+};
+
+// An application-defined event, delivered by name; the user data belongs to the sender.
+class EventCustom : public Event {
+public:
+    explicit EventCustom(const std::string& name) : Event(Type::CUSTOM), _eventName(name) {}
+    const std::string& getEventName() const { return _eventName; }
+    void setUserData(void* data) { _userData = data; }
+    void* getUserData() const { return _userData; }
+
+private:
+    std::string _eventName;
+    void* _userData = nullptr;
 };
 
 }  // namespace cocos2d

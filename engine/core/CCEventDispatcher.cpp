@@ -45,6 +45,31 @@ EventListenerMouse* EventListenerMouse::clone() {
     return l;
 }
 
+EventListenerKeyboard* EventListenerKeyboard::create() {
+    auto* l = new EventListenerKeyboard;
+    l->autorelease();
+    return l;
+}
+
+EventListenerKeyboard* EventListenerKeyboard::clone() {
+    auto* l = new EventListenerKeyboard;
+    l->onKeyPressed = onKeyPressed;
+    l->onKeyReleased = onKeyReleased;
+    l->autorelease();
+    return l;
+}
+
+EventListenerCustom* EventListenerCustom::create(const std::string& eventName,
+                                                 const std::function<void(EventCustom*)>& callback) {
+    auto* l = new EventListenerCustom;
+    l->_eventName = eventName;
+    l->_onCustomEvent = callback;
+    l->autorelease();
+    return l;
+}
+
+EventListenerCustom* EventListenerCustom::clone() { return create(_eventName, _onCustomEvent); }
+
 EventDispatcher::~EventDispatcher() { removeAllEventListeners(); }
 
 void EventDispatcher::addEventListenerWithSceneGraphPriority(EventListener* listener, Node* node) {
@@ -61,6 +86,32 @@ void EventDispatcher::addEventListenerWithSceneGraphPriority(EventListener* list
         _toAdd.push_back(e);
     else
         _listeners.push_back(e);
+}
+
+EventListenerCustom* EventDispatcher::addCustomEventListener(
+    const std::string& eventName, const std::function<void(EventCustom*)>& callback) {
+    EventListenerCustom* listener = EventListenerCustom::create(eventName, callback);
+    if (!listener->checkAvailable()) return nullptr;
+    listener->retain();
+    listener->_isRegistered = true;
+    listener->_node = nullptr;
+    listener->_paused = false;
+    Entry e{listener, ++_serial};
+    if (_inDispatch)
+        _toAdd.push_back(e);
+    else
+        _listeners.push_back(e);
+    return listener;
+}
+
+void EventDispatcher::removeCustomEventListeners(const std::string& eventName) {
+    std::vector<EventListener*> found;
+    for (auto* list : {&_listeners, &_toAdd})
+        for (const Entry& e : *list)
+            if (e.listener->_isRegistered && e.listener->getType() == EventListener::Type::CUSTOM &&
+                static_cast<EventListenerCustom*>(e.listener)->getEventName() == eventName)
+                found.push_back(e.listener);
+    for (EventListener* l : found) remove(l);
 }
 
 void EventDispatcher::remove(EventListener* listener) {
@@ -195,6 +246,10 @@ void EventDispatcher::dispatchEvent(Event* event) {
         dispatchTouchEvent(static_cast<EventTouch*>(event));
     else if (event->getType() == Event::Type::MOUSE)
         dispatchMouseEvent(static_cast<EventMouse*>(event));
+    else if (event->getType() == Event::Type::KEYBOARD)
+        dispatchKeyboardEvent(static_cast<EventKeyboard*>(event));
+    else if (event->getType() == Event::Type::CUSTOM)
+        dispatchCustom(static_cast<EventCustom*>(event));
 }
 
 namespace {
@@ -285,6 +340,58 @@ void EventDispatcher::dispatchMouseEvent(EventMouse* event) {
             default:
                 break;
         }
+        if (event->isStopped()) break;
+    }
+    --_inDispatch;
+    for (EventListener* l : listeners) l->release();
+    flushPending();
+}
+
+void EventDispatcher::dispatchKeyboardEvent(EventKeyboard* event) {
+    if (!_isEnabled) return;
+    std::vector<EventListener*> listeners = orderedListeners(EventListener::Type::KEYBOARD);
+    for (EventListener* l : listeners) l->retain();
+    ++_inDispatch;
+    for (EventListener* base : listeners) {
+        auto* l = static_cast<EventListenerKeyboard*>(base);
+        if (!l->_isRegistered || l->_paused || !usable(l)) continue;
+        event->setCurrentTarget(l->_node);
+        if (event->isPressed()) {
+            if (l->onKeyPressed) l->onKeyPressed(event->getKeyCode(), event);
+        } else if (l->onKeyReleased) {
+            l->onKeyReleased(event->getKeyCode(), event);
+        }
+        if (event->isStopped()) break;
+    }
+    --_inDispatch;
+    for (EventListener* l : listeners) l->release();
+    flushPending();
+}
+
+void EventDispatcher::dispatchCustomEvent(const std::string& eventName, void* userData) {
+    EventCustom event(eventName);
+    event.setUserData(userData);
+    dispatchCustom(&event);
+}
+
+void EventDispatcher::dispatchCustom(EventCustom* event) {
+    if (!_isEnabled) return;
+    std::vector<EventListener*> listeners;
+    for (const Entry& e : _listeners) {
+        EventListener* l = e.listener;
+        if (l->getType() != EventListener::Type::CUSTOM || !l->_isRegistered) continue;
+        if (static_cast<EventListenerCustom*>(l)->getEventName() != event->getEventName()) continue;
+        listeners.push_back(l);
+    }
+    for (EventListener* l : listeners) l->retain();
+    ++_inDispatch;
+    for (EventListener* base : listeners) {
+        auto* l = static_cast<EventListenerCustom*>(base);
+        // One bound to a node hears only while the node is on the running scene.
+        if (!l->_isRegistered || l->_paused || !l->isEnabled()) continue;
+        if (l->_node && !l->_node->isRunning()) continue;
+        event->setCurrentTarget(l->_node);
+        l->_onCustomEvent(event);
         if (event->isStopped()) break;
     }
     --_inDispatch;

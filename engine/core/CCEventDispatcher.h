@@ -4,6 +4,8 @@
 // end and cancel; a claiming listener that swallows hides the touch from those after it.
 // Listeners added while an event is dispatched take part from the next event; listeners
 // removed while dispatching get nothing more.
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "CCEventListener.h"
@@ -13,11 +15,17 @@ namespace cocos2d {
 class Node;
 class EventTouch;
 class EventMouse;
+class EventKeyboard;
+class EventCustom;
 
 class EventDispatcher : public Ref {
 public:
     ~EventDispatcher() override;
     void addEventListenerWithSceneGraphPriority(EventListener* listener, Node* node);
+    // A custom listener that belongs to no node: it hears its event until removed.
+    EventListenerCustom* addCustomEventListener(const std::string& eventName,
+                                                const std::function<void(EventCustom*)>& callback);
+    void removeCustomEventListeners(const std::string& eventName);
     void removeEventListener(EventListener* listener);
     void removeEventListenersForTarget(Node* target, bool recursive = false);
     void removeAllEventListeners();
@@ -29,6 +37,8 @@ public:
     void dispatchEvent(Event* event);
     void dispatchTouchEvent(EventTouch* event);
     void dispatchMouseEvent(EventMouse* event);
+    void dispatchKeyboardEvent(EventKeyboard* event);
+    void dispatchCustomEvent(const std::string& eventName, void* userData = nullptr);
 
     bool hasEventListener(const EventListener* listener) const;
     size_t getListenerCount() const { return _listeners.size() + _toAdd.size(); }
@@ -43,6 +53,7 @@ private:
     std::vector<EventListener*> orderedListeners(EventListener::Type type);
     void remove(EventListener* listener);
     void flushPending();
+    void dispatchCustom(EventCustom* event);
     std::vector<Entry> _listeners;
     std::vector<Entry> _toAdd;
     int _inDispatch = 0;

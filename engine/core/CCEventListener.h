@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "CCEvent.h"
@@ -12,7 +13,7 @@ class Touch;
 
 class EventListener : public Ref {
 public:
-    enum class Type { TOUCH_ONE_BY_ONE, MOUSE };
+    enum class Type { TOUCH_ONE_BY_ONE, MOUSE, KEYBOARD, CUSTOM };
     Type getType() const { return _type; }
     virtual EventListener* clone() = 0;
     virtual bool checkAvailable() { return true; }
@@ -65,6 +66,35 @@ public:
 
 protected:
     EventListenerMouse() : EventListener(Type::MOUSE) {}
+};
+
+class EventListenerKeyboard : public EventListener {
+public:
+    static EventListenerKeyboard* create();
+    EventListenerKeyboard* clone() override;
+
+    std::function<void(EventKeyboard::KeyCode, Event*)> onKeyPressed;
+    std::function<void(EventKeyboard::KeyCode, Event*)> onKeyReleased;
+
+protected:
+    EventListenerKeyboard() : EventListener(Type::KEYBOARD) {}
+};
+
+// Listens for custom events of one name. Added through EventDispatcher::addCustomEventListener
+// it belongs to no node and hears the event whatever scene runs.
+class EventListenerCustom : public EventListener {
+public:
+    static EventListenerCustom* create(const std::string& eventName,
+                                       const std::function<void(EventCustom*)>& callback);
+    EventListenerCustom* clone() override;
+    bool checkAvailable() override { return static_cast<bool>(_onCustomEvent); }
+    const std::string& getEventName() const { return _eventName; }
+
+protected:
+    EventListenerCustom() : EventListener(Type::CUSTOM) {}
+    friend class EventDispatcher;
+    std::string _eventName;
+    std::function<void(EventCustom*)> _onCustomEvent;
 };
 
 }  // namespace cocos2d

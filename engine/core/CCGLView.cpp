@@ -251,4 +251,22 @@ void GLView::handleFocusLost() {
     cancelAllTouches();
 }
 
+const char* const GLView::EVENT_DROP_FILE = "glview_drop_file";
+
+void GLView::handleKey(EventKeyboard::KeyCode code, bool pressed, bool controlDown, bool shiftDown) {
+    if (code == EventKeyboard::KeyCode::KEY_NONE) return;
+    EventKeyboard event(code, pressed);
+    event.setModifiers(controlDown, shiftDown);
+    Director* d = Director::getInstance();
+    d->getEventDispatcher()->dispatchKeyboardEvent(&event);
+    d->setNeedsRedraw();
+}
+
+void GLView::handleDropFile(const std::string& path) {
+    std::string copy = path;
+    Director* d = Director::getInstance();
+    d->getEventDispatcher()->dispatchCustomEvent(EVENT_DROP_FILE, &copy);
+    d->setNeedsRedraw();
+}
+
 }  // namespace cocos2d

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CCEvent.h"
 #include "CCGeometry.h"
 #include "CCRef.h"
 
@@ -96,6 +97,12 @@ public:
     // A wheel notch (y > 0: content moves up, as a wheel turned towards the user) at a
     // design point.
     void handleScroll(const Vec2& designPoint, float scrollX, float scrollY, bool controlDown);
+    // A key went down or up; dispatched to the keyboard listeners.
+    void handleKey(EventKeyboard::KeyCode code, bool pressed, bool controlDown, bool shiftDown);
+    // A file dropped onto the window: the custom event EVENT_DROP_FILE, its user data a
+    // pointer to the path (a std::string, valid during the dispatch only).
+    static const char* const EVENT_DROP_FILE;
+    void handleDropFile(const std::string& path);
 
     void setViewName(const std::string& n) { _viewName = n; }
     const std::string& getViewName() const { return _viewName; }

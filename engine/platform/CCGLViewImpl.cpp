@@ -205,6 +205,33 @@ bool GLViewImpl::waitEvents(double timeout) {
     return any;
 }
 
+namespace {
+EventKeyboard::KeyCode keyCodeOf(SDL_Keycode k) {
+    using K = EventKeyboard::KeyCode;
+    if (k >= SDLK_a && k <= SDLK_z) return static_cast<K>(static_cast<int>(K::KEY_A) + (k - SDLK_a));
+    if (k >= SDLK_0 && k <= SDLK_9) return static_cast<K>(static_cast<int>(K::KEY_0) + (k - SDLK_0));
+    switch (k) {
+        case SDLK_ESCAPE: return K::KEY_ESCAPE;
+        case SDLK_BACKSPACE: return K::KEY_BACKSPACE;
+        case SDLK_TAB: return K::KEY_TAB;
+        case SDLK_RETURN: case SDLK_KP_ENTER: return K::KEY_ENTER;
+        case SDLK_SPACE: return K::KEY_SPACE;
+        case SDLK_DELETE: return K::KEY_DELETE;
+        case SDLK_LEFT: return K::KEY_LEFT_ARROW;
+        case SDLK_RIGHT: return K::KEY_RIGHT_ARROW;
+        case SDLK_UP: return K::KEY_UP_ARROW;
+        case SDLK_DOWN: return K::KEY_DOWN_ARROW;
+        case SDLK_LSHIFT: return K::KEY_LEFT_SHIFT;
+        case SDLK_RSHIFT: return K::KEY_RIGHT_SHIFT;
+        case SDLK_LCTRL: return K::KEY_LEFT_CTRL;
+        case SDLK_RCTRL: return K::KEY_RIGHT_CTRL;
+        case SDLK_LALT: return K::KEY_LEFT_ALT;
+        case SDLK_RALT: return K::KEY_RIGHT_ALT;
+        default: return K::KEY_NONE;
+    }
+}
+}  // namespace
+
 bool GLViewImpl::handle(const void* p) {
     const SDL_Event& e = *static_cast<const SDL_Event*>(p);
     Director* director = Director::getInstance();
@@ -290,6 +317,25 @@ bool GLViewImpl::handle(const void* p) {
                 handleFingerMove(key, x, y);
             else
                 handleFingerUp(key, x, y);
+            return true;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            const EventKeyboard::KeyCode code = keyCodeOf(e.key.keysym.sym);
+            if (code == EventKeyboard::KeyCode::KEY_NONE) return false;
+            const Uint16 mod = e.key.keysym.mod;
+            handleKey(code, e.type == SDL_KEYDOWN, (mod & KMOD_CTRL) != 0, (mod & KMOD_SHIFT) != 0);
+            return true;
+        }
+        case SDL_DROPTEXT:
+            // Text dragged in is not a file; SDL still hands over a copy to free.
+            SDL_free(e.drop.file);
+            return false;
+        case SDL_DROPFILE: {
+            if (!e.drop.file) return false;
+            const std::string path = e.drop.file;
+            SDL_free(e.drop.file);
+            handleDropFile(path);
             return true;
         }
         case SDL_RENDER_TARGETS_RESET:

@@ -92,12 +92,16 @@ class Board:
 class Harness:
     """The harness binary with its layout and event lines read as they come."""
 
-    def __init__(self, ports, log_path):
-        self.log = open(log_path, "w")
+    def __init__(self, ports, log_path, data_home=None, extra_args=()):
+        self.log = open(log_path, "a")
         env = dict(os.environ, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
+        # The program keeps the field between runs: each test gives it a folder of its own.
+        if data_home:
+            env["XDG_DATA_HOME"] = data_home
         args = [HARNESS, "--print-layout", "--print-events"]
         for p in ports:
             args += ["--port", p]
+        args += list(extra_args)
         self.proc = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.log, text=True, bufsize=1, env=env)
         self.cond = threading.Condition()

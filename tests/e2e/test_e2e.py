@@ -6,6 +6,7 @@ Positions come from the harness's layout lines; every action goes through the mo
 Run through run_e2e.sh, which starts an X server of its own."""
 
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -53,6 +54,8 @@ class EndToEnd(unittest.TestCase):
         self.steps = 0
         signal.signal(signal.SIGALRM, on_alarm)
         signal.alarm(TEST_SECONDS)
+        shutil.rmtree(self.data_home(), ignore_errors=True)
+        os.makedirs(self.data_home())
 
     def tearDown(self):
         status = None
@@ -75,8 +78,13 @@ class EndToEnd(unittest.TestCase):
         self.boards.append(b)
         return b
 
-    def start(self, *ports):
-        self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"))
+    def data_home(self):
+        """This test's own folder for what the program keeps between runs."""
+        return os.path.join(driver.OUT, "data", self.name)
+
+    def start(self, *ports, extra_args=()):
+        self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
+                               self.data_home(), extra_args)
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
         self.screen.wait_pixels("the first frame", lambda px: px.at((830, 400)) == (255, 255, 255)
@@ -462,6 +470,88 @@ class EndToEnd(unittest.TestCase):
         s.tap(center(h.layout()["controls"]["try"]))
         h.wait_event("the run stopped", lambda e: e["event"] == "sim-stop", since)
         h.wait_layout("the panel closed", lambda L: L["simPanel"] is None)
+
+    # --- keeping the work ------------------------------------------------------------------
+
+    def field_file(self):
+        return os.path.join(self.data_home(), "tavrick-cards", "field.json")
+
+    def test_cards_come_back_after_a_kill_and_undo_brings_back_a_deleted_card(self):
+        board = self.board("dov")
+        self.start(board.path)
+        h = self.harness
+        self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        self.place(LED_OFF, 30, LEFT)
+        since = h.event_count()
+        h.wait_event("the field saved", lambda e: e["event"] == "saved", since)
+        self.shot("before-the-kill")
+        h.proc.send_signal(signal.SIGKILL)
+        h.proc.wait()
+        h.kill()
+        self.harness = self.screen = None
+
+        screen = self.start(board.path)
+        h, s = self.harness, self.screen
+        self.assertEqual(screen["rows"][0]["slots"][LEFT]["card"] >= 0, True)
+        kinds = lambda L, r, side: L["cards"][L["rows"][r]["slots"][side]["card"]]["kind"]
+        self.assertEqual(kinds(screen, 0, LEFT), LED_ON)
+        self.assertEqual(kinds(screen, 0, RIGHT), WAIT1)
+        self.assertEqual(kinds(screen, 2, LEFT), LED_OFF)
+        self.assertEqual([p["countText"] for p in screen["palette"]], ["1", "1", "1", "0", "0", "0"])
+        self.play()
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"30 LED 0"))
+
+        # Dropped on the trash by mistake, and taken back with the undo button.
+        doomed = screen["rows"][2]["slots"][LEFT]["card"]
+        at = center(screen["cards"][doomed]["box"])
+        s.press(at)
+        h.wait_layout("the card picked up", lambda L: L["dragging"])
+        s.move((at[0] + 250, at[1]))
+        s.move(center(screen["controls"]["cleanIcon"]))
+        s.release()
+        h.wait_layout("the card gone", lambda L: len(L["cards"]) == 2 and not L["dragging"])
+        self.shot("deleted")
+        s.tap(center(screen["controls"]["undo"]))
+        screen = h.wait_layout("the card back in its slot",
+                               lambda L: L["rows"][2]["slots"][LEFT]["card"] >= 0)
+        self.assertEqual(kinds(screen, 2, LEFT), LED_OFF)
+        self.assertEqual(screen["palette"][LED_OFF]["countText"], "1")
+        self.shot("undone")
+
+    def test_a_truncated_field_file_is_kept_and_told(self):
+        os.makedirs(os.path.dirname(self.field_file()))
+        cut = b'{"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":4'
+        with open(self.field_file(), "wb") as f:
+            f.write(cut)
+        self.start()
+        screen = self.harness.wait_layout("the notice", lambda L: L["notice"] is not None)
+        self.assertIn("could not be read", screen["notice"]["text"])
+        self.assertEqual(screen["cards"], [])
+        folder = os.path.dirname(self.field_file())
+        kept = [n for n in os.listdir(folder) if n.startswith("field.json.bad-")]
+        self.assertEqual(len(kept), 1, os.listdir(folder))
+        self.assertIn(kept[0], screen["notice"]["text"])
+        with open(os.path.join(folder, kept[0]), "rb") as f:
+            self.assertEqual(f.read(), cut)
+        self.shot("bad-file-notice")
+
+    def test_a_program_file_given_on_the_command_line_opens(self):
+        path = os.path.join(self.data_home(), "lesson.cards")
+        with open(path, "w") as f:
+            f.write('{"format":"tavrick-cards","version":1,"target":"Velto","cards":['
+                    '{"kind":"wait-3","x":600,"y":3000,"row":20,"side":"right"}]}')
+        screen = self.start(extra_args=[path])
+        slot = screen["rows"][1]["slots"][RIGHT]["card"]
+        self.assertGreaterEqual(slot, 0)
+        self.assertEqual(screen["cards"][slot]["kind"], 3)
+        self.assertEqual(screen["target"], 1)
+        # Opening was one step: undo (the keyboard's, this time) gives the empty field it replaced.
+        driver.xdotool("windowfocus", "--sync", self.screen.window, "key", "ctrl+z")
+        self.harness.wait_layout("the field as before", lambda L: L["cards"] == [] and L["target"] == 0)
+        driver.xdotool("key", "ctrl+shift+z")
+        self.harness.wait_layout("the file's field again", lambda L: len(L["cards"]) == 1 and L["target"] == 1)
 
 
 if __name__ == "__main__":

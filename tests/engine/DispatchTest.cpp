@@ -262,4 +262,69 @@ TEST_F(Dispatch, CloneCopiesCallbacksAndSwallowing) {
     EXPECT_EQ(log, "on-n ");
 }
 
+TEST_F(Dispatch, KeysReachKeyboardListenersTopmostFirstWithTheirModifiers) {
+    Node* below = child(root);
+    Node* above = child(root, 1);
+    auto keys = [&](Node* n, const std::string& name, bool stop) {
+        auto* k = EventListenerKeyboard::create();
+        k->onKeyPressed = [this, name, stop](EventKeyboard::KeyCode code, Event* e) {
+            auto* key = static_cast<EventKeyboard*>(e);
+            log += name + (code == EventKeyboard::KeyCode::KEY_Z ? "z" : "?") +
+                   (key->isControlDown() ? "^" : "") + (key->isShiftDown() ? "+" : "") + " ";
+            if (stop) e->stopPropagation();
+        };
+        k->onKeyReleased = [this, name](EventKeyboard::KeyCode, Event*) { log += name + "up "; };
+        root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(k, n);
+    };
+    keys(below, "b", false);
+    keys(above, "a", false);
+    GLView* view = Director::getInstance()->getOpenGLView();
+    view->handleKey(EventKeyboard::KeyCode::KEY_Z, true, true, true);
+    view->handleKey(EventKeyboard::KeyCode::KEY_Z, false, false, false);
+    EXPECT_EQ(log, "az^+ bz^+ aup bup ");
+    log.clear();
+    keys(above, "s", true);  // registered later on the same node: after "a", and it stops
+    view->handleKey(EventKeyboard::KeyCode::KEY_Z, true, false, false);
+    EXPECT_EQ(log, "az sz ");
+    // A node off the running scene hears nothing.
+    log.clear();
+    above->removeFromParent();
+    view->handleKey(EventKeyboard::KeyCode::KEY_Z, true, false, false);
+    EXPECT_EQ(log, "bz ");
+}
+
+TEST_F(Dispatch, CustomEventsByNameWithOrWithoutANode) {
+    EventDispatcher* d = root->getEventDispatcher();
+    std::string got;
+    EventListenerCustom* loose = d->addCustomEventListener(GLView::EVENT_DROP_FILE, [&](EventCustom* e) {
+        got += *static_cast<std::string*>(e->getUserData()) + " ";
+    });
+    ASSERT_NE(loose, nullptr);
+    Node* n = child(root);
+    auto* bound = EventListenerCustom::create(GLView::EVENT_DROP_FILE, [&](EventCustom*) { got += "node "; });
+    d->addEventListenerWithSceneGraphPriority(bound, n);
+    d->addCustomEventListener("other", [&](EventCustom*) { got += "other "; });
+    Director::getInstance()->getOpenGLView()->handleDropFile("/tmp/a.cards");
+    EXPECT_EQ(got, "/tmp/a.cards node ");
+    got.clear();
+    n->removeFromParent();  // a node-bound listener hears only while its node runs
+    d->removeEventListener(loose);
+    d->dispatchCustomEvent("other");
+    Director::getInstance()->getOpenGLView()->handleDropFile("/tmp/b.cards");
+    EXPECT_EQ(got, "other ");
+    // One that removes itself while it is called is not called again.
+    got.clear();
+    EventListenerCustom* once = nullptr;
+    once = d->addCustomEventListener("once", [&](EventCustom*) {
+        got += "once ";
+        d->removeEventListener(once);
+    });
+    d->dispatchCustomEvent("once");
+    d->dispatchCustomEvent("once");
+    EXPECT_EQ(got, "once ");
+    d->removeCustomEventListeners("other");
+    d->dispatchCustomEvent("other");
+    EXPECT_EQ(got, "once ");
+}
+
 }  // namespace

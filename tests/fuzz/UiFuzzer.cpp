@@ -24,8 +24,8 @@ namespace fuzz {
 
 namespace {
 
-const char* const kKindNames[] = {"press",  "move",   "release", "cancel", "wheel",
-                                  "frames", "settle", "resize",  "focus",  "bar"};
+const char* const kKindNames[] = {"press",  "move",   "release", "cancel", "wheel", "frames",
+                                  "settle", "resize", "focus",   "bar",    "key"};
 static_assert(sizeof kKindNames / sizeof kKindNames[0] == fuzz::Event::KindCount, "a name per kind");
 
 TavrickCardSerialManager* serial() { return TavrickCardSerialManager::getInstance(); }
@@ -79,6 +79,9 @@ std::string format(const Event& e) {
             break;
         case Event::KindCount:
             break;
+        case Event::Key:
+            std::snprintf(buf, sizeof buf, "key %d", e.count);
+            break;
     }
     return buf;
 }
@@ -120,6 +123,12 @@ bool parse(const std::string& line, Event& e) {
             return (in >> e.x >> e.y) && e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192;
         case Event::BarClick:
             return static_cast<bool>(in >> e.x >> e.y);
+        case Event::Key: {
+            int k = -1;
+            if (!(in >> k) || k < 0 || k > 2) return false;
+            e.count = static_cast<std::int16_t>(k);
+            return true;
+        }
         case Event::KindCount:
             break;
     }
@@ -257,6 +266,15 @@ void Session::apply(const Event& e) {
                 }
             }
             break;
+        case Event::Key: {
+            // Undo and redo from the keyboard, whatever the hands are doing meanwhile.
+            using K = EventKeyboard::KeyCode;
+            const K code = e.count == 2 ? K::KEY_Y : K::KEY_Z;
+            GLView* view = Director::getInstance()->getOpenGLView();
+            view->handleKey(code, true, true, e.count == 1);
+            view->handleKey(code, false, true, e.count == 1);
+            break;
+        }
         case Event::KindCount:
             break;
     }
@@ -365,8 +383,9 @@ std::string Session::check() const {
     for (CardSprite* p : s->paletteCards)
         if (p && p->listener && p->listener->isSwallowTouches())
             return "rest: a palette card still swallows touches";
-    std::vector<Node*> controls = {s->reloadButton, s->portLabel, s->settingsButton, s->playButton, s->targetButton,
-                                   s->tryButton};
+    std::vector<Node*> controls = {s->reloadButton, s->portLabel,  s->settingsButton, s->playButton,
+                                   s->targetButton, s->tryButton,  s->undoButton,     s->clearButton,
+                                   s->clearYesButton, s->clearNoButton};
     if (s->simPanel) controls.push_back(s->simPanel->stopButton);
     for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
         if (popup)
@@ -374,7 +393,7 @@ std::string Session::check() const {
                 if (c->getTag() >= 0) controls.push_back(c);
     for (Node* c : controls)
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
-    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay) {
+    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
         if (n != baseListeners_ + live.size() + panel) {
@@ -588,6 +607,10 @@ bool Generator::startScript(const Session& s, int f) {
             add(popup);
         } else if (scene->sendingOverlay && chance(0.5)) {
             add(scene->sendingOverlay);
+        } else if (scene->clearQuestion && chance(0.7)) {
+            add(scene->clearYesButton);
+            add(scene->clearNoButton);
+            add(scene->clearQuestion);
         } else {
             for (Node* n : {static_cast<Node*>(scene->reloadButton), static_cast<Node*>(scene->portLabel),
                             static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->targetButton),
@@ -608,6 +631,9 @@ bool Generator::startScript(const Session& s, int f) {
                 add(scene->simPanel->stopButton);
                 add(scene->simPanel);
             }
+            add(scene->undoButton);
+            add(scene->undoButton);
+            add(scene->clearButton);
         }
         if (nodes.empty()) return false;
         Node* n = nodes[below(static_cast<int>(nodes.size()))];
@@ -782,6 +808,11 @@ Event Generator::next(const Session& s) {
             } else {
                 e.amount = 0;  // a frame with no time passing, as the first after a pause
             }
+            return e;
+        }
+        if (chance(0.3)) {
+            e.kind = Event::Key;
+            e.count = static_cast<std::int16_t>(below(3));
             return e;
         }
         e.kind = Event::Wheel;

@@ -15,11 +15,11 @@ namespace fuzz {
 
 // One step of a session. Plain data, so that a session can record it in shared memory.
 struct Event {
-    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle, Resize, FocusLost, BarClick, KindCount };
+    enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle, Resize, FocusLost, BarClick, Key, KindCount };
     Kind kind = Frames;
     std::int8_t finger = 0;   // 0..2
     bool ctrl = false;        // wheel with Ctrl held: zoom
-    std::int16_t count = 1;   // frames to step
+    std::int16_t count = 1;   // frames to step; for a key: 0 Ctrl+Z, 1 Ctrl+Shift+Z, 2 Ctrl+Y
     float x = 0, y = 0;       // design point; a new frame size (resize); a frame pixel (bar click)
     float amount = 0;         // wheel notches, or the length of one frame in seconds
 };

@@ -15,6 +15,12 @@ for f in bin/tavrick-cards share/applications/tavrick-cards.desktop \
          share/tavrick-cards/res/r_led1.png share/tavrick-cards/res/delete4.png; do
     [ -e "$tmp/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
+# Program files open with it: the desktop entry takes a file and names the type that the
+# installed shared-mime-info file gives to *.cards.
+grep -q '^Exec=tavrick-cards %f$' "$tmp/prefix/share/applications/tavrick-cards.desktop"
+grep -q '^MimeType=application/x-tavrick-cards;$' "$tmp/prefix/share/applications/tavrick-cards.desktop"
+update-mime-database "$tmp/prefix/share/mime"
+grep -q '^application/x-tavrick-cards:\*\.cards$' "$tmp/prefix/share/mime/globs"
 # A prefix the program was not built for: it must find its pictures from where it is.
 mv "$tmp/prefix" "$tmp/elsewhere"
 bash "$here/start_check.sh" "$tmp/elsewhere"

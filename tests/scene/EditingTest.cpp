@@ -2,74 +2,11 @@
 #include <random>
 #include <set>
 
-#include "SceneFixture.h"
+#include "EditingFixture.h"
 
 using namespace cocos2d;
 
 namespace {
-
-class Editing : public SceneTest {
-protected:
-    void SetUp() override { start(); }
-
-    Vec2 container(const Vec2& world) const {
-        return scene->fieldView->getContainer()->convertToNodeSpace(world);
-    }
-    Vec2 world(const Vec2& fieldPoint) const {
-        return scene->fieldView->getContainer()->convertToWorldSpace(fieldPoint);
-    }
-    // Where a card's centre lies when it sits in a slot.
-    Vec2 seatOf(int row, int slot) const {
-        CardSprite* s = scene->slotRows[row].at(slot);
-        const Rect b = s->getBoundingBox();
-        return Vec2(b.getMinX() + 8 + 95, b.getMidY());
-    }
-    // Press, then move in steps of at most `step` points to `to`, one frame per step.
-    void moveTo(Vec2& at, const Vec2& to, float step = 6) {
-        const Vec2 d = to - at;
-        const int n = std::max(1, static_cast<int>(std::ceil(d.length() / step)));
-        const Vec2 start = at;
-        for (int i = 1; i <= n; ++i) {
-            at = start + d * (static_cast<float>(i) / n);
-            scenetest::touchMoved(at);
-            scenetest::stepFrames(1);
-        }
-    }
-    // A palette drag of a kind, released where the new card's centre is `fieldPoint`.
-    CardSprite* dragFromPalette(int kind, const Vec2& fieldPoint) {
-        Vec2 at = worldOf(scene->paletteCards[kind]);
-        scenetest::touchBegan(at);
-        moveTo(at, at + Vec2(10, 0), 10);  // decides: to the right
-        moveTo(at, Vec2(400, at.y));       // the ghost leaves the palette
-        CardSprite* card = scene->placingCard;
-        if (card) {
-            // The card lags the touch by the step that made it.
-            Vec2 target = world(fieldPoint) + (at - world(card->getPosition()));
-            moveTo(at, target);
-        }
-        scenetest::touchEnded(at);
-        scenetest::stepFrames(1);
-        return card;
-    }
-    // Holds a field card still long enough to be picked up.
-    Vec2 pickUp(CardSprite* card) {
-        Vec2 at = world(card->getPosition());
-        scenetest::touchBegan(at);
-        scenetest::stepFrames(6, 0.02f);
-        return at;
-    }
-    bool linkedTo(CardSprite* card, int row, int slot) const {
-        CardSprite* s = scene->slotRows[row].at(slot);
-        return s->connectors[0].partner == card && card->connectors[0].partner == s;
-    }
-    int linkedSlots(CardSprite* card) const {
-        int n = 0;
-        for (auto& row : scene->slotRows)
-            for (CardSprite* s : row)
-                for (auto& c : s->connectors) n += c.partner == card;
-        return n;
-    }
-};
 
 TEST_F(Editing, PaletteTouchWaitsForTwoUnitsThenJudgesTheDirection) {
     const Vec2 start = worldOf(scene->paletteCards[0]);

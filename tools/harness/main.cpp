@@ -14,7 +14,9 @@
 //                   the chosen port ("port", with its name); each notice shown ("notice");
 //                   and each step of a run on the screen's board as it happens (sim-start,
 //                   sim-line, sim-led, sim-error, sim-end, sim-stop), with the time in ms
-//                   from the run's start as the simulator counts it.
+//                   from the run's start as the simulator counts it; each autosave of the
+//                   field that reached the disk ("saved").
+// One more argument that is no option is a program file to open, as in the product.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +41,7 @@ namespace {
 void usage() {
     std::fprintf(stderr,
                  "usage: tavrick-cards-harness [--port PATH[=DESCRIPTION][,usb]]... [--print-layout] "
-                 "[--print-events]\n");
+                 "[--print-events] [PROGRAM.cards]\n");
 }
 
 // --- JSON -----------------------------------------------------------------------------
@@ -188,7 +190,8 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) + "},";
+         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) +
+         ",\"undo\":" + box(s->undoButton) + ",\"clear\":" + box(s->clearButton) + "},";
 
     j += "\"simPanel\":" + box(s->simPanel) + ",\"sim\":";
     if (SimPanel* p = s->simPanel) {
@@ -204,6 +207,13 @@ std::string layoutJson(FieldScene* s) {
     } else {
         j += "null,";
     }
+    j += "\"clearQuestion\":";
+    if (s->clearQuestion)
+        j += "{\"yes\":" + box(s->clearYesButton) + ",\"no\":" + box(s->clearNoButton) + "},";
+    else
+        j += "null,";
+    j += "\"history\":{\"undo\":" + std::to_string(s->undoSteps.size()) +
+         ",\"redo\":" + std::to_string(s->redoSteps.size()) + "},";
 
     j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
          ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
@@ -350,7 +360,13 @@ struct Watcher {
         takeCommands(scene);
     }
 
+    unsigned long saved = 0;
+
     void reportChoiceAndNotice(FieldScene* scene, TavrickCardSerialManager* serial) {
+        if (scene->autosavesWritten() != saved) {
+            saved = scene->autosavesWritten();
+            emit("event", "{\"event\":\"saved\",\"count\":" + std::to_string(saved) + "}");
+        }
         if (!serial->isScanning() && (!portReported || serial->getSelectedPortName() != lastPort)) {
             portReported = true;
             lastPort = serial->getSelectedPortName();
@@ -444,6 +460,7 @@ struct Watcher {
 int main(int argc, char** argv) {
     std::vector<tavrick::PortInfo> ports;
     bool given = false;
+    bool startFile = false;
     Watcher watcher;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -460,6 +477,10 @@ int main(int argc, char** argv) {
             value = argv[++i];
         } else if (arg.rfind("--port=", 0) == 0) {
             value = arg.substr(7);
+        } else if (arg[0] != '-' && !startFile) {
+            startFile = true;
+            AppDelegate::setStartFile(arg);
+            continue;
         } else {
             std::fprintf(stderr, "tavrick-cards-harness: unknown argument \"%s\"\n", arg.c_str());
             usage();

@@ -1,0 +1,48 @@
+#pragma once
+// The field as data: what the autosave file and program files hold, and what one undo step
+// restores. Knows nothing of sprites, so it reads and writes without a screen.
+#include <string>
+#include <vector>
+
+namespace tavrick {
+
+struct CardRecord {
+    int kind = 0;
+    float x = 0, y = 0;  // centre, in field content points
+    int row = -1;        // slot row from the top, 0..29; -1: the card lies loose
+    int side = 0;        // 0 left slot, 1 right slot
+
+    bool operator==(const CardRecord& o) const {
+        return kind == o.kind && x == o.x && y == o.y && row == o.row && side == o.side;
+    }
+};
+
+struct FieldDocument {
+    static constexpr int kVersion = 1;
+    static constexpr int kRows = 30;
+    static constexpr const char* kAutosaveName = "field.json";
+    static constexpr const char* kProgramExtension = ".cards";
+
+    int target = 0;
+    std::vector<CardRecord> cards;  // in the order they were laid
+    // Where the field was scrolled to; not part of the program, so not compared.
+    bool hasView = false;
+    float offsetX = 0, offsetY = 0, zoom = 1;
+
+    // Same cards in the same places and slots, same target.
+    bool sameField(const FieldDocument& o) const { return target == o.target && cards == o.cards; }
+
+    std::string toJson() const;
+    // False with `problem` for anything this version cannot take whole: not JSON, a newer
+    // format, an unknown kind, a row or side that does not exist, two cards in one slot.
+    static bool fromJson(const std::string& text, FieldDocument& out, std::string& problem);
+};
+
+// Reads a whole file. False with `problem` when it cannot be read (missing: `missing` set).
+bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing = nullptr);
+
+// Moves an unusable file aside as "<path>.bad-<date-time>" (with "-2", "-3"... when that name is
+// taken: an earlier bad file is never replaced). Returns the new path, or "" when it could not.
+std::string keepBadFile(const std::string& path);
+
+}  // namespace tavrick

@@ -1,0 +1,383 @@
+// Keeping the child's work: the field saved shortly after every change and restored at
+// start, undo and redo, clearing the field, and program files.
+#include <cstdio>
+
+#include "BackgroundWriter.h"
+#include "DeviceManager.h"
+#include "FieldScene.h"
+#include "Settings.h"
+#include "TavrickCardSerialManager.h"
+
+using namespace cocos2d;
+using tavrick::CardRecord;
+using tavrick::FieldDocument;
+
+namespace {
+// Long enough to gather the steps of one action into one write, well inside a second.
+const float kAutosaveDelay = 0.25f;
+const Color4B kDarkText(30, 30, 30, 255);
+const Color4B kWhiteText(255, 255, 255, 255);
+
+Label* textLabel(const std::string& text, float size, const Color4B& colour) {
+    Label* l = Label::createWithSystemFont(text, "Futura-Medium", size);
+    l->setTextColor(colour);
+    return l;
+}
+
+// A coloured box with a centred word: the clear button and the question's answers.
+LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color4B& text, float w, float h,
+                       float size) {
+    LayerColor* box = LayerColor::create(fill, w, h);
+    Label* l = textLabel(word, size, text);
+    l->setPosition(w / 2, h / 2);
+    box->addChild(l);
+    return box;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+FileChooser FieldScene::fileChooser = FieldScene::defaultFileChooser();
+
+// --- the field as data ---------------------------------------------------------------
+
+FieldDocument FieldScene::snapshot() const {
+    FieldDocument doc;
+    const Target t = DeviceManager::getInstance()->target;
+    doc.target = t == Velto ? 1 : 0;
+    for (CardSprite* card : fieldCards) {
+        if (card->kind < 0 || card->kind >= 6) continue;
+        CardRecord r;
+        r.kind = card->kind;
+        r.x = card->getPositionX();
+        r.y = card->getPositionY();
+        // The slots are the program: a card is in the slot that names it.
+        for (size_t row = 0; row < slotRows.size() && r.row < 0; ++row)
+            for (ssize_t side = 0; side < slotRows[row].size(); ++side)
+                if (slotRows[row].at(side)->connectors[0].partner == card) {
+                    r.row = static_cast<int>(row);
+                    r.side = static_cast<int>(side);
+                    break;
+                }
+        doc.cards.push_back(r);
+    }
+    doc.hasView = true;
+    doc.offsetX = fieldView->getContentOffset().x;
+    doc.offsetY = fieldView->getContentOffset().y;
+    doc.zoom = fieldView->getContainer()->getScale();
+    return doc;
+}
+
+void FieldScene::restore(const FieldDocument& doc, bool withView) {
+    for (CardSprite* card : fieldCards) {
+        unlinkCard(card);
+        getEventDispatcher()->removeEventListenersForTarget(card, false);
+        card->stopAllActions();
+        card->removeFromParentAndCleanup(true);
+    }
+    fieldCards.clear();
+    cardCounts.fill(0);
+    DeviceManager::getInstance()->target = doc.target == 1 ? Velto : Dov;
+    applyTargetImage();
+    for (const CardRecord& r : doc.cards) {
+        CardSprite* card = newFieldCard(r.kind, Vec2(r.x, r.y));
+        if (!card) continue;
+        card->setOpacity(255);
+        if (r.row < 0 || r.row >= static_cast<int>(slotRows.size()) || r.side < 0 ||
+            r.side >= slotRows[r.row].size())
+            continue;
+        CardSprite* slot = slotRows[r.row].at(r.side);
+        if (slot->connectors[0].partner) continue;  // taken: the card stays loose where it lies
+        card->connectors[0].partner = slot;
+        slot->connectors[0].partner = card;
+        // Seated as a snap seats it: the two connector points meet.
+        const Vec2 D = toFieldSpace(slot, slot->connectors[0].point) - toFieldSpace(card, card->connectors[0].point);
+        placeCardClamped(card, card->getPosition() + D);
+    }
+    for (int k = 0; k < 6; ++k) updateCountLabel(k);
+    if (withView && doc.hasView) {
+        const float zoom = std::max(0.5f, std::min(2.0f, doc.zoom));
+        fieldView->setZoom(zoom);
+        const Size view = fieldView->getViewSize(), content = fieldView->getContentSize() * zoom;
+        const float minX = std::min(0.f, view.width - content.width);
+        const float minY = std::min(0.f, view.height - content.height);
+        fieldView->setContentOffset(Vec2(std::max(minX, std::min(0.f, doc.offsetX)),
+                                         std::max(minY, std::min(0.f, doc.offsetY))));
+    }
+}
+
+// --- history -------------------------------------------------------------------------
+
+bool FieldScene::canEdit() const {
+    return !TavrickCardSerialManager::getInstance()->isSending() && !sendingOverlay && !touchedCard &&
+           !placingCard && !ghostCard;
+}
+
+void FieldScene::fieldEdited() {
+    FieldDocument now = snapshot();
+    if (!now.sameField(committedField)) {
+        undoSteps.push_back(std::move(committedField));
+        if (undoSteps.size() > kHistorySteps) undoSteps.pop_front();
+        redoSteps.clear();
+        committedField = std::move(now);
+    }
+    scheduleAutosave();
+}
+
+bool FieldScene::undo() {
+    if (!canEdit()) return false;
+    fieldEdited();  // anything laid outside an action (the harness) becomes a step first
+    if (undoSteps.empty()) return false;
+    redoSteps.push_back(std::move(committedField));
+    committedField = std::move(undoSteps.back());
+    undoSteps.pop_back();
+    restore(committedField, false);
+    scheduleAutosave();
+    return true;
+}
+
+bool FieldScene::redo() {
+    if (!canEdit() || redoSteps.empty()) return false;
+    undoSteps.push_back(std::move(committedField));
+    committedField = std::move(redoSteps.back());
+    redoSteps.pop_back();
+    restore(committedField, false);
+    scheduleAutosave();
+    return true;
+}
+
+// --- autosave ------------------------------------------------------------------------
+
+void FieldScene::scheduleAutosave() {
+    if (autosavePath.empty() || autosaveScheduled) return;
+    autosaveScheduled = true;
+    scheduleOnce([this](float) { autosaveNow(); }, kAutosaveDelay, "autosave");
+}
+
+void FieldScene::autosaveNow() {
+    unschedule("autosave");
+    autosaveScheduled = false;
+    if (autosavePath.empty()) return;
+    if (!autosaveWriter) autosaveWriter.reset(new tavrick::BackgroundWriter);
+    // The text is made here (a few dozen records); the disk work is the writer's.
+    autosaveWriter->write(autosavePath, snapshot().toJson());
+    ++autosavesQueued;
+}
+
+void FieldScene::flushAutosave() {
+    if (autosaveScheduled) autosaveNow();
+    if (autosaveWriter) autosaveWriter->flush();
+}
+
+void FieldScene::onScrolled(FieldScrollView*) {
+    // The scroll position comes back at the next start too.
+    if (!autosavePath.empty() && committedField.hasView) scheduleAutosave();
+}
+
+void FieldScene::restoreAutosave() {
+    const std::string folder = FileUtils::getInstance()->getWritablePath();
+    autosavePath = folder.empty() ? "" : folder + FieldDocument::kAutosaveName;
+    if (!autosavePath.empty()) {
+        std::string text, problem;
+        bool missing = false;
+        FieldDocument doc;
+        if (tavrick::readWholeFile(autosavePath, text, problem, &missing) &&
+            FieldDocument::fromJson(text, doc, problem)) {
+            restore(doc, true);
+        } else if (!missing) {
+            // Never lost: moved aside, and the field starts empty over it.
+            const std::string kept = tavrick::keepBadFile(autosavePath);
+            std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", autosavePath.c_str(), problem.c_str(),
+                         kept.empty() ? "(could not be moved)" : kept.c_str());
+            if (kept.empty()) {
+                showNotice("Your last work could not be read (" + problem + ")", 10);
+                // Left in place rather than written over.
+                autosavePath.clear();
+            } else {
+                showNotice("Your last work could not be read; it was kept beside it as " + fileNameOf(kept), 10);
+            }
+        }
+    }
+    committedField = snapshot();
+    undoSteps.clear();
+    redoSteps.clear();
+}
+
+void FieldScene::finishHistory() {
+    *alive = false;
+    if (dropListener) getEventDispatcher()->removeEventListener(dropListener);
+    dropListener = nullptr;
+    // Closed within the autosave delay of a change: written now.
+    if (autosaveScheduled && fieldView) autosaveNow();
+    autosaveWriter.reset();  // waits for the write in progress
+}
+
+// --- controls ------------------------------------------------------------------------
+
+void FieldScene::buildHistoryControls() {
+    undoButton = Sprite::create("res/r_undo.png");
+    if (undoButton) {
+        // In the right column, between the board box and the trash.
+        const Size s = undoButton->getContentSize();
+        const float top = boardBox ? boardBox->getPositionY() - 24 : playButton->getPositionY() - 140;
+        undoButton->setPosition(playButton->getPositionX(), top - s.height / 2);
+        addChild(undoButton);
+        buttonListener(undoButton, &FieldScene::undoPressed);
+    }
+
+    clearButton = wordButton("Clear field", Color4B(255, 255, 255, 255), Color4B(190, 40, 40, 255), 140, 40, 18);
+    clearButton->setPosition(870, 26);
+    settingsLayer->addChild(clearButton);
+    buttonListener(clearButton, &FieldScene::clearPressed);
+
+    auto* keys = EventListenerKeyboard::create();
+    keys->onKeyPressed = [this](EventKeyboard::KeyCode code, Event* e) { handleKey(code, e); };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(keys, this);
+
+    dropListener = getEventDispatcher()->addCustomEventListener(GLView::EVENT_DROP_FILE, [this](EventCustom* e) {
+        if (auto* path = static_cast<const std::string*>(e->getUserData())) openProgramFile(*path);
+    });
+}
+
+void FieldScene::undoPressed() { undo(); }
+
+// Closed, the drawer hides the button below the screen's edge, where a window's letterbox
+// bar may still take touches.
+void FieldScene::clearPressed() {
+    if (settingsOpen) askClearField();
+}
+
+void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
+    auto* key = static_cast<EventKeyboard*>(event);
+    if (!key->isControlDown()) return;
+    using K = EventKeyboard::KeyCode;
+    if (code == K::KEY_Z && !key->isShiftDown())
+        undo();
+    else if (code == K::KEY_Z || code == K::KEY_Y)
+        redo();
+    else if (code == K::KEY_S)
+        saveProgram();
+    else if (code == K::KEY_O)
+        openProgram();
+}
+
+void FieldScene::askClearField() {
+    if (clearQuestion || !canEdit()) return;
+    clearQuestion = LayerColor::create(Color4B(0, 0, 0, 110), 1024, 768);
+    LayerColor* box = LayerColor::create(Color4B(255, 255, 255, 255), 440, 200);
+    box->setPosition(292, 284);
+    clearQuestion->addChild(box);
+    Label* question = textLabel("Clear all the cards?", 30, kDarkText);
+    question->setPosition(220, 140);
+    box->addChild(question);
+    clearYesButton = wordButton("Yes", Color4B(200, 40, 40, 255), kWhiteText, 150, 60, 26);
+    clearYesButton->setPosition(50, 30);
+    box->addChild(clearYesButton);
+    clearNoButton = wordButton("No", Color4B(39, 172, 56, 255), kWhiteText, 150, 60, 26);
+    clearNoButton->setPosition(240, 30);
+    box->addChild(clearNoButton);
+    addChild(clearQuestion);
+
+    // The answers act on release inside; anything else closes the question, nothing beneath
+    // reacts while it is open.
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(true);
+    l->onTouchBegan = [this](Touch* t, Event*) {
+        for (LayerColor* b : {clearYesButton, clearNoButton})
+            if (hits(b, t->getLocation())) b->setOpacity(192);
+        return true;
+    };
+    l->onTouchEnded = [this](Touch* t, Event*) {
+        const bool yes = hits(clearYesButton, t->getLocation());
+        clearYesButton->setOpacity(255);
+        clearNoButton->setOpacity(255);
+        runAction(CallFunc::create([this, yes] {
+            closeClearQuestion();
+            if (yes) clearField();
+        }));
+    };
+    l->onTouchCancelled = [this](Touch*, Event*) {
+        clearYesButton->setOpacity(255);
+        clearNoButton->setOpacity(255);
+    };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, clearQuestion);
+}
+
+void FieldScene::closeClearQuestion() {
+    if (!clearQuestion) return;
+    getEventDispatcher()->removeEventListenersForTarget(clearQuestion, true);
+    clearQuestion->removeFromParent();
+    clearQuestion = clearYesButton = clearNoButton = nullptr;
+}
+
+void FieldScene::clearField() {
+    if (!canEdit()) return;
+    fieldEdited();
+    FieldDocument empty;
+    empty.target = committedField.target;
+    restore(empty, false);
+    fieldEdited();
+}
+
+// --- program files -------------------------------------------------------------------
+
+bool FieldScene::saveProgramFile(const std::string& chosen) {
+    std::string path = chosen;
+    const std::string ext = FieldDocument::kProgramExtension;
+    if (path.size() < ext.size() || path.compare(path.size() - ext.size(), ext.size(), ext) != 0) path += ext;
+    std::string error;
+    if (!tavrick::writeFileAtomically(path, snapshot().toJson(), error)) {
+        showNotice("Could not save " + fileNameOf(path) + ": " + error);
+        return false;
+    }
+    showNotice("Saved as " + fileNameOf(path));
+    return true;
+}
+
+bool FieldScene::openProgramFile(const std::string& path) {
+    std::string text, problem;
+    FieldDocument doc;
+    if (!tavrick::readWholeFile(path, text, problem) || !FieldDocument::fromJson(text, doc, problem)) {
+        showNotice("Could not open " + fileNameOf(path) + ": " + problem);
+        return false;
+    }
+    if (!canEdit()) {
+        showNotice("Could not open " + fileNameOf(path) + " while a card is moved or a program sent");
+        return false;
+    }
+    fieldEdited();
+    restore(doc, false);
+    fieldEdited();
+    return true;
+}
+
+void FieldScene::saveProgram() {
+    if (chooserOpen || !fileChooser) return;
+    chooserOpen = true;
+    std::shared_ptr<bool> living = alive;
+    fileChooser(FileChooserMode::Save, "program.cards", [this, living](const std::string& path, const std::string& problem) {
+        if (!*living) return;
+        chooserOpen = false;
+        if (!path.empty())
+            saveProgramFile(path);
+        else if (!problem.empty())
+            showNotice(problem);
+    });
+}
+
+void FieldScene::openProgram() {
+    if (chooserOpen || !fileChooser) return;
+    chooserOpen = true;
+    std::shared_ptr<bool> living = alive;
+    fileChooser(FileChooserMode::Open, "", [this, living](const std::string& path, const std::string& problem) {
+        if (!*living) return;
+        chooserOpen = false;
+        if (!path.empty())
+            openProgramFile(path);
+        else if (!problem.empty())
+            showNotice(problem);
+    });
+}

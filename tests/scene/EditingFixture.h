@@ -1,0 +1,103 @@
+#pragma once
+// The real screen driven as a hand drives it: palette drags, pick-ups, moves; and the
+// invariants every edit keeps.
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "SceneFixture.h"
+
+class Editing : public SceneTest {
+protected:
+    using Vec2 = cocos2d::Vec2;
+    using Rect = cocos2d::Rect;
+
+    void SetUp() override { start(); }
+
+    cocos2d::Vec2 container(const cocos2d::Vec2& world) const {
+        return scene->fieldView->getContainer()->convertToNodeSpace(world);
+    }
+    cocos2d::Vec2 world(const cocos2d::Vec2& fieldPoint) const {
+        return scene->fieldView->getContainer()->convertToWorldSpace(fieldPoint);
+    }
+    // Where a card's centre lies when it sits in a slot.
+    cocos2d::Vec2 seatOf(int row, int slot) const {
+        CardSprite* s = scene->slotRows[row].at(slot);
+        const cocos2d::Rect b = s->getBoundingBox();
+        return Vec2(b.getMinX() + 8 + 95, b.getMidY());
+    }
+    // Press, then move in steps of at most `step` points to `to`, one frame per step.
+    void moveTo(cocos2d::Vec2& at, const cocos2d::Vec2& to, float step = 6) {
+        const Vec2 d = to - at;
+        const int n = std::max(1, static_cast<int>(std::ceil(d.length() / step)));
+        const Vec2 start = at;
+        for (int i = 1; i <= n; ++i) {
+            at = start + d * (static_cast<float>(i) / n);
+            scenetest::touchMoved(at);
+            scenetest::stepFrames(1);
+        }
+    }
+    // A palette drag of a kind, released where the new card's centre is `fieldPoint`.
+    CardSprite* dragFromPalette(int kind, const cocos2d::Vec2& fieldPoint) {
+        cocos2d::Vec2 at = worldOf(scene->paletteCards[kind]);
+        scenetest::touchBegan(at);
+        moveTo(at, at + Vec2(10, 0), 10);  // decides: to the right
+        moveTo(at, Vec2(400, at.y));       // the ghost leaves the palette
+        CardSprite* card = scene->placingCard;
+        if (card) {
+            // The card lags the touch by the step that made it.
+            cocos2d::Vec2 target = world(fieldPoint) + (at - world(card->getPosition()));
+            moveTo(at, target);
+        }
+        scenetest::touchEnded(at);
+        scenetest::stepFrames(1);
+        return card;
+    }
+    // Holds a field card still long enough to be picked up.
+    cocos2d::Vec2 pickUp(CardSprite* card) {
+        cocos2d::Vec2 at = world(card->getPosition());
+        scenetest::touchBegan(at);
+        scenetest::stepFrames(6, 0.02f);
+        return at;
+    }
+    bool linkedTo(CardSprite* card, int row, int slot) const {
+        CardSprite* s = scene->slotRows[row].at(slot);
+        return s->connectors[0].partner == card && card->connectors[0].partner == s;
+    }
+    int linkedSlots(CardSprite* card) const {
+        int n = 0;
+        for (auto& row : scene->slotRows)
+            for (CardSprite* s : row)
+                for (auto& c : s->connectors) n += c.partner == card;
+        return n;
+    }
+    // Counts match the cards, every card lies on the field, and each slot and its card name
+    // each other (one slot at most per card).
+    void checkInvariants(const std::string& when) {
+        std::map<int, int> perKind;
+        std::set<CardSprite*> live;
+        const cocos2d::Size f = scene->fieldView->getContentSize();
+        for (CardSprite* c : scene->fieldCards) {
+            ++perKind[c->kind];
+            live.insert(c);
+            const cocos2d::Rect b = c->getBoundingBox();
+            ASSERT_TRUE(b.getMinX() >= -1e-3 && b.getMinY() >= -1e-3 && b.getMaxX() <= f.width + 1e-3 &&
+                        b.getMaxY() <= f.height + 1e-3)
+                << when;
+        }
+        for (int k = 0; k < 6; ++k) {
+            ASSERT_EQ(scene->cardCounts[k], perKind[k]) << when;
+            ASSERT_EQ(scene->countLabels[k]->getString(), std::to_string(perKind[k])) << when;
+        }
+        std::map<CardSprite*, int> uses;
+        for (auto& row : scene->slotRows)
+            for (CardSprite* s : row) {
+                ASSERT_EQ(s->connectors[1].partner, nullptr) << when;
+                if (CardSprite* c = s->connectors[0].partner) {
+                    ASSERT_TRUE(live.count(c)) << when;
+                    ASSERT_EQ(c->connectors[0].partner, s) << when;
+                    ASSERT_EQ(++uses[c], 1) << when;
+                }
+            }
+    }
+};

@@ -1,0 +1,504 @@
+// Keeping the child's work: the field saved and brought back at the next start, bad files
+// kept aside, undo and redo, clearing, program files through the chooser, the command line
+// and a drop.
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "EditingFixture.h"
+#include "Settings.h"
+
+using namespace cocos2d;
+using tavrick::FieldDocument;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+class History : public Editing {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/tavrick-field-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        folder = std::string(dir) + "/";
+        FileUtils::getInstance()->setWritablePath(folder);
+        savedChooser = FieldScene::fileChooser;
+        start();
+    }
+    void TearDown() override {
+        FieldScene::fileChooser = savedChooser;
+        Editing::TearDown();
+        FileUtils::getInstance()->setWritablePath("");
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
+
+    std::string fieldFile() const { return folder + FieldDocument::kAutosaveName; }
+
+    // The process ends (whatever is pending is written) and starts again.
+    void restart() {
+        scene->flushAutosave();
+        SceneTest::TearDown();
+        start();
+    }
+
+    std::vector<std::string> badFiles() const {
+        std::vector<std::string> out;
+        if (DIR* d = opendir(folder.c_str())) {
+            while (dirent* e = readdir(d))
+                if (std::string(e->d_name).rfind("field.json.bad-", 0) == 0) out.push_back(e->d_name);
+            closedir(d);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    std::string notice() const {
+        return scene->sendNotice && scene->sendNotice->getParent() ? scene->sendNotice->getString() : "";
+    }
+
+    // The program text the field makes now, header to trailer.
+    std::vector<std::pair<std::string, int>> program() {
+        scene->buildAndSend();  // no board: built, not sent
+        return queue();
+    }
+
+    // A random field laid by hand: cards dropped near slots (most snap), some far from any.
+    void layRandomField(std::mt19937& rng, int cards) {
+        for (int i = 0; i < cards; ++i) {
+            const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
+            Vec2 at;
+            if (std::uniform_int_distribution<int>(0, 3)(rng) == 0) {
+                at = Vec2(std::uniform_real_distribution<float>(850, 1000)(rng),
+                          std::uniform_real_distribution<float>(3900, 4500)(rng));
+            } else {
+                const int row = std::uniform_int_distribution<int>(0, 5)(rng);
+                const int side = std::uniform_int_distribution<int>(0, 1)(rng);
+                at = seatOf(row, side) + Vec2(std::uniform_real_distribution<float>(-12, 12)(rng),
+                                              std::uniform_real_distribution<float>(-12, 12)(rng));
+            }
+            dragFromPalette(kind, at);
+        }
+    }
+
+    // Picks the target through its panel, as a tap does.
+    void chooseTarget(int target) {
+        scenetest::tap(worldOf(scene->targetButton));
+        scenetest::stepFrames(1);
+        ASSERT_NE(scene->targetPanel, nullptr);
+        for (Node* option : scene->targetPanel->getChildren())
+            if (option->getTag() == target) scenetest::tap(worldOf(option));
+        scenetest::stepFrames(2);
+    }
+
+    // Carries a card onto the trash and lets go.
+    void deleteCard(CardSprite* card) {
+        Vec2 at = pickUp(card);
+        moveTo(at, worldOf(scene->cleanIcon), 40);
+        scenetest::touchEnded(at);
+        scenetest::stepFrames(30, 0.02f);
+    }
+
+    CardSprite* inSlot(int row, int side) const { return scene->slotRows[row].at(side)->connectors[0].partner; }
+
+    void key(EventKeyboard::KeyCode code, bool control = true, bool shift = false) {
+        Director::getInstance()->getOpenGLView()->handleKey(code, true, control, shift);
+        Director::getInstance()->getOpenGLView()->handleKey(code, false, control, shift);
+        scenetest::stepFrames(1);
+    }
+
+    std::string folder;
+    FileChooser savedChooser;
+};
+
+// --- save and restore ----------------------------------------------------------------
+
+TEST_F(History, RandomFieldsComeBackWholeAtTheNextStart) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 rng(seed);
+        layRandomField(rng, 12);
+        chooseTarget(seed % 2 ? Velto : Dov);
+        // Scrolled and zoomed a little: that comes back too.
+        scenetest::wheel(Vec2(700, 400), 3);
+        scenetest::stepSeconds(1);
+        const FieldDocument before = scene->snapshot();
+        const auto sent = program();
+        int linked = 0;
+        for (const auto& c : before.cards) linked += c.row >= 0;
+        ASSERT_GT(linked, 0);
+        ASSERT_LT(linked, static_cast<int>(before.cards.size())) << "seed " << seed << ": no loose card";
+        const std::array<int32_t, 6> counts = scene->cardCounts;
+
+        restart();
+        const FieldDocument after = scene->snapshot();
+        EXPECT_TRUE(after.sameField(before)) << "seed " << seed;
+        EXPECT_EQ(scene->cardCounts, counts);
+        EXPECT_EQ(DeviceManager::getInstance()->target, seed % 2 ? Velto : Dov);
+        EXPECT_EQ(scene->fieldView->getContentOffset(), Vec2(before.offsetX, before.offsetY));
+        EXPECT_EQ(program(), sent) << "seed " << seed;
+        checkInvariants("restored, seed " + std::to_string(seed));
+        EXPECT_EQ(notice().find("could not be read"), std::string::npos);
+        // The restored cards are ordinary cards: they can be moved into another slot.
+        CardSprite* card = scene->fieldCards.at(0);
+        const Vec2 was = card->getPosition();
+        Vec2 at = pickUp(card);
+        moveTo(at, at + Vec2(-60, -45));
+        scenetest::touchEnded(at);
+        EXPECT_NE(card->getPosition(), was);
+        checkInvariants("moved after the restore");
+
+        // The next round starts from an empty field.
+        scene->clearField();
+        restart();
+        ASSERT_TRUE(scene->fieldCards.empty());
+    }
+}
+
+TEST_F(History, EachKindOfBadFileGivesAnEmptyFieldAndIsKept) {
+    const std::string good =
+        R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":500,"y":4000}]})";
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"cut short", good.substr(0, good.size() / 2)},
+        {"empty", ""},
+        {"not JSON", "LED 1\r\nWAIT 60\r\n"},
+        {"newer format", R"({"format":"tavrick-cards","version":99,"target":"Dov","cards":[]})"},
+        {"unknown kind", R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"beep","x":1,"y":1}]})"},
+        {"unknown row",
+         R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":1,"y":1,"row":310,"side":"left"}]})"},
+        {"unknown slot",
+         R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":1,"y":1,"row":10,"side":"middle"}]})"},
+        {"two in one slot",
+         R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":1,"y":1,"row":10,"side":"left"},{"kind":"led-off","x":1,"y":1,"row":10,"side":"left"}]})"},
+        {"unknown board", R"({"format":"tavrick-cards","version":1,"target":"Uno","cards":[]})"},
+    };
+    dragFromPalette(0, seatOf(0, 0));
+    scene->flushAutosave();
+    size_t kept = 0;
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.first);
+        scene->flushAutosave();
+        SceneTest::TearDown();
+        writeFile(fieldFile(), b.second);
+        start();
+        EXPECT_TRUE(scene->fieldCards.empty());
+        EXPECT_NE(notice().find("could not be read"), std::string::npos) << notice();
+        const auto files = badFiles();
+        ASSERT_EQ(files.size(), ++kept) << "an earlier bad file was replaced";
+        // The newest is the one just written, and its name is in the notice.
+        bool found = false;
+        const std::string told = notice();
+        for (const std::string& f : files)
+            if (told.size() >= f.size() && told.compare(told.size() - f.size(), f.size(), f) == 0) {
+                found = true;
+                EXPECT_EQ(readFile(folder + f), b.second);
+            }
+        EXPECT_TRUE(found) << notice();
+        // Work after a bad start is kept as usual.
+        dragFromPalette(1, seatOf(2, 1));
+        scene->flushAutosave();
+        FieldDocument doc;
+        std::string problem;
+        ASSERT_TRUE(FieldDocument::fromJson(readFile(fieldFile()), doc, problem)) << problem;
+        EXPECT_EQ(doc.cards.size(), 1u);
+    }
+    // A folder where the file should be cannot be read either; it is moved aside the same way.
+    std::remove(fieldFile().c_str());
+    ASSERT_EQ(mkdir(fieldFile().c_str(), 0755), 0);
+    SceneTest::TearDown();
+    start();
+    EXPECT_TRUE(scene->fieldCards.empty());
+    EXPECT_NE(notice().find("could not be read"), std::string::npos);
+    EXPECT_EQ(badFiles().size(), kept + 1);
+}
+
+TEST_F(History, ACardOffTheFieldIsClampedOntoIt) {
+    writeFile(fieldFile(), R"({"format":"tavrick-cards","version":1,"target":"Velto","cards":[
+        {"kind":"wait-10","x":-4000,"y":99999},{"kind":"wait-1","x":3,"y":3,"row":30,"side":"right"}]})");
+    restart();
+    ASSERT_EQ(scene->fieldCards.size(), 2);
+    checkInvariants("clamped");
+    // A card in a slot takes its seat there, wherever the file says it lies.
+    EXPECT_EQ(inSlot(2, 1), scene->fieldCards.at(1));
+    EXPECT_TRUE(notice().empty());
+}
+
+// A writer killed between writing the new file and renaming it leaves the old file whole;
+// killed at any moment of a stream of writes it leaves one of them whole.
+TEST_F(History, AKilledWriterLeavesAWholeFile) {
+    const std::string path = folder + "atomic.json";
+    FieldDocument a, b;
+    a.cards.push_back({0, 100, 100, 0, 0});
+    b.target = 1;
+    for (int i = 0; i < 60; ++i) b.cards.push_back({i % 6, float(300 + i), float(200 + i), -1, 0});
+    std::string error;
+    ASSERT_TRUE(tavrick::writeFileAtomically(path, a.toJson(), error)) << error;
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        tavrick::setBeforeRenameHook([] { raise(SIGKILL); });
+        std::string e;
+        tavrick::writeFileAtomically(path, b.toJson(), e);
+        _exit(0);  // not reached
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(readFile(path), a.toJson());
+
+    // A stream of writes, killed once the child has said it is writing.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::string e;
+        for (long i = 0;; ++i) {
+            tavrick::writeFileAtomically(path, (i % 2 ? a : b).toJson(), e);
+            if (i == 3) (void)!write(ready[1], "x", 1);
+        }
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    close(ready[0]);
+    close(ready[1]);
+    const std::string left = readFile(path);
+    EXPECT_TRUE(left == a.toJson() || left == b.toJson());
+    // The next write goes through over whatever temporary file the kill left.
+    ASSERT_TRUE(tavrick::writeFileAtomically(path, b.toJson(), error)) << error;
+    EXPECT_EQ(readFile(path), b.toJson());
+}
+
+// --- undo and redo -------------------------------------------------------------------
+
+TEST_F(History, UndoAndRedoWalkASeededEditingRunBothWays) {
+    std::mt19937 rng(4242);
+    std::vector<FieldDocument> states{scene->snapshot()};
+    for (int step = 0; step < 60; ++step) {
+        const int what = std::uniform_int_distribution<int>(0, 9)(rng);
+        if (what < 4 || scene->fieldCards.empty()) {
+            const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
+            const int row = std::uniform_int_distribution<int>(0, 4)(rng);
+            const int side = std::uniform_int_distribution<int>(0, 1)(rng);
+            dragFromPalette(kind, seatOf(row, side) + Vec2(std::uniform_real_distribution<float>(-25, 25)(rng), 0));
+        } else if (what == 9) {
+            chooseTarget(DeviceManager::getInstance()->target == Dov ? Velto : Dov);
+        } else {
+            CardSprite* card = scene->fieldCards.at(
+                std::uniform_int_distribution<int>(0, int(scene->fieldCards.size()) - 1)(rng));
+            if (what == 8) {
+                deleteCard(card);
+            } else {
+                Vec2 at = pickUp(card);
+                moveTo(at, at + Vec2(std::uniform_real_distribution<float>(-150, 150)(rng),
+                                     std::uniform_real_distribution<float>(-150, 150)(rng)));
+                scenetest::touchEnded(at);
+                scenetest::stepFrames(2);
+            }
+        }
+        checkInvariants("step " + std::to_string(step));
+        if (!scene->snapshot().sameField(states.back())) states.push_back(scene->snapshot());
+    }
+    ASSERT_GT(states.size(), 30u);
+    // One step per action: each undo gives the field as it was before that action.
+    for (size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(scene->undo()) << "undo to state " << i - 1;
+        scenetest::stepFrames(1);
+        checkInvariants("undone to state " + std::to_string(i - 1));
+        ASSERT_TRUE(scene->snapshot().sameField(states[i - 1])) << "state " << i - 1;
+    }
+    EXPECT_TRUE(scene->fieldCards.empty());
+    EXPECT_FALSE(scene->undo());
+    for (size_t i = 1; i < states.size(); ++i) {
+        ASSERT_TRUE(scene->redo());
+        checkInvariants("redone to state " + std::to_string(i));
+        ASSERT_TRUE(scene->snapshot().sameField(states[i])) << "state " << i;
+    }
+    EXPECT_FALSE(scene->redo());
+    // A new action after an undo drops what could have been redone.
+    ASSERT_TRUE(scene->undo());
+    dragFromPalette(0, seatOf(9, 0));
+    EXPECT_FALSE(scene->redo());
+}
+
+TEST_F(History, AnUndoneDeletionPutsTheCardBackIntoItsSlot) {
+    dragFromPalette(2, seatOf(3, 1));
+    CardSprite* card = inSlot(3, 1);
+    ASSERT_NE(card, nullptr);
+    deleteCard(card);
+    ASSERT_EQ(inSlot(3, 1), nullptr);
+    EXPECT_EQ(scene->cardCounts[2], 0);
+    // The on-screen button.
+    scenetest::tap(worldOf(scene->undoButton));
+    scenetest::stepFrames(1);
+    ASSERT_NE(inSlot(3, 1), nullptr);
+    EXPECT_EQ(inSlot(3, 1)->kind, 2);
+    EXPECT_EQ(scene->countLabels[2]->getString(), "1");
+    // The card back is a live one: it can be deleted again.
+    deleteCard(inSlot(3, 1));
+    EXPECT_EQ(inSlot(3, 1), nullptr);
+}
+
+TEST_F(History, ShortcutsUndoAndRedo) {
+    dragFromPalette(0, seatOf(0, 0));
+    dragFromPalette(1, seatOf(0, 1));
+    using K = EventKeyboard::KeyCode;
+    key(K::KEY_Z, false);  // a plain Z is no shortcut
+    EXPECT_EQ(scene->fieldCards.size(), 2);
+    key(K::KEY_Z);
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    key(K::KEY_Z);
+    EXPECT_EQ(scene->fieldCards.size(), 0);
+    key(K::KEY_Z, true, true);
+    EXPECT_EQ(scene->fieldCards.size(), 1);
+    key(K::KEY_Y);
+    EXPECT_EQ(scene->fieldCards.size(), 2);
+    EXPECT_NE(inSlot(0, 1), nullptr);
+}
+
+TEST_F(History, KeepsAtLeastAHundredSteps) {
+    for (int i = 0; i < 120; ++i) {
+        scene->layCard(i % 6, Vec2(800, 3000 + i));
+        scene->fieldEdited();
+    }
+    int undone = 0;
+    while (scene->undo()) ++undone;
+    EXPECT_GE(undone, 100);
+    EXPECT_EQ(scene->fieldCards.size(), 120 - undone);
+    checkInvariants("after the oldest steps");
+}
+
+TEST_F(History, NoUndoWhileASendRuns) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    SceneTest::TearDown();
+    start({{port, "Board"}});
+    dragFromPalette(0, seatOf(0, 0));
+    for (int i = 1; i < 8; ++i) dragFromPalette(2, seatOf(i % 6, i / 6));  // long enough to watch
+    scene->buildAndSend();
+    ASSERT_TRUE(TavrickCardSerialManager::getInstance()->isSending());
+    EXPECT_FALSE(scene->undo());
+    key(EventKeyboard::KeyCode::KEY_Z);
+    EXPECT_EQ(scene->fieldCards.size(), 8);
+    scene->stopSending();
+    waitIdle();
+    EXPECT_TRUE(scene->undo());
+    EXPECT_EQ(scene->fieldCards.size(), 7);
+}
+
+// --- clearing ------------------------------------------------------------------------
+
+TEST_F(History, ClearAsksOnceAndCanBeUndone) {
+    dragFromPalette(0, seatOf(0, 0));
+    dragFromPalette(3, Vec2(900, 4200));
+    const FieldDocument before = scene->snapshot();
+    // The button lives in the drawer.
+    scenetest::tap(worldOf(scene->settingsButton));
+    scenetest::stepSeconds(0.5f);
+    scenetest::tap(worldOf(scene->clearButton) + Vec2(70, 20));
+    scenetest::stepFrames(1);
+    ASSERT_NE(scene->clearQuestion, nullptr);
+    // Nothing under the question answers meanwhile.
+    scenetest::tap(worldOf(scene->targetButton));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->clearQuestion, nullptr);  // a tap beside the answers is a "no"
+    EXPECT_EQ(scene->fieldCards.size(), 2);
+
+    scene->askClearField();
+    scenetest::tap(worldOf(scene->clearNoButton) + Vec2(75, 30));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_EQ(scene->fieldCards.size(), 2);
+
+    scene->askClearField();
+    scenetest::tap(worldOf(scene->clearYesButton) + Vec2(75, 30));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_TRUE(scene->fieldCards.empty());
+    EXPECT_EQ(inSlot(0, 0), nullptr);
+    checkInvariants("cleared");
+    ASSERT_TRUE(scene->undo());
+    EXPECT_TRUE(scene->snapshot().sameField(before));
+}
+
+// --- program files -------------------------------------------------------------------
+
+TEST_F(History, ProgramFilesSaveAndOpenThroughTheChooser) {
+    std::vector<FileChooserMode> asked;
+    std::string answer = folder + "lesson";  // the extension is added
+    FieldScene::fileChooser = [&](FileChooserMode mode, const std::string&,
+                                  std::function<void(const std::string&, const std::string&)> done) {
+        asked.push_back(mode);
+        done(answer, "");
+    };
+    dragFromPalette(0, seatOf(0, 0));
+    dragFromPalette(4, seatOf(1, 1));
+    chooseTarget(Velto);
+    const FieldDocument lesson = scene->snapshot();
+    key(EventKeyboard::KeyCode::KEY_S);
+    ASSERT_EQ(asked, std::vector<FileChooserMode>{FileChooserMode::Save});
+    FieldDocument saved;
+    std::string problem;
+    ASSERT_TRUE(FieldDocument::fromJson(readFile(folder + "lesson.cards"), saved, problem)) << problem;
+    EXPECT_TRUE(saved.sameField(lesson));
+
+    scene->clearField();
+    chooseTarget(Dov);
+    dragFromPalette(1, seatOf(5, 0));
+    const FieldDocument other = scene->snapshot();
+    answer = folder + "lesson.cards";
+    key(EventKeyboard::KeyCode::KEY_O);
+    EXPECT_TRUE(scene->snapshot().sameField(lesson));
+    EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
+    checkInvariants("opened");
+    // Opening was one step.
+    ASSERT_TRUE(scene->undo());
+    EXPECT_TRUE(scene->snapshot().sameField(other));
+
+    // Cancelled: nothing happens; no chooser at all: the child is told.
+    answer = "";
+    key(EventKeyboard::KeyCode::KEY_O);
+    EXPECT_TRUE(scene->snapshot().sameField(other));
+    FieldScene::fileChooser = [](FileChooserMode, const std::string&,
+                                 std::function<void(const std::string&, const std::string&)> done) {
+        done("", "No file chooser found");
+    };
+    key(EventKeyboard::KeyCode::KEY_S);
+    EXPECT_EQ(notice(), "No file chooser found");
+}
+
+TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {
+    const std::string path = folder + "dropped.cards";
+    writeFile(path, R"({"format":"tavrick-cards","version":1,"target":"Dov","cards":[
+        {"kind":"led-off","x":0,"y":0,"row":40,"side":"left"}]})");
+    Director::getInstance()->getOpenGLView()->handleDropFile(path);
+    ASSERT_NE(inSlot(3, 0), nullptr);
+    EXPECT_EQ(inSlot(3, 0)->kind, 1);
+
+    const std::string bad = folder + "bad.cards";
+    writeFile(bad, "{\"format\":\"tavrick-cards\",\"version\":1,");
+    Director::getInstance()->getOpenGLView()->handleDropFile(bad);
+    EXPECT_NE(inSlot(3, 0), nullptr);  // the field stays as it was
+    EXPECT_NE(notice().find("Could not open bad.cards"), std::string::npos) << notice();
+    EXPECT_EQ(readFile(bad), "{\"format\":\"tavrick-cards\",\"version\":1,");  // a teacher's file is left alone
+}
+
+}  // namespace
