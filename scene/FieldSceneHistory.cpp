@@ -220,10 +220,18 @@ void FieldScene::finishHistory() {
 void FieldScene::buildHistoryControls() {
     undoButton = Sprite::create("res/r_undo.png");
     if (undoButton) {
-        // In the right column, between the board box and the trash.
+        // In the right column under the board box, beside the try button (clear of the trash).
         const Size s = undoButton->getContentSize();
-        const float top = boardBox ? boardBox->getPositionY() - 24 : playButton->getPositionY() - 140;
-        undoButton->setPosition(playButton->getPositionX(), top - s.height / 2);
+        if (tryButton) {
+            const float left = boardBox ? boardBox->getPositionX() : 786;
+            tryButton->setPositionX(left + 12 + tryButton->getContentSize().width / 2);
+            undoButton->setPosition(tryButton->getPositionX() + tryButton->getContentSize().width / 2 + 24 +
+                                        s.width / 2,
+                                    tryButton->getPositionY());
+        } else {
+            const float top = boardBox ? boardBox->getPositionY() - 24 : playButton->getPositionY() - 140;
+            undoButton->setPosition(playButton->getPositionX(), top - s.height / 2);
+        }
         addChild(undoButton);
         buttonListener(undoButton, &FieldScene::undoPressed);
     }

@@ -16,7 +16,7 @@ const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kLightText(230, 230, 230, 255);
 const Color4B kGreyText(140, 140, 140, 255);
 // The drawer's port label and the port list run from their left edge to here at most.
-const float kPortTextRight = 860;
+const float kPortTextRight = 810;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kFont = "Futura-Medium";
@@ -336,7 +336,8 @@ void FieldScene::buildSettings(float W) {
 
     fullscreenButton = Sprite::create("res/r_fullscreen.png");
     if (fullscreenButton) {
-        fullscreenButton->setPosition(1024 - fullscreenButton->getContentSize().width / 2 - 20, barH / 2 + 4);
+        // Left of the drawer's clear button.
+        fullscreenButton->setPosition(840, barH / 2 + 4);
         settingsLayer->addChild(fullscreenButton);
     }
 
