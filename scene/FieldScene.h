@@ -45,6 +45,9 @@ public:
     void choosePort(int index);
     // Fills the screen or goes back to the window; remembered for the next start.
     void toggleFullscreen();
+    // Escape: closes the panel on top (the clear question, the port list, the target panel,
+    // the board panel), as a tap outside it would.
+    void closeTopPanel();
     // Ends the send in progress after the line being written ("Sending stopped").
     void stopSending();
     // A line of text over the field for a few seconds: a failed send, no board, a stop.

@@ -260,8 +260,16 @@ void FieldScene::clearPressed() {
 
 void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
     auto* key = static_cast<EventKeyboard*>(event);
-    if (!key->isControlDown()) return;
     using K = EventKeyboard::KeyCode;
+    if (code == K::KEY_ESCAPE) {
+        closeTopPanel();
+        return;
+    }
+    if (code == K::KEY_F11) {
+        toggleFullscreen();
+        return;
+    }
+    if (!key->isControlDown()) return;
     if (code == K::KEY_Z && !key->isShiftDown())
         undo();
     else if (code == K::KEY_Z || code == K::KEY_Y)
@@ -270,6 +278,18 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
         saveProgram();
     else if (code == K::KEY_O)
         openProgram();
+}
+
+void FieldScene::closeTopPanel() {
+    // The one on top, as a tap outside it would close it (the question's outside means No).
+    if (clearQuestion)
+        closeClearQuestion();
+    else if (portListPopup)
+        closePortList();
+    else if (targetPanel)
+        closeTargetPanel();
+    else if (simPanel)
+        closeSim();
 }
 
 void FieldScene::askClearField() {

@@ -227,6 +227,7 @@ EventKeyboard::KeyCode keyCodeOf(SDL_Keycode k) {
         case SDLK_RCTRL: return K::KEY_RIGHT_CTRL;
         case SDLK_LALT: return K::KEY_LEFT_ALT;
         case SDLK_RALT: return K::KEY_RIGHT_ALT;
+        case SDLK_F11: return K::KEY_F11;
         default: return K::KEY_NONE;
     }
 }

@@ -349,3 +349,48 @@ TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
 }
 
 }  // namespace
+
+namespace {
+
+void press(EventKeyboard::KeyCode key) {
+    GLView* view = Director::getInstance()->getOpenGLView();
+    view->handleKey(key, true, false, false);
+    view->handleKey(key, false, false, false);
+    scenetest::stepFrames(1);
+}
+
+TEST_F(BoardPort, EscapeClosesThePanelOnTopAndF11FillsTheScreen) {
+    start(kTwoPorts);
+    using K = EventKeyboard::KeyCode;
+    scene->openTargetPanel();
+    ASSERT_NE(scene->targetPanel, nullptr);
+    press(K::KEY_ESCAPE);
+    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(DeviceManager::getInstance()->target, Dov);  // closed, nothing chosen
+
+    scene->openPortList();
+    ASSERT_NE(scene->portListPopup, nullptr);
+    const int chosen = TavrickCardSerialManager::getInstance()->selectedPort;
+    press(K::KEY_ESCAPE);
+    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, chosen);
+
+    // The question over the open drawer: Escape is No, and the cards stay.
+    put(0, 0, LedOn);
+    scene->askClearField();
+    ASSERT_NE(scene->clearQuestion, nullptr);
+    press(K::KEY_ESCAPE);
+    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_NE(scene->slotRows[0].at(0)->connectors[0].partner, nullptr);
+
+    press(K::KEY_ESCAPE);  // nothing open: nothing happens
+    EXPECT_EQ(scene->targetPanel, nullptr);
+
+    GLView* view = Director::getInstance()->getOpenGLView();
+    press(K::KEY_F11);
+    EXPECT_TRUE(view->isFullscreen());
+    press(K::KEY_F11);
+    EXPECT_FALSE(view->isFullscreen());
+}
+
+}  // namespace
