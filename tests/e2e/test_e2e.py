@@ -87,7 +87,7 @@ class EndToEnd(unittest.TestCase):
                                self.data_home(), extra_args)
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
-        self.screen.wait_pixels("the first frame", lambda px: px.at((830, 400)) == (255, 255, 255)
+        self.screen.wait_pixels("the first frame", lambda px: px.at((800, 300)) == (255, 255, 255)
                                 and near(px.at((252, 400)), GREEN, 10))
         self.shot("start")
         return self.harness.first
@@ -242,7 +242,7 @@ class EndToEnd(unittest.TestCase):
                                and L["viewport"]["frame"] == [1280.0, 1024.0])
         s.refresh(screen)
         s.wait_pixels("the field drawn at the new size",
-                      lambda px: px.at((900, 400)) == (255, 255, 255))
+                      lambda px: px.at((800, 300)) == (255, 255, 255))
         self.shot("full-screen")
         # 1280 x 1024 shows 1024 x 768 whole: scaled by 1.25, with bars above and below.
         self.assertAlmostEqual(screen["viewport"]["scale"][0], 1.25, places=2)
