@@ -106,7 +106,11 @@ bool TextureCache::addImages(const std::vector<std::string>& filenames) {
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < cores && i < jobs.size(); ++i) {
         try {
-            helpers.emplace_back(work);
+            // SDL keeps its error text per thread; a thread it did not start must free it itself.
+            helpers.emplace_back([&work] {
+                work();
+                SDL_TLSCleanup();
+            });
         } catch (const std::system_error&) {
             break;  // fewer threads, same result
         }
