@@ -54,9 +54,10 @@ void FieldScene::openPortList() {
         width = std::max(width, frame->getContentSize().width);
         entries.push_back({entry, frame, panel});
     }
-    const float height = y - (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2) +
-                         (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2);
-    const float bottom = y0 - (entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2);
+    // The entries span from the first frame's foot (0) to the last frame's top.
+    const float firstHalf = entries.empty() ? 0 : entries[0].frame->getContentSize().height / 2;
+    const float height = y - firstHalf;
+    const float bottom = y0 - firstHalf;
     const float room = kListTop - bottom;
 
     Node* holder = popup;
