@@ -223,16 +223,7 @@ class Screen:
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
             return out.split()
         self.window = wait_for("the window", find)[-1]
-        geometry = {}
-        for line in xdotool("getwindowgeometry", "--shell", self.window).splitlines():
-            k, _, v = line.partition("=")
-            geometry[k] = int(v)
-        self.left, self.top = geometry["X"], geometry["Y"]
-        self.width, self.height = geometry["WIDTH"], geometry["HEIGHT"]
-        vp = harness.first["viewport"]
-        self.frame_h = vp["frame"][1]
-        self.origin = vp["origin"]
-        self.scale = vp["scale"]
+        self.refresh(harness.first)
         self.mouse = None
 
     def refresh(self, layout):
