@@ -323,9 +323,8 @@ void SimPanel::tell(const char* what, const boardsim::Event& e) {
 
 bool FieldScene::buildTryButton() {
     // Loaded at start, as every picture of the screen: a missing one is found now.
-    bool ok = true;
-    for (const char* file : kSimImages) ok = TextureCache::getInstance()->addImage(file) != nullptr && ok;
-    if (!ok) return false;
+    if (!TextureCache::getInstance()->addImages(std::vector<std::string>(std::begin(kSimImages), std::end(kSimImages))))
+        return false;
     tryButton = Sprite::create("res/r_try.png");
     if (!tryButton || !playButton) return false;
     // Under play, and under the box that names the board beside it.
