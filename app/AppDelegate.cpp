@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "FieldScene.h"
 #include "TavrickCardSerialManager.h"
@@ -12,7 +13,18 @@ std::string& startFile() {
     static std::string path;
     return path;
 }
+std::function<void(const char*)>& stageListener() {
+    static std::function<void(const char*)> listener;
+    return listener;
+}
+void reached(const char* stage) {
+    if (stageListener()) stageListener()(stage);
+}
 }  // namespace
+
+void AppDelegate::setStageListener(std::function<void(const char*)> listener) {
+    stageListener() = std::move(listener);
+}
 
 void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
 
@@ -38,8 +50,9 @@ void AppDelegate::initGLContextAttrs() {
 }
 
 bool AppDelegate::applicationDidFinishLaunching() {
-    // Found while the window opens and the pictures decode.
+    // Found and decoded while the window opens.
     Label::preloadSystemFont("Futura-Medium");
+    FieldScene::preloadPictures();
     Director* director = Director::getInstance();
     GLView* view = director->getOpenGLView();
     if (!view) {
@@ -50,6 +63,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
         }
         director->setOpenGLView(view);
     }
+    reached("window-open");
     director->setDisplayStats(false);
     director->setAnimationInterval(1.0f / 60);
     view->setDesignResolutionSize(1024, 768, ResolutionPolicy::SHOW_ALL);
@@ -62,6 +76,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     }
     scene->addChild(field);
     director->runWithScene(scene);
+    reached("screen-built");
     // Over the restored field, as one step that undo takes back.
     if (!startFile().empty()) field->openProgramFile(startFile());
     // Boards plugged in or pulled out show up without a tap; where the system cannot tell us,

@@ -1,5 +1,6 @@
 #pragma once
 // The application: opens the one window and shows the field scene.
+#include <functional>
 #include <string>
 
 #include "cocos2d.h"
@@ -19,4 +20,6 @@ public:
     static void addResourceFolders();
     // A program file to open once the screen is up (the command line's one argument).
     static void setStartFile(const std::string& path);
+    // Told "window-open" and "screen-built" as the start passes them (for timing the start).
+    static void setStageListener(std::function<void(const char*)> listener);
 };

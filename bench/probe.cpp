@@ -63,6 +63,7 @@ void watch(float) {
 class ProbeApp : public AppDelegate {
 public:
     bool applicationDidFinishLaunching() override {
+        setStageListener([](const char* stage) { std::printf("%s %.6f\n", stage, now()); });
         if (!AppDelegate::applicationDidFinishLaunching()) return false;
         if (auto* view = dynamic_cast<GLViewImpl*>(Director::getInstance()->getOpenGLView())) {
             view->setPresentedCallback([view] {
@@ -77,6 +78,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::printf("main %.6f\n", now());
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--fill") == 0) fill = true;
         else if (std::strcmp(argv[i], "--try") == 0) tryRun = true;

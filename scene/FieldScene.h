@@ -31,6 +31,10 @@ using FileChooser = std::function<void(FileChooserMode mode, const std::string& 
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
     static FieldScene* create();
+    // Starts decoding every picture of the screen in the background (before the window
+    // opens); the screen's building takes them when it comes to them.
+    static void preloadPictures();
+    static std::vector<std::string> boardPanelImages();
     ~FieldScene() override;
     bool init() override;
 

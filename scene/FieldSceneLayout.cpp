@@ -30,14 +30,16 @@ const char* const kScreenImages[] = {
     "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png",
     "res/r_undo.png"};
 
-// Loads every picture once (the cache keeps them); the engine names each one that fails.
-bool allImagesLoad() {
+std::vector<std::string> screenImages() {
     std::vector<std::string> files;
     for (const char* file : kScreenImages) files.push_back(file);
     for (const char* file : kCardImages) files.push_back(file);
     for (const char* file : kTargetImages) files.push_back(file);
-    return TextureCache::getInstance()->addImages(files);
+    return files;
 }
+
+// Loads every picture once (the cache keeps them); the engine names each one that fails.
+bool allImagesLoad() { return TextureCache::getInstance()->addImages(screenImages()); }
 
 Label* makeLabel(const std::string& text, float size) {
     return Label::createWithSystemFont(text, kFont, size, Size::ZERO, TextHAlignment::LEFT,
@@ -82,6 +84,12 @@ FieldScene::~FieldScene() {
 }
 
 void FieldScene::onZoomed(FieldScrollView*) {}
+
+void FieldScene::preloadPictures() {
+    std::vector<std::string> files = screenImages();
+    for (const std::string& file : boardPanelImages()) files.push_back(file);
+    TextureCache::getInstance()->preloadImages(files);
+}
 
 bool FieldScene::init() {
     if (!Layer::init()) return false;

@@ -321,10 +321,13 @@ void SimPanel::tell(const char* what, const boardsim::Event& e) {
 
 // --- the scene's side ----------------------------------------------------------------------
 
+std::vector<std::string> FieldScene::boardPanelImages() {
+    return std::vector<std::string>(std::begin(kSimImages), std::end(kSimImages));
+}
+
 bool FieldScene::buildTryButton() {
     // Loaded at start, as every picture of the screen: a missing one is found now.
-    if (!TextureCache::getInstance()->addImages(std::vector<std::string>(std::begin(kSimImages), std::end(kSimImages))))
-        return false;
+    if (!TextureCache::getInstance()->addImages(boardPanelImages())) return false;
     tryButton = Sprite::create("res/r_try.png");
     if (!tryButton || !playButton) return false;
     // Under play, and under the box that names the board beside it.

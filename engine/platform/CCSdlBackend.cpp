@@ -46,21 +46,29 @@ void SdlBackend::forgetTextures() {
     _textures.clear();
 }
 
-SDL_Texture* SdlBackend::textureFor(SdlTexture* t) {
-    if (t->_backend == this && t->_texture) return t->_texture;
-    if (t->_backend && t->_backend != this) {
+void SdlBackend::adopt(SdlTexture* t) {
+    if (t->_backend == this) return;
+    // Textures belong to one renderer: what another one made for this picture goes.
+    if (t->_backend) {
         if (t->_texture) SDL_DestroyTexture(t->_texture);
+        t->_texture = nullptr;
         t->dropScaled();
         t->_backend->_textures.erase(t);
     }
-    t->_texture = SDL_CreateTextureFromSurface(_renderer, t->_surface);
     t->_backend = this;
     _textures.insert(t);
+}
+
+SDL_Texture* SdlBackend::textureFor(SdlTexture* t) {
+    adopt(t);
+    if (t->_texture) return t->_texture;
+    t->_texture = SDL_CreateTextureFromSurface(_renderer, t->_surface);
     if (t->_texture) SDL_SetTextureBlendMode(t->_texture, SDL_BLENDMODE_BLEND);
     return t->_texture;
 }
 
 SDL_Texture* SdlBackend::scaledFor(SdlTexture* t, const SDL_Rect& src, int w, int h) {
+    adopt(t);
     for (auto& s : t->_scaled) {
         if (s.x == src.x && s.y == src.y && s.w == src.w && s.h == src.h && s.dw == w && s.dh == h) {
             s.lastUse = _frame;
@@ -125,8 +133,15 @@ void SdlBackend::drawTriangles(Texture2D* texture, const RenderVertex* v, int n,
     const Rect& vp = _view->getViewPortRect();
     const float sx = _view->getScaleX(), sy = _view->getScaleY();
     const float fh = _view->getFrameSize().height;
-    SDL_Texture* tex = texture ? textureFor(static_cast<SdlTexture*>(texture)) : nullptr;
-    if (texture && !tex) return;
+    SdlTexture* picture = static_cast<SdlTexture*>(texture);
+    // The full-size texture is made only where it is drawn from: a picture always shown
+    // scaled (the 2x art on a smaller window) never needs one, and a first frame is spared
+    // converting every picture at four times the pixels it shows.
+    SDL_Texture* full = nullptr;
+    auto fullTexture = [&]() -> SDL_Texture* {
+        if (!full && picture) full = textureFor(picture);
+        return full;
+    };
     _xy.resize(static_cast<size_t>(n) * 2);
     for (int i = 0; i < n; ++i) {
         _xy[2 * i] = vp.origin.x + v[i].x * sx;
@@ -134,6 +149,8 @@ void SdlBackend::drawTriangles(Texture2D* texture, const RenderVertex* v, int n,
     }
     const int stride = sizeof(RenderVertex);
     if (!isQuadRun(idx, n, ni)) {
+        SDL_Texture* tex = fullTexture();
+        if (texture && !tex) return;
         SDL_RenderGeometryRaw(_renderer, tex, _xy.data(), 2 * sizeof(float),
                               reinterpret_cast<const SDL_Color*>(&v[0].r), stride,
                               tex ? &v[0].u : nullptr, tex ? stride : 0, n, idx, ni, sizeof(int));
@@ -147,16 +164,18 @@ void SdlBackend::drawTriangles(Texture2D* texture, const RenderVertex* v, int n,
         const float* p = &_xy[2 * q];
         const bool upright = p[0] == p[4] && p[2] == p[6] && p[1] == p[3] && p[5] == p[7] &&
                              p[2] > p[0] && p[5] > p[1] && sameColour(qv) &&
-                             (!tex || (qv[0].u < qv[1].u && qv[0].v < qv[2].v));
+                             (!texture || (qv[0].u < qv[1].u && qv[0].v < qv[2].v));
         if (!upright) {
             static const int kQuad[6] = {0, 1, 2, 2, 1, 3};
+            SDL_Texture* tex = fullTexture();
+            if (texture && !tex) return;
             SDL_RenderGeometryRaw(_renderer, tex, p, 2 * sizeof(float),
                                   reinterpret_cast<const SDL_Color*>(&qv[0].r), stride,
                                   tex ? &qv[0].u : nullptr, tex ? stride : 0, 4, kQuad, 6, sizeof(int));
             continue;
         }
         const SDL_FRect dst{p[0], p[1], p[2] - p[0], p[5] - p[1]};
-        if (!tex) {
+        if (!texture) {
             SDL_SetRenderDrawColor(_renderer, qv[0].r, qv[0].g, qv[0].b, qv[0].a);
             // Opaque fills need no blending, which the software renderer does per pixel.
             SDL_SetRenderDrawBlendMode(_renderer, qv[0].a == 255 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
@@ -173,14 +192,15 @@ void SdlBackend::drawTriangles(Texture2D* texture, const RenderVertex* v, int n,
                           static_cast<int>(std::lround(dst.x + dst.w)) - static_cast<int>(std::lround(dst.x)),
                           static_cast<int>(std::lround(dst.y + dst.h)) - static_cast<int>(std::lround(dst.y))};
         if (at.w <= 0 || at.h <= 0) continue;
-        SDL_Texture* use = tex;
+        SDL_Texture* use = nullptr;
         SDL_Rect from = src;
         if ((at.w != src.w || at.h != src.h) && src.w > 0 && src.h > 0) {
-            if (SDL_Texture* scaled = scaledFor(static_cast<SdlTexture*>(texture), src, at.w, at.h)) {
+            if (SDL_Texture* scaled = scaledFor(picture, src, at.w, at.h)) {
                 use = scaled;
                 from = SDL_Rect{0, 0, at.w, at.h};
             }
         }
+        if (!use && !(use = fullTexture())) return;
         SDL_SetTextureColorMod(use, qv[0].r, qv[0].g, qv[0].b);
         SDL_SetTextureAlphaMod(use, qv[0].a);
         SDL_RenderCopy(_renderer, use, &from, &at);

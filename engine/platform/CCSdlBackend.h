@@ -30,6 +30,8 @@ public:
 
 private:
     friend class SdlTexture;
+    // Makes this renderer the owner of the picture's textures (another one's are dropped).
+    void adopt(SdlTexture* t);
     SDL_Texture* textureFor(SdlTexture* t);
     SDL_Texture* scaledFor(SdlTexture* t, const SDL_Rect& src, int w, int h);
     unsigned _frame = 0;

@@ -31,6 +31,7 @@ Texture2D* createTextureFromSurface(SDL_Surface* surface, const std::string& pat
 }
 
 Texture2D* TextureCache::addImage(const std::string& filename) {
+    if (_pending) collect();
     auto it = _textures.find(filename);
     if (it != _textures.end()) return it->second;
     const std::string full = FileUtils::getInstance()->fullPathForFilename(filename);
@@ -55,34 +56,19 @@ Texture2D* TextureCache::addImage(const std::string& filename) {
     return t;
 }
 
-bool TextureCache::addImages(const std::vector<std::string>& filenames) {
+// One decoding run: the files, a shared cursor and the threads that take from it.
+struct TextureCache::Batch {
     struct Job {
         std::string name, full;
         SDL_Surface* surface = nullptr;
         std::string error;
     };
     std::vector<Job> jobs;
-    bool ok = true;
-    for (const std::string& name : filenames) {
-        if (_textures.count(name)) continue;
-        bool queued = false;
-        for (const Job& j : jobs) queued = queued || j.name == name;
-        if (queued) continue;
-        Job job;
-        job.name = name;
-        job.full = FileUtils::getInstance()->fullPathForFilename(name);
-        if (job.full.empty()) {
-            std::fprintf(stderr, "cocos2d: image \"%s\" not found in any resource folder\n", name.c_str());
-            ok = false;
-            continue;
-        }
-        jobs.push_back(std::move(job));
-    }
-    if (jobs.empty()) return ok;
-    // The PNG loader initialises itself on first use; done here, before the threads race to it.
-    IMG_Init(IMG_INIT_PNG);
     std::atomic<size_t> next{0};
-    auto work = [&jobs, &next] {
+    std::vector<std::thread> threads;
+    bool ok = true;  // false when a file was not found
+
+    void work() {
         for (size_t i = next++; i < jobs.size(); i = next++) {
             Job& job = jobs[i];
             SDL_Surface* s = IMG_Load(job.full.c_str());
@@ -101,26 +87,77 @@ bool TextureCache::addImages(const std::vector<std::string>& filenames) {
             }
             job.surface = s;
         }
-    };
-    const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < cores && i < jobs.size(); ++i) {
-        try {
-            // SDL keeps its error text per thread; a thread it did not start must free it itself.
-            helpers.emplace_back([&work] {
-                work();
-                SDL_TLSCleanup();
-            });
-        } catch (const std::system_error&) {
-            break;  // fewer threads, same result
+    }
+
+    // Up to one thread a core (four at most); fewer if the system gives fewer.
+    void start(unsigned threadCount) {
+        for (unsigned i = 0; i < threadCount && i < jobs.size(); ++i) {
+            try {
+                // SDL keeps its error text per thread; a thread it did not start must free it itself.
+                threads.emplace_back([this] {
+                    work();
+                    SDL_TLSCleanup();
+                });
+            } catch (const std::system_error&) {
+                break;  // fewer threads, same result
+            }
         }
     }
-    work();
-    for (std::thread& t : helpers) t.join();
-    for (Job& job : jobs) {
+
+    void join() {
+        work();  // whatever no thread has taken yet
+        for (std::thread& t : threads) t.join();
+        threads.clear();
+    }
+};
+
+namespace {
+unsigned coreCount() { return std::max(1u, std::min(4u, std::thread::hardware_concurrency())); }
+}  // namespace
+
+TextureCache::~TextureCache() {
+    collect();
+    removeAllTextures();
+}
+
+void TextureCache::preloadImages(const std::vector<std::string>& filenames) {
+    collect();  // one batch at a time
+    auto batch = std::make_unique<Batch>();
+    for (const std::string& name : filenames) {
+        if (_textures.count(name)) continue;
+        bool queued = false;
+        for (const Batch::Job& j : batch->jobs) queued = queued || j.name == name;
+        if (queued) continue;
+        Batch::Job job;
+        job.name = name;
+        job.full = FileUtils::getInstance()->fullPathForFilename(name);
+        if (job.full.empty()) {
+            std::fprintf(stderr, "cocos2d: image \"%s\" not found in any resource folder\n", name.c_str());
+            batch->ok = false;
+            continue;
+        }
+        batch->jobs.push_back(std::move(job));
+    }
+    if (batch->jobs.empty() && batch->ok) return;
+    // The PNG loader initialises itself on first use; done here, before the threads race to it.
+    if (!batch->jobs.empty()) IMG_Init(IMG_INIT_PNG);
+    batch->start(coreCount());
+    _pending = std::move(batch);
+}
+
+bool TextureCache::collect() {
+    if (!_pending) return true;
+    std::unique_ptr<Batch> batch = std::move(_pending);
+    batch->join();
+    bool ok = batch->ok;
+    for (Batch::Job& job : batch->jobs) {
         if (!job.surface) {
             std::fprintf(stderr, "cocos2d: image \"%s\" %s\n", job.full.c_str(), job.error.c_str());
             ok = false;
+            continue;
+        }
+        if (_textures.count(job.name)) {  // loaded one by one meanwhile
+            SDL_FreeSurface(job.surface);
             continue;
         }
         Texture2D* t = createTextureFromSurface(job.surface, job.name);
@@ -131,6 +168,18 @@ bool TextureCache::addImages(const std::vector<std::string>& filenames) {
         _textures[job.name] = t;
     }
     return ok;
+}
+
+bool TextureCache::addImages(const std::vector<std::string>& filenames) {
+    // A preload's failures are told once, to whoever asked; the names asked for again here
+    // that are still missing are looked for anew below.
+    collect();
+    preloadImages(filenames);
+    const bool ok = collect();
+    // Every name asked for must be in the cache now.
+    bool all = true;
+    for (const std::string& name : filenames) all = all && _textures.count(name);
+    return ok && all;
 }
 
 Texture2D* TextureCache::getTextureForKey(const std::string& filename) const {

@@ -1,5 +1,6 @@
 #pragma once
 // Images loaded from files (PNG through SDL_image) or made from text, cached by path.
+#include <memory>
 #include <string>
 #include <vector>
 #include <unordered_map>
@@ -19,13 +20,21 @@ public:
     // Loads many at once, decoding on every core (pictures are decoded and converted on worker
     // threads, the textures made here). False if any could not be loaded; each is named.
     bool addImages(const std::vector<std::string>& filenames);
+    // Starts decoding in the background and returns at once, so that the pictures decode
+    // while the window opens; the next addImages or addImage takes the results (and waits
+    // for any still decoding). Needs no window or video.
+    void preloadImages(const std::vector<std::string>& filenames);
     Texture2D* getTextureForKey(const std::string& filename) const;
     void removeAllTextures();
     size_t size() const { return _textures.size(); }
-    ~TextureCache() { removeAllTextures(); }
+    ~TextureCache();
 
 private:
+    struct Batch;
+    // Waits for the background decoding and keeps what it made; false if any failed.
+    bool collect();
     std::unordered_map<std::string, Texture2D*> _textures;
+    std::unique_ptr<Batch> _pending;
 };
 
 // Takes ownership of the surface (any format; converted to RGBA).
