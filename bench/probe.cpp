@@ -1,8 +1,9 @@
-// The product with instruments, for the benchmark script: prints when the first frame was
-// presented and when the first port scan reported (CLOCK_MONOTONIC seconds), optionally
-// fills all 60 slots through the path a drop takes (--fill), or lays two rows of LED and
-// ten-second wait cards and runs them on the screen's board as the try button does
-// (--try), and runs until it is stopped.
+// The product with instruments, for the benchmark script. Prints "key value" lines: the
+// stages of the start and the first frame (CLOCK_MONOTONIC seconds), whether the hot-plug
+// watch runs, and when the first port scan reported. Optionally fills all 60 slots through
+// the path a drop takes, as one edit that the autosave writes (--fill), or lays two rows of
+// LED and ten-second wait cards and runs them on the screen's board as the try button does
+// (--try). Runs until it is stopped (SIGTERM), then prints the frames drawn.
 #include <time.h>
 
 #include <cstdio>
@@ -16,6 +17,7 @@ using namespace cocos2d;
 
 namespace {
 bool fill = false, tryRun = false, scanSeen = false;
+unsigned presented = 0;  // frames shown in the window
 int self;  // the probe's scheduler target
 
 double now() {
@@ -43,6 +45,7 @@ void watch(float) {
                 const Rect b = scene->slotRows[r].at(k)->getBoundingBox();
                 scene->layCard(static_cast<int>((r * 2 + k) % 6), Vec2(b.getMinX() + 8 + 95, b.getMidY()));
             }
+        scene->fieldEdited();
         Director::getInstance()->setNeedsRedraw();
     }
     if (tryRun) {
@@ -55,6 +58,8 @@ void watch(float) {
         scene->toggleSim();
         Director::getInstance()->setNeedsRedraw();
     }
+    std::printf("watching %d\n", TavrickCardSerialManager::getInstance()->isWatching() ? 1 : 0);
+    std::printf("frames-then %u\n", presented);
     std::printf("scan-reported %.6f\n", now());
     std::fflush(stdout);
     Director::getInstance()->getScheduler()->unschedule("probe", &self);
@@ -66,10 +71,10 @@ public:
         setStageListener([](const char* stage) { std::printf("%s %.6f\n", stage, now()); });
         if (!AppDelegate::applicationDidFinishLaunching()) return false;
         if (auto* view = dynamic_cast<GLViewImpl*>(Director::getInstance()->getOpenGLView())) {
-            view->setPresentedCallback([view] {
+            view->setPresentedCallback([] {
+                if (presented++ > 0) return;
                 std::printf("first-frame %.6f\n", now());
                 std::fflush(stdout);
-                view->setPresentedCallback(nullptr);
             });
         }
         return true;
@@ -85,5 +90,9 @@ int main(int argc, char** argv) {
     AppDelegate::addResourceFolders();
     ProbeApp app;
     Director::getInstance()->getScheduler()->schedule(watch, &self, 0.1f, false, "probe");
-    return Application::getInstance()->run();
+    // SDL turns SIGTERM into a quit; the loop ends and the count is told.
+    const int status = Application::getInstance()->run();
+    std::printf("frames-end %u\nend %.6f\n", presented, now());
+    std::fflush(stdout);
+    return status;
 }

@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <future>
 #include <mutex>
@@ -42,6 +43,33 @@ std::string matchFamily(const char* pattern, const char* wantFamily) {
     return file;
 }
 
+struct FontBytes {
+    const void* data = nullptr;
+    size_t size = 0;
+};
+
+// The font file, read whole once and kept: FreeType then reads glyphs from memory instead of
+// seeking and reading the file for each one (most of the first labels' cost), and every size
+// of a face shares the one copy.
+FontBytes fontBytes(const std::string& file) {
+    static std::mutex mutex;
+    static auto& files = *new std::map<std::string, FontBytes>;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = files.find(file);
+    if (it != files.end()) return it->second;
+    FontBytes bytes;
+    size_t size = 0;
+    if (void* data = SDL_LoadFile(file.c_str(), &size)) {
+        if (size > 0 && size <= static_cast<size_t>(INT32_MAX)) {
+            bytes.data = data;
+            bytes.size = size;
+        } else {
+            SDL_free(data);
+        }
+    }
+    return files[file] = bytes;
+}
+
 TTF_Font* openFont(const std::string& name, int pixelSize) {
     // Open for the process's life. Never destroyed: a map torn down at exit would leave
     // its fonts unreachable, and the leak check would take them for leaks.
@@ -54,7 +82,9 @@ TTF_Font* openFont(const std::string& name, int pixelSize) {
         return fonts[key] = nullptr;
     }
     const std::string file = Label::resolveFontFile(name);
-    TTF_Font* f = file.empty() ? nullptr : TTF_OpenFont(file.c_str(), pixelSize);
+    const FontBytes bytes = file.empty() ? FontBytes{} : fontBytes(file);
+    TTF_Font* f = bytes.data ? TTF_OpenFontRW(SDL_RWFromConstMem(bytes.data, static_cast<int>(bytes.size)), 1, pixelSize)
+                             : nullptr;
     if (!f) std::fprintf(stderr, "cocos2d: font \"%s\" could not be opened\n", name.c_str());
     return fonts[key] = f;
 }
@@ -69,7 +99,11 @@ std::future<void> s_fontPreload;
 void Label::preloadSystemFont(const std::string& fontName) {
     if (s_fontPreload.valid()) return;
     try {
-        s_fontPreload = std::async(std::launch::async, [fontName] { resolveFontFile(fontName); });
+        s_fontPreload = std::async(std::launch::async, [fontName] {
+            const std::string file = resolveFontFile(fontName);
+            if (!file.empty()) fontBytes(file);
+            SDL_TLSCleanup();
+        });
     } catch (const std::system_error&) {
         // No thread: the first label looks the font up itself.
     }
