@@ -13,6 +13,10 @@ DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
 WIN_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 googletest
+# The whole program for Windows: its libraries cross-built from Debian's sources (kept in
+# $(WINDOWS_BUILD)/deps), the zip and the installer (packaging/windows/build.sh).
+WINDOWS_BUILD ?= $(BUILD)/windows
+WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 
 # The arm64 build (a Raspberry Pi): Debian's cross compiler and the arm64 libraries installed
 # side by side through multiarch; its tests run under qemu-aarch64 (test-arm64).
@@ -23,6 +27,7 @@ ARM64_TESTS = engine_tests tavrick_cards_tests tavrick_boardsim_tests tavrick_se
   tavrick-cards tavrick-cards-docs
 
 .PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win \
+  windows test-windows \
   deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
 all: build
@@ -100,6 +105,14 @@ test-win:
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DTAVRICK_WINEPREFIX=$(abspath $(BUILD))/wine
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	ctest --test-dir $(WIN_BUILD) --output-on-failure
+
+windows:
+	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
+	JOBS=$(JOBS) packaging/windows/build.sh $(WINDOWS_BUILD)
+
+# The installer, the installed program and the harness under wine on an X server of its own.
+test-windows: windows
+	tests/win/run_app_tests.sh $(WINDOWS_BUILD)
 
 deps-arm64:
 	@dpkg --print-foreign-architectures | grep -qx arm64 || { \
