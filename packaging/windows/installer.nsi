@@ -2,7 +2,8 @@
 ; folder, a Start-menu shortcut, an optional desktop one, .cards files opening in the program,
 ; and an uninstaller listed among the installed programs. /S installs silently.
 ; makensis -DVERSION=... -DSTAGE=<program folder> -DICON=<.ico> -DOUTFILE=<setup.exe>
-Unicode true
+; A 64-bit installer for a 64-bit program (and wine64 runs it with no 32-bit wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
