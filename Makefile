@@ -91,6 +91,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-win
+	$(MAKE) test-windows
 	$(MAKE) test-arm64
 
 test-asan: deps

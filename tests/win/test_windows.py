@@ -81,7 +81,7 @@ class Installer(unittest.TestCase):
         self.assertTrue(os.path.isfile(shortcut))
 
         program = subprocess.Popen(["wine", os.path.join(folder, "tavrick-cards.exe")],
-                                   stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                   stdin=subprocess.DEVNULL)
         try:
             wait_for("the window", lambda: subprocess.run(
                 ["xdotool", "search", "--onlyvisible", "--name", "^TavrickApps$"],
