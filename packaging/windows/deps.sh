@@ -22,8 +22,8 @@ done
 # nlohmann-json is headers only: the Linux build's copy serves, found in the prefix.
 json_prefix() {
     mkdir -p "$prefix/include" "$prefix/share/cmake"
-    cp -r /usr/include/nlohmann "$prefix/include/"
-    cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
+    cp -a /usr/include/nlohmann "$prefix/include/"
+    cp -a /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 }
 if [ -f "$prefix/versions" ] && [ "$(cat "$prefix/versions")" = "$(printf '%s' "$wanted")" ]; then
     json_prefix
