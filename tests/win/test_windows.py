@@ -4,6 +4,7 @@ driven by the real mouse, sending to board emulators behind COM ports of the win
 
 Run through run_app_tests.sh (an X server of its own, as the end-to-end suite has)."""
 
+import getpass
 import glob
 import os
 import subprocess
@@ -31,9 +32,7 @@ def wine(*args, **kw):
 
 def user_folder(*parts):
     """A folder of the prefix's Windows user."""
-    users = [u for u in glob.glob(os.path.join(PREFIX, "drive_c", "users", "*"))
-             if os.path.basename(u) != "Public"]
-    return os.path.join(users[0], *parts)
+    return os.path.join(PREFIX, "drive_c", "users", getpass.getuser(), *parts)
 
 
 def link_com(number, target):
@@ -152,11 +151,37 @@ class WineEndToEnd(test_e2e.EndToEnd):
         self.assertTrue(report["ran"])
 
 
+    def test_field_is_kept_in_a_folder_with_a_non_ascii_name(self):
+        # A Windows user named Zoë: the program's folder is C:\users\Zoë\tavrick-cards.
+        shell_folders = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+        env = dict(os.environ, LANG="C.UTF-8")
+
+        def app_data(folder):
+            wine("reg", "add", shell_folders, "/v", "AppData", "/t", "REG_EXPAND_SZ", "/d", folder,
+                 "/f", env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        app_data(r"C:\users\Zoë")
+        self.addCleanup(app_data, r"%USERPROFILE%\AppData\Roaming")
+        field = os.path.join(PREFIX, "drive_c", "users", "Zoë", "tavrick-cards", "field.json")
+        if os.path.exists(field):
+            os.unlink(field)
+
+        self.start()
+        since = self.harness.event_count()
+        self.place(LED_ON, 10, LEFT)
+        self.harness.wait_event("the field saved", lambda e: e["event"] == "saved", since)
+        self.assertTrue(os.path.isfile(field))
+        self.assertEqual(self.harness.quit(), 0)
+        self.harness.kill()
+        self.start()
+        self.assertEqual(self.harness.first["rows"][0]["slots"][LEFT]["card"], 0)
+
+
 def load_tests(loader, standard_tests, pattern):
     # Only this file's cases: the inherited Linux ones run in the Linux suite.
     suite = unittest.TestSuite()
     suite.addTests(loader.loadTestsFromTestCase(Installer))
-    for name in ("test_dov_program_arrives_through_com5", "test_velto_script_arrives_through_com5"):
+    for name in ("test_dov_program_arrives_through_com5", "test_velto_script_arrives_through_com5",
+                 "test_field_is_kept_in_a_folder_with_a_non_ascii_name"):
         suite.addTest(WineEndToEnd(name))
     return suite
 
