@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The Windows build under wine: installed silently, started, uninstalled; and the harness
-driven by the real mouse, sending to board emulators behind COM ports of the wine prefix.
+driven by the real mouse, sending to board emulators behind COM ports of the wine prefix,
+its text in the shipped font (the prefix has no Futura), its field kept in a user folder
+whose name is not ASCII.
 
 Run through run_app_tests.sh (an X server of its own, as the end-to-end suite has)."""
 
@@ -15,13 +17,13 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import driver  # noqa: E402
 import test_e2e  # noqa: E402
-from driver import center, near, wait_for  # noqa: E402
+from driver import center, wait_for  # noqa: E402
 from test_e2e import LED_ON, LED_OFF, WAIT1, LEFT, RIGHT, GREEN, dov  # noqa: E402
 
 BUILD = os.environ["TAVRICK_WINDOWS_BUILD"]
 PREFIX = os.path.join(BUILD, "wine")
 NAME = "Tavrick Cards"
-# Wine's first start of a prefix, and an unoptimised machine under load, take long.
+# Wine's first start of a prefix, and a busy machine, take long.
 WINE_WAIT = 120
 
 
