@@ -13,6 +13,10 @@ DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
 WIN_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 googletest
+# The whole program for Windows: its libraries cross-built from Debian's sources (kept in
+# $(WINDOWS_BUILD)/deps), the zip and the installer (packaging/windows/build.sh).
+WINDOWS_BUILD ?= $(BUILD)/windows
+WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 
 # The arm64 build (a Raspberry Pi): Debian's cross compiler and the arm64 libraries installed
 # side by side through multiarch; its tests run under qemu-aarch64 (test-arm64).
@@ -23,6 +27,7 @@ ARM64_TESTS = engine_tests tavrick_cards_tests tavrick_boardsim_tests tavrick_se
   tavrick-cards tavrick-cards-docs
 
 .PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win \
+  windows test-windows \
   deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
 all: build
@@ -67,7 +72,8 @@ MAINTAINER ?=
 package: deps
 	MAINTAINER="$(MAINTAINER)" JOBS=$(JOBS) packaging/build-package.sh $(RELEASE_BUILD) $(BUILD)
 
-# The side-by-side run against a browser block editor; writes bench/RESULTS.md.
+# The side-by-side run against a browser block editor, with the Windows build's start under
+# wine beside it; writes bench/RESULTS.md.
 bench: build
 	@command -v chromium >/dev/null || { \
 	  if [ "$$(id -u)" = 0 ]; then DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium; \
@@ -77,7 +83,8 @@ bench: build
 	  else echo "Install npm: sudo apt-get install npm"; exit 1; fi; }
 	@[ -d bench/peer/node_modules/blockly ] || (cd bench/peer && npm install --no-audit --no-fund)
 	cmake --build $(BUILD) --target tavrick_engine_bench tavrick_send_bench tavrick-cards-probe
-	python3 bench/run.py $(BUILD)
+	$(MAKE) windows
+	python3 bench/run.py $(BUILD) $(WINDOWS_BUILD)
 
 screenshot: build
 	tools/readme-screenshot.sh $(BUILD)
@@ -86,6 +93,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-win
+	$(MAKE) test-windows
 	$(MAKE) test-arm64
 
 test-asan: deps
@@ -100,6 +108,14 @@ test-win:
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DTAVRICK_WINEPREFIX=$(abspath $(BUILD))/wine
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	ctest --test-dir $(WIN_BUILD) --output-on-failure
+
+windows:
+	$(MAKE) deps EXTRA_PACKAGES="$(WINDOWS_PACKAGES)"
+	JOBS=$(JOBS) packaging/windows/build.sh $(WINDOWS_BUILD)
+
+# The installer, the installed program and the harness under wine on an X server of its own.
+test-windows: windows
+	tests/win/run_app_tests.sh $(WINDOWS_BUILD)
 
 deps-arm64:
 	@dpkg --print-foreign-architectures | grep -qx arm64 || { \

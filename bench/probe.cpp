@@ -1,5 +1,6 @@
 // The product with instruments, for the benchmark script. Prints "key value" lines: the
-// stages of the start and the first frame (CLOCK_MONOTONIC seconds), whether the hot-plug
+// stages of the start and the first frame (CLOCK_MONOTONIC seconds;
+// on Windows the wall clock, seconds since 1970), whether the hot-plug
 // watch runs, and when the first port scan reported. Optionally fills all 60 slots through
 // the path a drop takes, as one edit that the autosave writes (--fill), or lays two rows of
 // LED and ten-second wait cards and runs them on the screen's board as the try button does
@@ -22,7 +23,13 @@ int self;  // the probe's scheduler target
 
 double now() {
     timespec ts;
+#ifdef _WIN32
+    // The Windows build runs under wine here: its monotonic clock has another origin than
+    // the host's, the wall clock is shared (seconds since 1970).
+    clock_gettime(CLOCK_REALTIME, &ts);
+#else
     clock_gettime(CLOCK_MONOTONIC, &ts);
+#endif
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 

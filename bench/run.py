@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures the product against the browser block editor peer and prints one table.
 
-    bench/run.py BUILD_DIR
+    bench/run.py BUILD_DIR [WINDOWS_BUILD_DIR]
 
 Every figure comes from the runs this script makes; the table it prints is also written to
 bench/RESULTS.md together with a description of the machine.
@@ -24,6 +24,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+WINDOWS_BUILD = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(BUILD, "windows"))
 STARTS = 7
 # Starts are a user's, not a loop's: each begins once the last one's teardown has settled.
 START_GAP = 0.5
@@ -239,7 +240,15 @@ def measure_send():
 
 
 def measure_wine():
-    """The Windows build's start under wine, where it has been built (make windows)."""
+    """The Windows build's start under wine (make windows builds it); None where it is not built."""
+    windows = WINDOWS_BUILD
+    if not os.path.exists(os.path.join(windows, "app", "tavrick-cards-probe.exe")) or not shutil.which("wine"):
+        return None
+    out = subprocess.run([sys.executable, os.path.join(HERE, "win_first_frame.py"), windows, str(STARTS)],
+                         capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        if line.startswith("median start to first frame under wine:"):
+            return float(line.split(":")[1].split()[0])
     return None
 
 

@@ -1,4 +1,5 @@
 #include "FieldDocument.h"
+#include "Settings.h"
 
 #include <cerrno>
 #include <cmath>
@@ -133,7 +134,7 @@ bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::s
 
 bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing) {
     if (missing) *missing = false;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = openFile(path, "rb");
     if (!f) {
         if (missing) *missing = errno == ENOENT;
         problem = std::strerror(errno);
@@ -168,7 +169,7 @@ std::string keepBadFile(const std::string& path) {
         const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
 #ifdef _WIN32
         // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
-        if (MoveFileExA(path.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return name;
+        if (MoveFileExW(widePath(path).c_str(), widePath(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return "";
 #else
         // link() refuses an existing name, so a kept file is never replaced, not even by a race.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -17,12 +18,31 @@
 #endif
 
 namespace tavrick {
+
+#ifdef _WIN32
+std::wstring widePath(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring w(static_cast<size_t>(n - 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &w[0], n);
+    return w;
+}
+#endif
+
+FILE* openFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(widePath(path).c_str(), widePath(mode).c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 namespace {
 
 using nlohmann::json;
 
 json readObject(const std::string& path, std::string* problem) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) return json::object();  // none yet: nothing to say
     std::stringstream text;
     text << in.rdbuf();
@@ -43,7 +63,7 @@ void setBeforeRenameHook(void (*hook)()) { beforeRename = hook; }
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error) {
     const std::string temp = path + ".tmp";
 #ifdef _WIN32
-    FILE* f = std::fopen(temp.c_str(), "wb");
+    FILE* f = openFile(temp, "wb");
     if (!f) {
         error = temp + ": " + std::strerror(errno);
         return false;
@@ -53,12 +73,13 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed) {
         error = temp + ": could not be written";
-        std::remove(temp.c_str());
+        _wremove(widePath(temp).c_str());
         return false;
     }
-    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(widePath(temp).c_str(), widePath(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = path + ": could not be replaced (Windows error " + std::to_string(GetLastError()) + ")";
-        std::remove(temp.c_str());
+        _wremove(widePath(temp).c_str());
         return false;
     }
     return true;

@@ -23,12 +23,28 @@ FileUtils::FileUtils() {
     if (!exe.empty()) _searchPaths.push_back(exe);
 }
 
+#ifdef _WIN32
+namespace {
+// Paths are UTF-8 here as they are for SDL; Windows takes them as UTF-16 (the narrow "A"
+// calls would use the code page, and lose a user name such as "Zoë" on the way).
+std::wstring widen(const std::string& s) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring w(static_cast<size_t>(n - 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
+    return w;
+}
+}  // namespace
+#endif
+
 std::string FileUtils::executableDirectory() {
 #ifdef _WIN32
-    char buf[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return "";
-    std::string p(buf, n);
+    wchar_t buf[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
+    if (n == 0 || n >= 32768) return "";
+    const int len = WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    std::string p(static_cast<size_t>(len), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), &p[0], len, nullptr, nullptr);
     const size_t slash = p.find_last_of("\\/");
 #else
     char buf[4096];
@@ -49,8 +65,14 @@ void FileUtils::addSearchPath(const std::string& path, bool front) {
 }
 
 bool FileUtils::isFileExist(const std::string& path) const {
+#ifdef _WIN32
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+#endif
 }
 
 std::string FileUtils::fullPathForFilename(const std::string& filename) const {

@@ -2,7 +2,11 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fontconfig/fontconfig.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -11,15 +15,115 @@
 #include <mutex>
 #include <system_error>
 #include <map>
+#include <vector>
+#ifndef _WIN32
 #include <strings.h>
+#endif
 
 #include "CCDirector.h"
+#include "CCFileUtils.h"
 #include "CCRenderer.h"
 #include "CCTexture.h"
 
 namespace cocos2d {
 
 namespace {
+
+#ifdef _WIN32
+
+std::string narrow(const std::wstring& w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string s(static_cast<size_t>(n - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring lower(std::wstring s) {
+    for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
+    return s;
+}
+
+// How well an installed face named `name` (as the Fonts registry lists it, e.g. "Futura Md BT
+// Medium (TrueType)") stands for Futura Medium: 0 for no Futura; the upright medium weight best.
+int futuraScore(const std::wstring& name, const std::wstring& file) {
+    const std::wstring n = lower(name), f = lower(file);
+    if (n.rfind(L"futura", 0) != 0) return 0;
+    const size_t dot = f.rfind(L'.');
+    const std::wstring ext = dot == std::wstring::npos ? L"" : f.substr(dot);
+    if (ext != L".ttf" && ext != L".otf" && ext != L".ttc") return 0;  // bitmap .fon: no
+    int score = 10;
+    if (n.find(L"medium") != std::wstring::npos || n.find(L" md") != std::wstring::npos) score += 5;
+    for (const wchar_t* off : {L"bold", L"italic", L"oblique", L"light", L"condensed", L"heavy",
+                               L"black", L"extra", L"cond"})
+        if (n.find(off) != std::wstring::npos) score -= 4;
+    return score;
+}
+
+// A Futura face among the installed fonts: the machine's (registry names files in the Fonts
+// folder of the Windows directory) and the user's own (registry names full paths).
+std::string findInstalledFutura() {
+    wchar_t windows[MAX_PATH];
+    const UINT len = GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring fontsDir = len > 0 && len < MAX_PATH ? std::wstring(windows) + L"\\Fonts\\" : L"";
+    std::wstring best;
+    int bestScore = 0;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY key;
+        if (RegOpenKeyExW(root, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0,
+                          KEY_READ, &key) != ERROR_SUCCESS)
+            continue;
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[512], data[MAX_PATH];
+            DWORD nameLen = 512, dataBytes = sizeof data, type = 0;
+            const LONG r = RegEnumValueW(key, i, name, &nameLen, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(data), &dataBytes);
+            if (r == ERROR_NO_MORE_ITEMS) break;
+            if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+            std::wstring file(data, dataBytes / sizeof(wchar_t));
+            file.resize(wcsnlen(file.c_str(), file.size()));
+            const int score = futuraScore(name, file);
+            if (score <= bestScore) continue;
+            const bool absolute = file.size() > 2 && (file[1] == L':' || file[0] == L'\\');
+            const std::wstring path = absolute ? file : fontsDir + file;
+            if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+            best = path;
+            bestScore = score;
+        }
+        RegCloseKey(key);
+    }
+    // A font file copied into the folder without being installed has no registry entry.
+    if (best.empty() && !fontsDir.empty()) {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((fontsDir + L"futura*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring file = found.cFileName;
+                const int score = futuraScore(file.substr(0, file.rfind(L'.')), file);
+                if (score > bestScore) {
+                    best = fontsDir + file;
+                    bestScore = score;
+                }
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+    }
+    return narrow(best);
+}
+
+// Windows has no fontconfig: Futura where installed, else the face shipped in "fonts" beside
+// the program (the Futura-like face the Linux build falls back to, else DejaVu Sans).
+std::string resolveWindowsFont(const std::string& fontName) {
+    std::string file;
+    if (fontName.rfind("Futura", 0) == 0) file = findInstalledFutura();
+    if (!file.empty()) return file;
+    const std::string dir = FileUtils::executableDirectory() + "/fonts/";
+    for (const char* shipped : {"BetecknaGS.ttf", "DejaVuSans.ttf"})
+        if (FileUtils::getInstance()->isFileExist(dir + shipped)) return dir + shipped;
+    return std::string();
+}
+
+#else
 
 std::string matchFamily(const char* pattern, const char* wantFamily) {
     std::string file;
@@ -42,6 +146,8 @@ std::string matchFamily(const char* pattern, const char* wantFamily) {
     FcPatternDestroy(p);
     return file;
 }
+
+#endif
 
 struct FontBytes {
     const void* data = nullptr;
@@ -116,6 +222,9 @@ std::string Label::resolveFontFile(const std::string& fontName) {
     auto it = cache.find(fontName);
     if (it != cache.end()) return it->second;
     std::string file;
+#ifdef _WIN32
+    file = resolveWindowsFont(fontName);
+#else
     if (FcInit()) {
         // The design's face first; then a Futura-like face; then a plain one.
         if (fontName.rfind("Futura", 0) == 0) {
@@ -125,6 +234,7 @@ std::string Label::resolveFontFile(const std::string& fontName) {
         }
         if (file.empty()) file = matchFamily(fontName.c_str(), nullptr);
     }
+#endif
     return cache[fontName] = file;
 }
 

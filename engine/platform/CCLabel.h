@@ -33,7 +33,8 @@ public:
 
     void draw(Renderer* renderer, const Mat4& transform, uint32_t flags) override;
 
-    // The font file that a font name resolves to (fontconfig), for diagnostics and tests.
+    // The font file that a font name resolves to (fontconfig; on Windows the Fonts folder,
+    // then the fonts shipped beside the program), for diagnostics and tests.
     static std::string resolveFontFile(const std::string& fontName);
     // Starts looking the font up on another thread (fontconfig reads its whole configuration
     // first), so that the first label finds it ready. Safe to call once, early.

@@ -17,6 +17,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 BUILD = os.environ.get("E2E_BUILD") or os.path.join(ROOT, "build")
 HARNESS = os.path.join(BUILD, "tavrick-cards-harness")
+# How the harness is started: its path, or a runner and its path (wine for the Windows build).
+HARNESS_COMMAND = [HARNESS]
+VIDEO_DRIVER = "x11"
 EMULATOR = os.path.join(ROOT, "tools", "board-emulator", "board_emulator.py")
 OUT = os.path.join(BUILD, "e2e")
 
@@ -94,11 +97,11 @@ class Harness:
 
     def __init__(self, ports, log_path, data_home=None, extra_args=()):
         self.log = open(log_path, "a")
-        env = dict(os.environ, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
+        env = dict(os.environ, SDL_VIDEODRIVER=VIDEO_DRIVER, SDL_AUDIODRIVER="dummy")
         # The program keeps the field between runs: each test gives it a folder of its own.
         if data_home:
             env["XDG_DATA_HOME"] = data_home
-        args = [HARNESS, "--print-layout", "--print-events"]
+        args = HARNESS_COMMAND + ["--print-layout", "--print-events"]
         for p in ports:
             args += ["--port", p]
         args += list(extra_args)

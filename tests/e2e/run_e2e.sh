@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the end-to-end suite in an X server of its own: run_e2e.sh [BUILD_DIR] [unittest args]
-# Screenshots, board reports and the harness's logs go to BUILD_DIR/e2e.
+# Screenshots, board reports and the harness's logs go to BUILD_DIR/e2e. E2E_SUITE names
+# another suite to run the same way and E2E_HARNESS the harness it needs (the Windows build's).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
@@ -12,8 +13,9 @@ for tool in Xvfb xdotool import python3; do
     exit 1
   fi
 done
-if [ ! -x "$build/tavrick-cards-harness" ]; then
-  echo "e2e: $build/tavrick-cards-harness is not built" >&2
+harness="${E2E_HARNESS:-$build/tavrick-cards-harness}"
+if [ ! -x "$harness" ]; then
+  echo "e2e: $harness is not built" >&2
   exit 1
 fi
 
@@ -43,4 +45,4 @@ rm -rf "$XDG_DATA_HOME"
 unset SDL_VIDEODRIVER
 cd "$here"
 # The tests time themselves out one by one; this is the last line of defence.
-timeout --kill-after=10 420 python3 -u test_e2e.py "$@"
+timeout --kill-after=10 "${E2E_SECONDS:-420}" python3 -u "${E2E_SUITE:-test_e2e.py}" "$@"
