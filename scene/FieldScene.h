@@ -265,10 +265,13 @@ private:
     void restoreAutosave();
     void scheduleAutosave();
     void autosaveNow();
+    // Tells on the screen when the last autosave failed (once for each new failure).
+    void checkAutosave();
     void finishHistory();
     void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
     std::unique_ptr<tavrick::BackgroundWriter> autosaveWriter;
     bool autosaveScheduled = false;
+    std::string autosaveErrorTold;
     bool chooserOpen = false;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
     cocos2d::EventListenerCustom* dropListener = nullptr;

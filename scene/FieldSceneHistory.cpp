@@ -15,6 +15,7 @@ using tavrick::FieldDocument;
 namespace {
 // Long enough to gather the steps of one action into one write, well inside a second.
 const float kAutosaveDelay = 0.25f;
+const float kAutosaveCheckDelay = 1.0f;
 const Color4B kDarkText(30, 30, 30, 255);
 const Color4B kWhiteText(255, 255, 255, 255);
 
@@ -165,6 +166,18 @@ void FieldScene::autosaveNow() {
     // The text is made here (a few dozen records); the disk work is the writer's.
     autosaveWriter->write(autosavePath, snapshot().toJson());
     ++autosavesQueued;
+    // The writer's failures would only reach stderr, which a desktop program's user never
+    // sees: a look a moment later puts them on the screen.
+    unschedule("autosave-check");
+    scheduleOnce([this](float) { checkAutosave(); }, kAutosaveCheckDelay, "autosave-check");
+}
+
+void FieldScene::checkAutosave() {
+    if (!autosaveWriter) return;
+    const std::string error = autosaveWriter->lastError();
+    if (!error.empty() && error != autosaveErrorTold)
+        showNotice("Your work could not be saved: " + error, 10);
+    autosaveErrorTold = error;
 }
 
 void FieldScene::flushAutosave() {

@@ -512,3 +512,14 @@ TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {
 }
 
 }  // namespace
+
+// A save that fails is told on the screen, not only on stderr where nobody looks.
+TEST_F(History, AFailedAutosaveIsToldOnTheScreen) {
+    // A full folder where the file goes: the last step of the save, the rename, fails.
+    ASSERT_EQ(mkdir(fieldFile().c_str(), 0755), 0);
+    writeFile(fieldFile() + "/in-the-way", "x");
+    dragFromPalette(1, seatOf(2, 1));
+    scene->flushAutosave();
+    scenetest::stepFrames(40, 0.05f);
+    EXPECT_NE(notice().find("could not be saved"), std::string::npos) << notice();
+}
