@@ -284,7 +284,7 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
         if (scene) restart(ports);
         else start(ports);
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-        serial->choosePort(n - 1);  // the top of the list, the farthest from where it opens
+        choosePort(ports.back().portName);  // the top of the list, the farthest from where it opens
         scene->openPortList();
         ASSERT_NE(scene->portListPopup, nullptr);
         if (n == 3) EXPECT_EQ(scene->portListView, nullptr);
@@ -303,7 +303,7 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
             scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
             scenetest::stepFrames(1);
             EXPECT_EQ(scene->portListPopup, nullptr);
-            EXPECT_EQ(serial->selectedPort, target) << n << " ports";
+            EXPECT_EQ(serial->getSelectedPortName(), ports[target].portName) << n << " ports";
         }
     }
 }
@@ -320,7 +320,7 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     scenetest::stepFrames(30);
     EXPECT_NE(scene->portListView->getContentOffset(), before);
     EXPECT_NE(scene->portListPopup, nullptr);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
     // A tap on the grey area beside the list still closes it.
     scenetest::tap(Vec2(1000, 384));
     scenetest::stepFrames(1);
@@ -370,10 +370,10 @@ TEST_F(BoardPort, EscapeClosesThePanelOnTopAndF11FillsTheScreen) {
 
     scene->openPortList();
     ASSERT_NE(scene->portListPopup, nullptr);
-    const int chosen = TavrickCardSerialManager::getInstance()->selectedPort;
+    const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     press(K::KEY_ESCAPE);
     EXPECT_EQ(scene->portListPopup, nullptr);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, chosen);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), chosen);
 
     // The question over the open drawer: Escape is No, and the cards stay.
     put(0, 0, LedOn);

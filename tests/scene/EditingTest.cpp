@@ -1,5 +1,4 @@
 #include <map>
-#include <random>
 #include <set>
 
 #include "EditingFixture.h"
@@ -271,76 +270,6 @@ TEST_F(Editing, ACancelledDragLeavesNothingCarried) {
     moveTo(p, p + Vec2(0, 100), 10);
     scenetest::touchEnded(p);
     EXPECT_NE(scene->fieldView->getContentOffset(), offset);
-}
-
-// Random editing keeps the program honest after every step.
-TEST_F(Editing, RandomEditingKeepsTheInvariants) {
-    std::mt19937 rng(20261206);
-    auto check = [&](int step) {
-        std::map<int, int> perKind;
-        std::set<CardSprite*> live;
-        for (CardSprite* c : scene->fieldCards) {
-            ++perKind[c->kind];
-            live.insert(c);
-            const Rect b = c->getBoundingBox();
-            const Size f = scene->fieldView->getContentSize();
-            ASSERT_TRUE(b.getMinX() >= -1e-3 && b.getMinY() >= -1e-3 && b.getMaxX() <= f.width + 1e-3 &&
-                        b.getMaxY() <= f.height + 1e-3)
-                << "step " << step;
-        }
-        for (int k = 0; k < 6; ++k) ASSERT_EQ(scene->cardCounts[k], perKind[k]) << "step " << step;
-        std::map<CardSprite*, int> uses;
-        for (auto& row : scene->slotRows)
-            for (CardSprite* s : row) {
-                ASSERT_EQ(s->connectors[1].partner, nullptr);
-                if (CardSprite* c = s->connectors[0].partner) {
-                    ASSERT_TRUE(live.count(c)) << "step " << step;
-                    ASSERT_EQ(c->connectors[0].partner, s) << "step " << step;
-                    ASSERT_EQ(++uses[c], 1) << "step " << step;
-                }
-            }
-    };
-    for (int step = 0; step < 120; ++step) {
-        const int what = std::uniform_int_distribution<int>(0, 9)(rng);
-        if (what < 3 || scene->fieldCards.empty()) {
-            const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
-            const int row = std::uniform_int_distribution<int>(0, 3)(rng);
-            const int slot = std::uniform_int_distribution<int>(0, 1)(rng);
-            const Vec2 jitter(std::uniform_real_distribution<float>(-30, 30)(rng),
-                              std::uniform_real_distribution<float>(-30, 30)(rng));
-            dragFromPalette(kind, seatOf(row, slot) + jitter);
-        } else {
-            CardSprite* card = scene->fieldCards.at(
-                std::uniform_int_distribution<int>(0, int(scene->fieldCards.size()) - 1)(rng));
-            Vec2 at = pickUp(card);
-            const int moves = std::uniform_int_distribution<int>(1, 6)(rng);
-            for (int m = 0; m < moves; ++m) {
-                const Vec2 d(std::uniform_real_distribution<float>(-120, 120)(rng),
-                             std::uniform_real_distribution<float>(-120, 120)(rng));
-                if (m % 2) {
-                    moveTo(at, at + d, 8);
-                } else {
-                    at += d;  // one long step
-                    scenetest::touchMoved(at);
-                }
-                check(step);
-            }
-            if (what == 9) moveTo(at, scene->cleanIcon->getPosition(), 60);
-            scenetest::touchEnded(at);
-            scenetest::stepFrames(30, 0.02f);
-        }
-        check(step);
-    }
-    scene->buildAndSend();
-    size_t statements = 0;
-    for (auto& row : scene->slotRows)
-        for (CardSprite* s : row) statements += s->connectors[0].partner != nullptr;
-    size_t sent = 0;
-    for (const auto& line : queue()) {
-        for (size_t p = 0; (p = line.first.find("LED ", p)) != std::string::npos; ++p) ++sent;
-        for (size_t p = 0; (p = line.first.find("WAIT ", p)) != std::string::npos; ++p) ++sent;
-    }
-    EXPECT_EQ(sent, statements);
 }
 
 // --- carrying a card -----------------------------------------------------------------

@@ -203,13 +203,14 @@ TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
     EXPECT_EQ(DeviceManager::getInstance()->target, Dov);
     scenetest::tap(Vec2(500, 300));
     scenetest::stepFrames(1);
+    const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0));
     ASSERT_NE(scene->portListPopup, nullptr);
     Node* entry = scene->portListPopup->getChildByTag(1);
     scenetest::touchBegan(entry->getPosition() + Vec2(5, 0));
     scenetest::touchCancelled(entry->getPosition() + Vec2(5, 0));
     EXPECT_EQ(entry->getOpacity(), 255);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), chosen);
 }
 
 TEST_F(RoughHandling, AButtonHeldWhileAPanelOpensDoesNothingOnRelease) {
