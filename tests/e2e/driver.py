@@ -107,7 +107,6 @@ class Harness:
         self.cond = threading.Condition()
         self.layouts = []
         self.events = []
-        self.event_times = []  # when each event line arrived (time.monotonic)
         self.ended = False
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -126,7 +125,6 @@ class Harness:
                     self.layouts.append(json.loads(rest))
                 elif word == "event":
                     self.events.append(json.loads(rest))
-                    self.event_times.append(time.monotonic())
                 self.cond.notify_all()
         with self.cond:
             self.ended = True
@@ -145,12 +143,6 @@ class Harness:
             if len(self.layouts) == n:
                 raise AssertionError("the harness has ended (exit %s)" % self.proc.poll())
             return self.layouts[n]
-
-    def command(self, line):
-        """A line for the harness that asks for no layout (such as "ports ...")."""
-        with self.cond:
-            self.proc.stdin.write(line + "\n")
-            self.proc.stdin.flush()
 
     def wait_layout(self, what, test, timeout=WAIT):
         def probe():
