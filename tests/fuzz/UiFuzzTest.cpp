@@ -1,12 +1,12 @@
-// The UI fuzzer. Sessions of seeded random events run on the real screen, each in a child
+// The UI fuzzer. Runs of seeded random events on the real screen, each in a child
 // process, so that a crash or a sanitizer report is caught like a broken invariant. A
-// failing session is shrunk by removing events and replaying the rest on a fresh screen,
+// failing run is shrunk by removing events and replaying the rest on a fresh screen,
 // and printed with its seed.
 //
 // Environment: TAVRICK_FUZZ_EVENTS (all shards together; the build sets the default),
-// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_SESSION (events per fresh screen),
+// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_RUN (events per run, each on a fresh screen),
 // TAVRICK_FUZZ_SHRINK_BUDGET (events replayed while shrinking), TAVRICK_FUZZ_REPLAY (a file
-// of printed events to run instead), TAVRICK_FUZZ_STATS (what each session went through).
+// of printed events to run instead).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -55,7 +55,7 @@ struct Outcome {
 
 // In the child: runs events from `source` (null when it has none left), checking after
 // each, and leaves through _exit so that nothing of the parent's test runs twice.
-[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Session&, fuzz::Event&, bool&)>& source) {
+[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
     int code = 0;
     auto fail = [&](const std::string& what, int at) {
         std::snprintf(sh->message, sizeof sh->message, "%s", what.c_str());
@@ -63,24 +63,24 @@ struct Outcome {
         code = 3;
     };
     // A screen built and taken down first, so that what lives on by design (singletons,
-    // the picture cache) is counted before the session.
-    { fuzz::Session warm; }
+    // the picture cache) is counted before the run.
+    { fuzz::Screen warm; }
     const long live = cocos2d::Ref::getLiveCount();
     {
-        fuzz::Session session;
-        if (!session.ready()) {
+        fuzz::Screen screen;
+        if (!screen.ready()) {
             fail("setup: the screen could not be built", -1);
         } else {
             fuzz::Event e;
             bool recorded = false;
-            while (code == 0 && sh->count < kCapacity && source(session, e, recorded)) {
+            while (code == 0 && sh->count < kCapacity && source(screen, e, recorded)) {
                 const int i = sh->count;
                 if (!recorded) {
                     sh->events[i] = e;
                     sh->count = i + 1;
-                    session.apply(e);
+                    screen.apply(e);
                 }
-                const std::string broken = session.check();
+                const std::string broken = screen.check();
                 if (!broken.empty()) fail(broken, sh->count - 1);
             }
         }
@@ -95,7 +95,7 @@ struct Outcome {
 }
 
 Outcome runChild(Shared* sh, bool quiet,
-                 const std::function<bool(fuzz::Session&, fuzz::Event&, bool&)>& source) {
+                 const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
     sh->count = 0;
     sh->failedAt = -1;
     sh->message[0] = '\0';
@@ -151,13 +151,13 @@ Outcome runChild(Shared* sh, bool quiet,
     return out;
 }
 
-// A generated session: the generator's events, with the end of a worker recorded where the
+// A generated run: the generator's events, with the end of a worker recorded where the
 // scene saw it, and a wait for a long send now and then so that it does not swallow the
-// whole session. Ends with every finger lifted and the screen settled.
+// whole run. Ends with every finger lifted and the screen settled.
 Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
     return runChild(sh, false, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
                                 tail = std::vector<fuzz::Event>(), tailStarted = false,
-                                sh](fuzz::Session& s, fuzz::Event& e, bool& recorded) mutable {
+                                sh](fuzz::Screen& s, fuzz::Event& e, bool& recorded) mutable {
         auto record = [&](const fuzz::Event& ev) {
             const int i = sh->count;
             sh->events[i] = ev;
@@ -219,7 +219,7 @@ Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
 }
 
 Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace, bool quiet) {
-    return runChild(sh, quiet, [&trace, i = size_t(0)](fuzz::Session&, fuzz::Event& e, bool& recorded) mutable {
+    return runChild(sh, quiet, [&trace, i = size_t(0)](fuzz::Screen&, fuzz::Event& e, bool& recorded) mutable {
         recorded = false;
         if (i >= trace.size()) return false;
         e = trace[i++];
@@ -318,17 +318,17 @@ TEST_P(UiFuzz, EveryEventKeepsTheScreenConsistent) {
     }
     const long total = envNumber("TAVRICK_FUZZ_EVENTS", TAVRICK_FUZZ_DEFAULT_EVENTS);
     const long mine = total / kShards + (GetParam() < total % kShards ? 1 : 0);
-    const long perSession = std::max(1L, std::min<long>(envNumber("TAVRICK_FUZZ_SESSION", 2500), kCapacity / 2));
+    const long perRun = std::max(1L, std::min<long>(envNumber("TAVRICK_FUZZ_RUN", 2500), kCapacity / 2));
     const std::uint64_t base = static_cast<std::uint64_t>(envNumber("TAVRICK_FUZZ_SEED", 20240611));
     long done = 0;
     for (int n = 0; done < mine; ++n) {
-        const int events = static_cast<int>(std::min(perSession, mine - done));
+        const int events = static_cast<int>(std::min(perRun, mine - done));
         const std::uint64_t seed = base + static_cast<std::uint64_t>(GetParam()) * 100000 + static_cast<std::uint64_t>(n);
         const Outcome o = runGenerated(sh, seed, events);
         done += events;
         if (o.result != Result::Pass) {
             FAIL() << report(sh, "seed " + std::to_string(seed) + " (TAVRICK_FUZZ_SEED=" + std::to_string(base) +
-                                     ", shard " + std::to_string(GetParam()) + ", session " + std::to_string(n) + ")",
+                                     ", shard " + std::to_string(GetParam()) + ", run " + std::to_string(n) + ")",
                              o);
         }
     }

@@ -137,7 +137,7 @@ bool parse(const std::string& line, Event& e) {
 
 // --- the screen ------------------------------------------------------------------------
 
-Session::Session() {
+Screen::Screen() {
     char name[256] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
     // The board side: read everything, so every send can complete.
@@ -167,14 +167,7 @@ Session::Session() {
     baseListeners_ = Director::getInstance()->getEventDispatcher()->getListenerCount();
 }
 
-Session::~Session() {
-    if (std::getenv("TAVRICK_FUZZ_STATS") && stats_.frames > 0) {
-        std::fprintf(stderr, "fuzz stats:");
-        for (int k = 0; k < Event::KindCount; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
-        std::fprintf(stderr, "; frames %ld, made %ld, sends %ld, target panels %ld, port lists %ld, deletes %ld, "
-                     "most cards %zu, most links %zu\n", stats_.frames, stats_.made, stats_.sends, stats_.targetPanels,
-                     stats_.portLists, stats_.deletes, stats_.mostCards, stats_.mostLinks);
-    }
+Screen::~Screen() {
     Director::getInstance()->getScheduler()->resumeTarget(serial());
     serial()->resetForTests();
     DeviceManager::getInstance()->target = Dov;
@@ -186,9 +179,9 @@ Session::~Session() {
     if (slave_ >= 0) close(slave_);
 }
 
-bool Session::busy() const { return serial()->isBusy(); }
+bool Screen::busy() const { return serial()->isBusy(); }
 
-bool Session::pollWorker() {
+bool Screen::pollWorker() {
     if (!serial()->isBusy()) return false;
     serial()->pollScan(0);
     serial()->pollSend(0);
@@ -196,7 +189,7 @@ bool Session::pollWorker() {
 }
 
 // Waits in real time for the worker to end and lets its end reach the scene.
-bool Session::settle() {
+bool Screen::settle() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (serial()->isBusy()) {
         if (pollWorker()) break;
@@ -206,7 +199,7 @@ bool Session::settle() {
     return true;
 }
 
-void Session::apply(const Event& e) {
+void Screen::apply(const Event& e) {
     const Vec2 p(e.x, e.y);
     const int f = e.finger;
     // The view ignores a second press of a finger that is down and anything else of a
@@ -278,30 +271,9 @@ void Session::apply(const Event& e) {
         case Event::KindCount:
             break;
     }
-    count(e);
 }
 
-void Session::count(const Event& e) {
-    ++stats_.events[e.kind];
-    if (e.kind == Event::Frames) stats_.frames += e.count;
-    const size_t cards = static_cast<size_t>(scene_->fieldCards.size());
-    if (cards < lastCards_) stats_.deletes += static_cast<long>(lastCards_ - cards);
-    if (cards > lastCards_) stats_.made += static_cast<long>(cards - lastCards_);
-    lastCards_ = cards;
-    stats_.mostCards = std::max(stats_.mostCards, static_cast<size_t>(scene_->fieldCards.size()));
-    size_t links = 0;
-    for (auto& row : scene_->slotRows)
-        for (CardSprite* slot : row) links += slot->connectors[0].partner != nullptr;
-    stats_.mostLinks = std::max(stats_.mostLinks, links);
-    if (scene_->sendingOverlay && !sawOverlay_) ++stats_.sends;
-    if (scene_->targetPanel && !sawTarget_) ++stats_.targetPanels;
-    if (scene_->portListPopup && !sawPorts_) ++stats_.portLists;
-    sawOverlay_ = scene_->sendingOverlay;
-    sawTarget_ = scene_->targetPanel;
-    sawPorts_ = scene_->portListPopup;
-}
-
-std::string Session::check() const {
+std::string Screen::check() const {
     std::ostringstream why;
     FieldScene* s = scene_;
     if (stuck_) return "worker: a send or scan did not finish within a minute";
@@ -422,7 +394,7 @@ bool Generator::chance(double p) { return static_cast<double>(bits() >> 11) / 90
 
 Vec2 Generator::anywhere() { return Vec2(uniform(-40, 1064), uniform(-40, 808)); }
 
-int Generator::freeFinger(const Session& s) {
+int Generator::freeFinger(const Screen& s) {
     std::vector<int> free;
     for (int f = 0; f < 3; ++f)
         if (!(busyFingers_ & (1u << f)) && !s.fingerDown(f)) free.push_back(f);
@@ -474,7 +446,7 @@ void Generator::end(Script& sc, int f, Vec2 at) {
 }
 
 // Where a carried card's centre sits in a slot, on screen; false when off the screen.
-bool Generator::seat(const Session& s, int row, int slot, Vec2& world) const {
+bool Generator::seat(const Screen& s, int row, int slot, Vec2& world) const {
     FieldScene* scene = s.scene();
     if (row < 0 || static_cast<size_t>(row) >= scene->slotRows.size() || !scene->paletteCards[0]) return false;
     const Rect b = scene->slotRows[static_cast<size_t>(row)].at(slot)->getBoundingBox();
@@ -485,7 +457,7 @@ bool Generator::seat(const Session& s, int row, int slot, Vec2& world) const {
 
 // Where a carried card should end: mostly in a slot on screen (so that it snaps), else
 // anywhere.
-bool Generator::dropPoint(const Session& s, Script& sc, Vec2& point) {
+bool Generator::dropPoint(const Screen& s, Script& sc, Vec2& point) {
     const int pick = below(100);
     if (pick < 60) {
         std::vector<std::pair<int, int>> shown;
@@ -506,7 +478,7 @@ bool Generator::dropPoint(const Session& s, Script& sc, Vec2& point) {
 }
 
 // The next step of a carry towards its slot: long steps, the last 30 points in short ones.
-Event Generator::aim(const Session& s, Script& sc) {
+Event Generator::aim(const Screen& s, Script& sc) {
     Event e;
     e.finger = static_cast<std::int8_t>(sc.finger);
     const Vec2 at = s.fingerAt(sc.finger);
@@ -531,7 +503,7 @@ Event Generator::aim(const Session& s, Script& sc) {
     return e;
 }
 
-bool Generator::startScript(const Session& s, int f) {
+bool Generator::startScript(const Screen& s, int f) {
     FieldScene* scene = s.scene();
     Script sc;
     sc.fingers = 1u << f;
@@ -691,7 +663,7 @@ bool Generator::startScript(const Session& s, int f) {
     return true;
 }
 
-Event Generator::raw(const Session& s) {
+Event Generator::raw(const Screen& s) {
     std::vector<int> free;
     for (int f = 0; f < 3; ++f)
         if (!(busyFingers_ & (1u << f))) free.push_back(f);
@@ -729,7 +701,7 @@ Event Generator::raw(const Session& s) {
     return e;
 }
 
-Event Generator::window(const Session& s) {
+Event Generator::window(const Screen& s) {
     (void)s;
     Event e;
     const int r = below(100);
@@ -764,7 +736,7 @@ Event Generator::window(const Session& s) {
     return e;
 }
 
-Event Generator::next(const Session& s) {
+Event Generator::next(const Screen& s) {
     for (;;) {
         if (!scripts_.empty() && chance(0.65)) {
             const int i = below(static_cast<int>(scripts_.size()));
@@ -782,7 +754,7 @@ Event Generator::next(const Session& s) {
             }
             return e;
         }
-        // Calm sessions build up programs; wild ones press and wheel about much more.
+        // Calm runs build up programs; wild ones press and wheel about much more.
         static const int kRaw[] = {6, 25, 45}, kWheel[] = {2, 6, 14};
         const int r = below(100);
         if (r < 22) {
