@@ -65,6 +65,22 @@ inline tavrick::SendOutcome writeNow(const std::string& port, const std::vector<
     return tavrick::writeSerialLines(port, lines, written, options);
 }
 
+// Two lines with their pauses: the bytes exactly, and no byte before the pauses ahead of it
+// have passed (hard lower bounds, however late the far side looks); the writer closes the
+// port only after the last line's pause.
+inline void checkExampleProgramArrivesWithItsPauses(const std::string& port, const ReadFar& read) {
+    const auto start = std::chrono::steady_clock::now();
+    AsyncWrite send(port, {{"NEW\r\n", 200}, {"RUN\r\n", 200}});
+    EXPECT_EQ(read(5, 5s), "\x4E\x45\x57\x0D\x0A");
+    EXPECT_EQ(read(5, 5s), "\x52\x55\x4E\x0D\x0A");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    const tavrick::SendOutcome outcome = send.get();
+    EXPECT_TRUE(outcome.ok()) << outcome.detail;
+    EXPECT_EQ(send.written.load(), 2);
+    EXPECT_GE(send.finished - start, 400ms) << "the last line's pause must pass before close";
+    EXPECT_EQ(read(1, 100ms), "") << "nothing beyond the lines";
+}
+
 }  // namespace serialtest
 
 class SerialManagerFixture : public ::testing::Test {
