@@ -145,18 +145,6 @@ TEST_F(Program, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
     EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\n20 LED 0\r\n30 WAIT 60\r\nSAVE 0\r\nRUN\r\n");
 }
 
-TEST_F(Program, FailureNoticeSaysWhyInPlainWords) {
-    using tavrick::SerialError;
-    const std::string port = "/dev/ttyUSB0";
-    auto text = [&](SerialError e) { return FieldScene::sendFailureText(port, static_cast<int>(e)); };
-    EXPECT_EQ(text(SerialError::NoPermission),
-              "Could not send to /dev/ttyUSB0: no permission (add your user to the dialout group)");
-    EXPECT_EQ(text(SerialError::InUse), "Could not send to /dev/ttyUSB0: another program is using it");
-    EXPECT_EQ(text(SerialError::NotConnected), "Could not send to /dev/ttyUSB0: the board is not connected");
-    EXPECT_EQ(text(SerialError::StoppedAnswering), "Could not send to /dev/ttyUSB0: the board stopped answering");
-    EXPECT_EQ(text(SerialError::WriteFailed), "Could not send to /dev/ttyUSB0");
-}
-
 TEST_F(Program, AbsentAndBusyPortsAreToldApart) {
     int far = -1;
     const std::string busy = openPort(&far);

@@ -16,7 +16,7 @@ struct Told {
     std::string text;
 };
 
-class SimTest : public SceneTest {
+class TryOnScreen : public SceneTest {
 protected:
     void startWatching(std::vector<tavrick::PortInfo> ports = {}) {
         start(std::move(ports));
@@ -68,7 +68,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SimTest, TryRunsTheFieldInTimeWithNoPortAndSaysItEnded) {
+TEST_F(TryOnScreen, TryRunsTheFieldInTimeWithNoPortAndSaysItEnded) {
     startWatching();  // no port at all
     put(0, 0, LedOn);
     put(0, 1, Wait1);
@@ -111,7 +111,7 @@ TEST_F(SimTest, TryRunsTheFieldInTimeWithNoPortAndSaysItEnded) {
     EXPECT_EQ(scene->simRowMark, nullptr);
 }
 
-TEST_F(SimTest, ATenSecondWaitDrawsOnlyItsCountdownSteps) {
+TEST_F(TryOnScreen, ATenSecondWaitDrawsOnlyItsCountdownSteps) {
     startWatching();
     put(0, 0, LedOn);
     put(0, 1, Wait10);
@@ -130,7 +130,7 @@ TEST_F(SimTest, ATenSecondWaitDrawsOnlyItsCountdownSteps) {
     EXPECT_FALSE(scene->simPanel->ledOn());
 }
 
-TEST_F(SimTest, TheCountdownStepsOncePerSecond) {
+TEST_F(TryOnScreen, TheCountdownStepsOncePerSecond) {
     startWatching();
     put(0, 0, Wait3);
     pressTry();
@@ -140,7 +140,7 @@ TEST_F(SimTest, TheCountdownStepsOncePerSecond) {
     EXPECT_EQ(steps, (std::vector<std::string>{"Waiting 3 s", "Waiting 2 s", "Waiting 1 s", ""}));
 }
 
-TEST_F(SimTest, StopAndAnEditEndTheRun) {
+TEST_F(TryOnScreen, StopAndAnEditEndTheRun) {
     startWatching();
     put(0, 0, LedOn);
     put(0, 1, Wait10);
@@ -193,7 +193,7 @@ TEST_F(SimTest, StopAndAnEditEndTheRun) {
     EXPECT_NE(scene->simPanel->statusText().find("program changed"), std::string::npos);
 }
 
-TEST_F(SimTest, TheRunningRowIsMarkedAndScrolledIntoView) {
+TEST_F(TryOnScreen, TheRunningRowIsMarkedAndScrolledIntoView) {
     startWatching();
     put(29, 1, Wait1);  // line 300, far below the screen
     pressTry();
@@ -207,7 +207,7 @@ TEST_F(SimTest, TheRunningRowIsMarkedAndScrolledIntoView) {
     EXPECT_LT(y, 758);
 }
 
-TEST_F(SimTest, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
+TEST_F(TryOnScreen, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
     for (Target target : {Dov, Velto}) {
         int far = -1;
         const std::string path = openPort(&far);
@@ -246,7 +246,7 @@ TEST_F(SimTest, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
     }
 }
 
-TEST_F(SimTest, ALineTheBoardCannotRunIsShownWithItsLine) {
+TEST_F(TryOnScreen, ALineTheBoardCannotRunIsShownWithItsLine) {
     startWatching();
     pressTry();
     nextFrame();
