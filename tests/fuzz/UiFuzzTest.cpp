@@ -1,12 +1,10 @@
 // The UI fuzzer. Runs of seeded random events on the real screen, each in a child
 // process, so that a crash or a sanitizer report is caught like a broken invariant. A
-// failing run is shrunk by removing events and replaying the rest on a fresh screen,
-// and printed with its seed.
+// failing run is written out with its seed, to be replayed on a fresh screen.
 //
 // Environment: TAVRICK_FUZZ_EVENTS (all shards together; the build sets the default),
 // TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_RUN (events per run, each on a fresh screen),
-// TAVRICK_FUZZ_SHRINK_BUDGET (events replayed while shrinking), TAVRICK_FUZZ_REPLAY (a file
-// of printed events to run instead).
+// TAVRICK_FUZZ_REPLAY (a file of written events to run instead).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -94,20 +92,13 @@ struct Outcome {
     _exit(code);
 }
 
-Outcome runChild(Shared* sh, bool quiet,
-                 const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
+Outcome runChild(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
     sh->count = 0;
     sh->failedAt = -1;
     sh->message[0] = '\0';
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid == 0) {
-        if (quiet) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-        }
-        childMain(sh, source);
-    }
+    if (pid == 0) childMain(sh, source);
     Outcome out;
     if (pid < 0) {
         out.result = Result::Crash;
@@ -155,7 +146,7 @@ Outcome runChild(Shared* sh, bool quiet,
 // scene saw it, and a wait for a long send now and then so that it does not swallow the
 // whole run. Ends with every finger lifted and the screen settled.
 Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
-    return runChild(sh, false, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
+    return runChild(sh, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
                                 tail = std::vector<fuzz::Event>(), tailStarted = false,
                                 sh](fuzz::Screen& s, fuzz::Event& e, bool& recorded) mutable {
         auto record = [&](const fuzz::Event& ev) {
@@ -218,8 +209,8 @@ Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
     });
 }
 
-Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace, bool quiet) {
-    return runChild(sh, quiet, [&trace, i = size_t(0)](fuzz::Screen&, fuzz::Event& e, bool& recorded) mutable {
+Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace) {
+    return runChild(sh, [&trace, i = size_t(0)](fuzz::Screen&, fuzz::Event& e, bool& recorded) mutable {
         recorded = false;
         if (i >= trace.size()) return false;
         e = trace[i++];
@@ -227,64 +218,18 @@ Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace, bool quiet)
     });
 }
 
-// The kind of a failure, so that shrinking does not wander off to another one.
-std::string kindOf(const Outcome& o) {
-    std::string k;
-    for (char c : o.what)
-        if (!(c >= '0' && c <= '9') && c != '.' && c != '-') k += c;
-    return k;
-}
-
-std::vector<fuzz::Event> shrink(Shared* sh, std::vector<fuzz::Event> trace, const Outcome& seen, long budget) {
-    const std::string kind = kindOf(seen);
-    long spent = 0;
-    auto stillFails = [&](std::vector<fuzz::Event>& candidate) {
-        spent += static_cast<long>(candidate.size());
-        const Outcome o = runReplay(sh, candidate, true);
-        if (o.result == Result::Pass || kindOf(o) != kind) return false;
-        if (o.at >= 0 && static_cast<size_t>(o.at) + 1 < candidate.size()) candidate.resize(static_cast<size_t>(o.at) + 1);
-        return true;
-    };
-    size_t chunk = std::max<size_t>(1, trace.size() / 2);
-    while (spent < budget) {
-        bool removed = false;
-        for (size_t start = 0; start < trace.size() && spent < budget;) {
-            std::vector<fuzz::Event> candidate(trace.begin(), trace.begin() + static_cast<long>(start));
-            const size_t stop = std::min(trace.size(), start + chunk);
-            candidate.insert(candidate.end(), trace.begin() + static_cast<long>(stop), trace.end());
-            if (!candidate.empty() && stillFails(candidate)) {
-                trace = std::move(candidate);
-                removed = true;
-            } else {
-                start += chunk;
-            }
-        }
-        if (chunk == 1 && !removed) break;
-        if (!removed) chunk = std::max<size_t>(1, chunk / 2);
-    }
-    return trace;
-}
-
+// The failing run's events, in a file to replay on a fresh screen (the last few shown).
 std::string report(Shared* sh, const std::string& origin, const Outcome& seen) {
-    std::vector<fuzz::Event> trace(sh->events, sh->events + std::min(sh->count.load(), seen.at + 1));
     if (seen.at < 0) return origin + ": " + seen.what + " before any event";
-    std::ostringstream out;
-    out << origin << ": " << seen.what << " (after event " << seen.at << ")\n";
-    const Outcome again = runReplay(sh, trace, true);
-    if (again.result == Result::Pass || kindOf(again) != kindOf(seen)) {
-        out << "The recorded sequence does not show it again on a fresh screen (" << trace.size() << " events):\n";
-    } else {
-        trace = shrink(sh, trace, seen, envNumber("TAVRICK_FUZZ_SHRINK_BUDGET", 3000000));
-        // Once more with its output shown, so that a sanitizer report of the short one is seen.
-        runReplay(sh, trace, false);
-        out << "Shortest sequence found (" << trace.size() << " events):\n";
-    }
+    const std::vector<fuzz::Event> trace(sh->events, sh->events + std::min(sh->count.load(), seen.at + 1));
     std::string lines;
     for (const fuzz::Event& e : trace) lines += fuzz::format(e) + "\n";
-    out << lines;
     const std::string file = "fuzz-failure-" + std::to_string(getpid()) + ".txt";
     std::ofstream(file) << lines;
-    out << "(also written to " << file << "; run it again with TAVRICK_FUZZ_REPLAY=" << file << ")";
+    std::ostringstream out;
+    out << origin << ": " << seen.what << " (after event " << seen.at << ")\nThe last events:\n";
+    for (size_t i = trace.size() > 20 ? trace.size() - 20 : 0; i < trace.size(); ++i) out << fuzz::format(trace[i]) << "\n";
+    out << "(all " << trace.size() << " in " << file << "; run them again with TAVRICK_FUZZ_REPLAY=" << file << ")";
     return out.str();
 }
 
@@ -312,7 +257,7 @@ TEST_P(UiFuzz, EveryEventKeepsTheScreenConsistent) {
             fuzz::Event e;
             if (fuzz::parse(line, e)) trace.push_back(e);
         }
-        const Outcome o = runReplay(sh, trace, false);
+        const Outcome o = runReplay(sh, trace);
         EXPECT_EQ(o.result, Result::Pass) << o.what << " (after event " << o.at << ")";
         return;
     }
