@@ -145,6 +145,12 @@ protected:
         return names;
     }
 
+    std::string descriptionOf(const std::string& name) const {
+        for (TavrickCardSerialData* p : manager->ports)
+            if (p->portName == name) return p->description;
+        return "(not listed)";
+    }
+
     bool pollScheduled() const {
         auto* scheduler = cocos2d::Director::getInstance()->getScheduler();
         return scheduler->isScheduled(CC_SCHEDULE_SELECTOR(TavrickCardSerialManager::pollSend), manager) ||
@@ -214,7 +220,7 @@ protected:
         release.set_value();
         ASSERT_TRUE(pumpUntil([&] { return send.calls > 0; }));
         EXPECT_TRUE(sendStarted);
-        EXPECT_EQ(manager->ports.at(0)->description, "new");
+        EXPECT_EQ(descriptionOf(port), "new");
         EXPECT_TRUE(send.lastValue) << manager->getLastErrorDetail();
         EXPECT_EQ(read(5, std::chrono::seconds(2)), "RUN\r\n");
 
