@@ -41,11 +41,6 @@ def center(box):
     return (x + w / 2.0, y + h / 2.0)
 
 
-def inside(box, p):
-    x, y, w, h = box
-    return x <= p[0] < x + w and y <= p[1] < y + h
-
-
 def read_line(stream, timeout, what):
     ready, _, _ = select.select([stream], [], [], timeout)
     if not ready:
