@@ -54,85 +54,47 @@ size_t touchListeners(Node* n) {
 
 // --- events --------------------------------------------------------------------------
 
+Event touch(Event::Kind kind, int finger, Vec2 p) {
+    Event e;
+    e.kind = kind;
+    e.finger = static_cast<std::int8_t>(finger);
+    e.x = p.x;
+    e.y = p.y;
+    return e;
+}
+
+Event frames(int n, float dt) {
+    Event e;
+    e.kind = Event::Frames;
+    e.count = static_cast<std::int16_t>(n);
+    e.amount = dt;
+    return e;
+}
+
+// Every field on one line, whatever the kind: the file of a failing run is read back as is.
 std::string format(const Event& e) {
     char buf[160];
-    switch (e.kind) {
-        case Event::Press:
-        case Event::Move:
-        case Event::Release:
-        case Event::Cancel:
-            std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g", kKindNames[e.kind], e.finger, e.x, e.y);
-            break;
-        case Event::Wheel:
-            std::snprintf(buf, sizeof buf, "wheel %.9g %.9g %.9g%s", e.x, e.y, e.amount, e.ctrl ? " ctrl" : "");
-            break;
-        case Event::Frames:
-            std::snprintf(buf, sizeof buf, "frames %d %.9g", e.count, e.amount);
-            break;
-        case Event::Settle:
-        case Event::FocusLost:
-            std::snprintf(buf, sizeof buf, "%s", kKindNames[e.kind]);
-            break;
-        case Event::Resize:
-        case Event::BarClick:
-            std::snprintf(buf, sizeof buf, "%s %.9g %.9g", kKindNames[e.kind], e.x, e.y);
-            break;
-        case Event::KindCount:
-            break;
-        case Event::Key:
-            std::snprintf(buf, sizeof buf, "key %d", e.count);
-            break;
-    }
+    std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g %.9g %d %d", kKindNames[e.kind], e.finger, e.x, e.y, e.amount,
+                  e.count, e.ctrl);
     return buf;
 }
 
 bool parse(const std::string& line, Event& e) {
     std::istringstream in(line);
     std::string word;
-    if (!(in >> word)) return false;
+    int finger = -1, count = -1, ctrl = 0;
     e = Event();
-    for (int k = 0; k < Event::KindCount; ++k)
-        if (word == kKindNames[k]) e.kind = static_cast<Event::Kind>(k);
-    if (word != kKindNames[e.kind]) return false;
-    switch (e.kind) {
-        case Event::Press:
-        case Event::Move:
-        case Event::Release:
-        case Event::Cancel: {
-            int f = -1;
-            if (!(in >> f >> e.x >> e.y) || f < 0 || f > 2) return false;
-            e.finger = static_cast<std::int8_t>(f);
-            return true;
-        }
-        case Event::Wheel: {
-            if (!(in >> e.x >> e.y >> e.amount)) return false;
-            std::string ctrl;
-            e.ctrl = (in >> ctrl) && ctrl == "ctrl";
-            return true;
-        }
-        case Event::Frames: {
-            int n = 0;
-            if (!(in >> n >> e.amount) || n < 0 || n > 10000) return false;
-            e.count = static_cast<std::int16_t>(n);
-            return true;
-        }
-        case Event::Settle:
-        case Event::FocusLost:
-            return true;
-        case Event::Resize:
-            return (in >> e.x >> e.y) && e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192;
-        case Event::BarClick:
-            return static_cast<bool>(in >> e.x >> e.y);
-        case Event::Key: {
-            int k = -1;
-            if (!(in >> k) || k < 0 || k > 2) return false;
-            e.count = static_cast<std::int16_t>(k);
-            return true;
-        }
-        case Event::KindCount:
-            break;
-    }
-    return false;
+    if (!(in >> word >> finger >> e.x >> e.y >> e.amount >> count >> ctrl)) return false;
+    const int kind = static_cast<int>(std::find(std::begin(kKindNames), std::end(kKindNames), word) - std::begin(kKindNames));
+    // Values no generated run has: a finger the screen does not track, hours of frames, a
+    // window no display makes.
+    if (kind == Event::KindCount || finger < 0 || finger > 2 || count < 0 || count > 10000) return false;
+    if (kind == Event::Resize && !(e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192)) return false;
+    e.kind = static_cast<Event::Kind>(kind);
+    e.finger = static_cast<std::int8_t>(finger);
+    e.count = static_cast<std::int16_t>(count);
+    e.ctrl = ctrl != 0;
+    return true;
 }
 
 // --- the screen ------------------------------------------------------------------------
@@ -274,7 +236,6 @@ void Screen::apply(const Event& e) {
 }
 
 std::string Screen::check() const {
-    std::ostringstream why;
     FieldScene* s = scene_;
     if (stuck_) return "worker: a send or scan did not finish within a minute";
 
@@ -286,24 +247,13 @@ std::string Screen::check() const {
         if (!live.insert(c).second) return "cards: a card is listed twice";
         ++perKind[c->kind];
         if (c->getParent() != s->fieldView->getContainer()) return "cards: a listed card is not in the field";
-        if (!inside(c->getBoundingBox(), field)) {
-            const Rect b = c->getBoundingBox();
-            why << "cards: a card lies outside the field content: (" << b.getMinX() << ", "
-                << b.getMinY() << ") to (" << b.getMaxX() << ", " << b.getMaxY() << ")";
-            return why.str();
-        }
+        if (!inside(c->getBoundingBox(), field)) return "cards: a card lies outside the field content";
         if (c->connectors[1].partner) return "links: a card is linked through its connector 1";
     }
     for (int k = 0; k < 6; ++k) {
-        if (s->cardCounts[k] != perKind[k]) {
-            why << "counts: kind " << k << " counts " << s->cardCounts[k] << " but the field has "
-                << perKind[k];
-            return why.str();
-        }
-        if (s->countLabels[k] && s->countLabels[k]->getString() != std::to_string(perKind[k])) {
-            why << "counts: the label of kind " << k << " reads " << s->countLabels[k]->getString();
-            return why.str();
-        }
+        if (s->cardCounts[k] != perKind[k]) return "counts: kind " + std::to_string(k) + " is miscounted";
+        if (s->countLabels[k] && s->countLabels[k]->getString() != std::to_string(perKind[k]))
+            return "counts: the label of kind " + std::to_string(k) + " is wrong";
     }
 
     std::set<CardSprite*> slots;
@@ -315,11 +265,9 @@ std::string Screen::check() const {
             if (slot->connectors[1].partner) return "links: a slot is linked through its connector 1";
             CardSprite* c = slot->connectors[0].partner;
             if (!c) continue;
-            why << "row " << r << " slot " << i << ": ";
-            if (!live.count(c)) return "links: " + why.str() + "holds a card that is not on the field";
-            if (c->connectors[0].partner != slot) return "links: " + why.str() + "its card does not point back";
-            if (++uses[c] > 1) return "links: " + why.str() + "its card is in another slot too";
-            why.str("");
+            if (!live.count(c)) return "links: a slot holds a card that is not on the field";
+            if (c->connectors[0].partner != slot) return "links: a slot's card does not point back";
+            if (++uses[c] > 1) return "links: a card is in two slots";
         }
     }
     for (CardSprite* c : live) {
@@ -337,12 +285,8 @@ std::string Screen::check() const {
     }
     if (s->sendingOverlay && s->sendingOverlay->getParent() != s) return "overlay: not on the screen";
 
-    const size_t fieldTouch = touchListeners(s->fieldView);
-    if (fieldTouch != (s->isDragging ? 0u : 1u)) {
-        why << "field: " << fieldTouch << " touch listeners while " << (s->isDragging ? "" : "not ")
-            << "carrying a card";
-        return why.str();
-    }
+    if (touchListeners(s->fieldView) != (s->isDragging ? 0u : 1u))
+        return "field: it listens to touches while a card is carried, or not when none is";
 
     if (anyFingerDown()) return "";
     // No finger down: nothing may stay carried, and no listener may be left behind.
@@ -368,10 +312,7 @@ std::string Screen::check() const {
     if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
-        if (n != baseListeners_ + live.size() + panel) {
-            why << "listeners: " << n << " registered, expected " << baseListeners_ + live.size();
-            return why.str();
-        }
+        if (n != baseListeners_ + live.size() + panel) return "listeners: some are left behind or missing";
     }
     return "";
 }
@@ -401,13 +342,7 @@ int Generator::freeFinger(const Screen& s) {
     return free.empty() ? -1 : free[below(static_cast<int>(free.size()))];
 }
 
-void Generator::addFrames(Script& sc, int n, float dt) {
-    Event e;
-    e.kind = Event::Frames;
-    e.count = static_cast<std::int16_t>(n);
-    e.amount = dt;
-    sc.events.push_back(e);
-}
+void Generator::addFrames(Script& sc, int n, float dt) { sc.events.push_back(frames(n, dt)); }
 
 void Generator::path(Script& sc, int f, Vec2 from, Vec2 to, float step) {
     const float length = from.distance(to);
@@ -425,24 +360,13 @@ void Generator::path(Script& sc, int f, Vec2 from, Vec2 to, float step) {
 void Generator::steps(Script& sc, int f, Vec2 from, Vec2 to, float step) {
     const int n = std::max(1, static_cast<int>(std::ceil(from.distance(to) / step)));
     for (int i = 1; i <= n; ++i) {
-        Event e;
-        e.kind = Event::Move;
-        e.finger = static_cast<std::int8_t>(f);
-        const Vec2 p = from + (to - from) * (static_cast<float>(i) / n);
-        e.x = p.x;
-        e.y = p.y;
-        sc.events.push_back(e);
+        sc.events.push_back(touch(Event::Move, f, from + (to - from) * (static_cast<float>(i) / n)));
         if (chance(0.3)) addFrames(sc);
     }
 }
 
 void Generator::end(Script& sc, int f, Vec2 at) {
-    Event e;
-    e.kind = chance(0.1) ? Event::Cancel : Event::Release;
-    e.finger = static_cast<std::int8_t>(f);
-    e.x = at.x;
-    e.y = at.y;
-    sc.events.push_back(e);
+    sc.events.push_back(touch(chance(0.1) ? Event::Cancel : Event::Release, f, at));
 }
 
 // Where a carried card's centre sits in a slot, on screen; false when off the screen.
@@ -479,8 +403,6 @@ bool Generator::dropPoint(const Screen& s, Script& sc, Vec2& point) {
 
 // The next step of a carry towards its slot: long steps, the last 30 points in short ones.
 Event Generator::aim(const Screen& s, Script& sc) {
-    Event e;
-    e.finger = static_cast<std::int8_t>(sc.finger);
     const Vec2 at = s.fingerAt(sc.finger);
     Vec2 target;
     if (!seat(s, sc.row, sc.slot, target)) target = at;  // scrolled away: put it down here
@@ -490,31 +412,20 @@ Event Generator::aim(const Screen& s, Script& sc) {
     if (left < 0.01f || !s.fingerDown(sc.finger) || ++sc.aimSteps > 60) {
         sc.aiming = false;
         end(sc, sc.finger, at);
-        e = sc.events.front();
+        const Event e = sc.events.front();
         sc.events.pop_front();
         return e;
     }
     const float step = left > 30 ? std::min(sc.step, left - 30 + 1) : std::min(left, uniform(3, 8));
-    const Vec2 p = at + (target - at) * (step / left);
-    e.kind = Event::Move;
-    e.x = p.x;
-    e.y = p.y;
     if (chance(0.3)) addFrames(sc);
-    return e;
+    return touch(Event::Move, sc.finger, at + (target - at) * (step / left));
 }
 
 bool Generator::startScript(const Screen& s, int f) {
     FieldScene* scene = s.scene();
     Script sc;
     sc.fingers = 1u << f;
-    auto press = [&](int finger, Vec2 p) {
-        Event e;
-        e.kind = Event::Press;
-        e.finger = static_cast<std::int8_t>(finger);
-        e.x = p.x;
-        e.y = p.y;
-        sc.events.push_back(e);
-    };
+    auto press = [&](int finger, Vec2 p) { sc.events.push_back(touch(Event::Press, finger, p)); };
     const float step = chance(0.1) ? uniform(60, 200) : (chance(0.15) ? uniform(3, 8) : uniform(25, 90));
     const int what = below(100);
     if (what < 35) {
@@ -643,15 +554,7 @@ bool Generator::startScript(const Screen& s, int f) {
         const int n = 2 + below(10);
         for (int i = 1; i <= n; ++i) {
             const float d = d0 + (d1 - d0) * i / n;
-            for (int k : {f, g}) {
-                Event e;
-                e.kind = Event::Move;
-                e.finger = static_cast<std::int8_t>(k);
-                const Vec2 p = c + dir * (k == f ? -d : d);
-                e.x = p.x;
-                e.y = p.y;
-                sc.events.push_back(e);
-            }
+            for (int k : {f, g}) sc.events.push_back(touch(Event::Move, k, c + dir * (k == f ? -d : d)));
             addFrames(sc);
         }
         const bool fFirst = chance(0.5);
@@ -667,13 +570,9 @@ Event Generator::raw(const Screen& s) {
     std::vector<int> free;
     for (int f = 0; f < 3; ++f)
         if (!(busyFingers_ & (1u << f))) free.push_back(f);
-    Event e;
-    if (free.empty()) {
-        e.kind = Event::Frames;
-        e.amount = 1.0f / 60;
-        return e;
-    }
+    if (free.empty()) return frames(1, 1.0f / 60);
     const int f = free[below(static_cast<int>(free.size()))];
+    Event e;
     e.finger = static_cast<std::int8_t>(f);
     Vec2 p = anywhere();
     const int r = below(100);
@@ -767,21 +666,12 @@ Event Generator::next(const Screen& s) {
         if (r < 22 + kRaw[mood_]) return raw(s);
         // Now and then the window itself: resized, left for another, clicked beside the screen.
         if (chance(0.02)) return window(s);
-        Event e;
         if (r < 100 - kWheel[mood_]) {
-            e.kind = Event::Frames;
             const int k = below(10);
-            if (k < 7) {
-                e.count = static_cast<std::int16_t>(1 + below(3));
-                e.amount = 1.0f / 60;
-            } else if (k < 9) {
-                e.count = static_cast<std::int16_t>(2 + below(9));
-                e.amount = 0.05f;
-            } else {
-                e.amount = 0;  // a frame with no time passing, as the first after a pause
-            }
-            return e;
+            if (k < 7) return frames(1 + below(3), 1.0f / 60);
+            return k < 9 ? frames(2 + below(9), 0.05f) : frames(1, 0);  // 0: as the first after a pause
         }
+        Event e;
         if (chance(0.3)) {
             e.kind = Event::Key;
             e.count = static_cast<std::int16_t>(below(3));

@@ -27,6 +27,9 @@ struct Event {
 // One line per event, and back; lines that are not events are refused.
 std::string format(const Event& e);
 bool parse(const std::string& line, Event& e);
+// A touch event of one finger; n frames of dt seconds each.
+Event touch(Event::Kind kind, int finger, cocos2d::Vec2 p);
+Event frames(int n, float dt);
 
 // The screen with two ports: first a device that is not there (chosen at start, so a
 // send fails at once), then a pseudo-terminal whose far side a thread keeps reading.
