@@ -16,6 +16,29 @@ protected:
         return b.getMinX() >= -1e-3 && b.getMinY() >= -1e-3 && b.getMaxX() <= f.width + 1e-3 &&
                b.getMaxY() <= f.height + 1e-3;
     }
+
+    // A palette card pressed and moved right in steps of 10 (stopping once its field card
+    // exists, if asked); where the finger is now.
+    Vec2 dragOut(int kind, int finger = 0, int steps = 40, bool untilPlaced = false) {
+        Vec2 at = worldOf(scene->paletteCards[kind]);
+        scenetest::touchBegan(at, finger);
+        for (int i = 0; i < steps && !(untilPlaced && scene->placingCard); ++i)
+            scenetest::touchMoved(at += Vec2(10, 0), finger);
+        return at;
+    }
+
+    // A field card held until picked up by `finger`, and released over the trash.
+    void trash(CardSprite* card, int finger) {
+        scenetest::touchBegan(world(card), finger);
+        scenetest::stepFrames(6, 0.02f);
+        scenetest::touchMoved(worldOf(scene->cleanIcon), finger);
+        scenetest::touchEnded(worldOf(scene->cleanIcon), finger);
+        scenetest::stepSeconds(1.0f);  // the delete animation ends and the card is freed
+    }
+
+    Vec2 world(CardSprite* card) const {
+        return scene->fieldView->getContainer()->convertToWorldSpace(card->getPosition());
+    }
 };
 
 TEST_F(RoughHandling, ACardTakenOutAlongTheTopEdgeStartsInsideTheField) {
@@ -38,13 +61,7 @@ TEST_F(RoughHandling, ACardTakenOutAlongTheTopEdgeStartsInsideTheField) {
 }
 
 TEST_F(RoughHandling, ACancelledPaletteDragLeavesNothingBehind) {
-    const Vec2 start = worldOf(scene->paletteCards[Wait3]);
-    Vec2 at = start;
-    scenetest::touchBegan(at);
-    for (int i = 0; i < 30; ++i) {
-        at += Vec2(10, 0);
-        scenetest::touchMoved(at);
-    }
+    const Vec2 at = dragOut(Wait3, 0, 30);
     CardSprite* card = scene->placingCard;
     ASSERT_NE(card, nullptr);
     scenetest::touchCancelled(at);
@@ -60,32 +77,13 @@ TEST_F(RoughHandling, ACancelledPaletteDragLeavesNothingBehind) {
 TEST_F(RoughHandling, AfterACancelledPaletteDragCardsAreDeletedAndMadeAsUsual) {
     // A cancelled drag once left its card as the one being placed: the next palette drag
     // moved that card (even after it had been deleted and freed) instead of making one.
-    Vec2 at = worldOf(scene->paletteCards[LedOn]);
-    scenetest::touchBegan(at);
-    for (int i = 0; i < 40; ++i) {
-        at += Vec2(10, 0);
-        scenetest::touchMoved(at);
-    }
+    Vec2 at = dragOut(LedOn);
     CardSprite* card = scene->placingCard;
     ASSERT_NE(card, nullptr);
     scenetest::touchCancelled(at);
-    Node* container = scene->fieldView->getContainer();
-    Vec2 p = container->convertToWorldSpace(card->getPosition());
-    scenetest::touchBegan(p, 1);
-    scenetest::stepFrames(6, 0.02f);
-    ASSERT_TRUE(scene->isDragging);
-    const Vec2 icon = scene->cleanIcon->getParent()->convertToWorldSpace(scene->cleanIcon->getPosition());
-    scenetest::touchMoved(icon, 1);
-    scenetest::touchEnded(icon, 1);
-    scenetest::stepSeconds(1.0f);  // the delete animation ends and the card is freed
+    trash(card, 1);
     EXPECT_EQ(scene->fieldCards.size(), 0);
-    at = worldOf(scene->paletteCards[LedOff]);
-    scenetest::touchBegan(at);
-    for (int i = 0; i < 40; ++i) {
-        at += Vec2(10, 0);
-        scenetest::touchMoved(at);
-    }
-    scenetest::touchEnded(at);
+    scenetest::touchEnded(dragOut(LedOff));
     ASSERT_EQ(scene->fieldCards.size(), 1);
     EXPECT_EQ(scene->fieldCards.at(0)->kind, LedOff);
 }
@@ -118,23 +116,10 @@ TEST_F(RoughHandling, OnePaletteDragAtATime) {
 TEST_F(RoughHandling, ACardStillComingFromThePaletteCannotBeTakenByAnotherFinger) {
     // Taken and dropped on the trash by a second finger, it was freed while the first
     // finger still moved it.
-    Vec2 at = worldOf(scene->paletteCards[Wait5]);
-    scenetest::touchBegan(at, 2);
-    for (int i = 0; i < 40 && !scene->placingCard; ++i) {
-        at += Vec2(10, 0);
-        scenetest::touchMoved(at, 2);
-    }
+    const Vec2 at = dragOut(Wait5, 2, 40, true);
     CardSprite* card = scene->placingCard;
     ASSERT_NE(card, nullptr);
-    const Vec2 onCard = scene->fieldView->getContainer()->convertToWorldSpace(card->getPosition());
-    scenetest::touchBegan(onCard, 0);
-    scenetest::stepFrames(6, 0.02f);
-    EXPECT_EQ(scene->touchedCard, nullptr);
-    EXPECT_FALSE(scene->isDragging);
-    const Vec2 icon = scene->cleanIcon->getParent()->convertToWorldSpace(scene->cleanIcon->getPosition());
-    scenetest::touchMoved(icon, 0);
-    scenetest::touchEnded(icon, 0);
-    scenetest::stepSeconds(1.0f);
+    trash(card, 0);
     scenetest::touchMoved(at + Vec2(30, 20), 2);
     scenetest::touchEnded(at + Vec2(30, 20), 2);
     ASSERT_EQ(scene->fieldCards.size(), 1);
