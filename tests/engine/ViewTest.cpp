@@ -84,11 +84,6 @@ TEST_F(View, TouchesFromTheFrameArriveInDesignPoints) {
     EXPECT_EQ(got, Vec2(100, 50));
 }
 
-TEST_F(View, DpiIsNeverZero) {
-    scenetest::useOffscreenView();
-    EXPECT_GT(Device::getDPI(), 0);
-}
-
 TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
     scenetest::useOffscreenView();
     Layer* root = Layer::create();

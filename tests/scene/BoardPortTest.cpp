@@ -231,9 +231,6 @@ TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {
     EXPECT_FALSE(serial->isBusy());
 }
 
-}  // namespace
-
-namespace {
 
 Label* entryOf(Node* node, int tag) {
     for (Node* child : node->getChildren()) {
@@ -327,9 +324,6 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     EXPECT_EQ(scene->portListPopup, nullptr);
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
     start();
@@ -348,9 +342,6 @@ TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
     EXPECT_FALSE(tavrick::Settings::load(folder).fullscreen);
 }
 
-}  // namespace
-
-namespace {
 
 void press(EventKeyboard::KeyCode key) {
     GLView* view = Director::getInstance()->getOpenGLView();

@@ -245,9 +245,6 @@ TEST_F(Touches, CtrlWheelZoomsAboutThePointerWithinTheLimits) {
     EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));  // the view's size now: in bounds
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(Touches, DragsAndFlicksNeverMoveAVerticalViewSideways) {
     ProbeView* v = vertical(view(Size(200, 4000), Vec2(0, -2000)));

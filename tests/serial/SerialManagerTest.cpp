@@ -46,8 +46,7 @@ TEST_F(SerialManager, FailedSendsCallBackOnceWithFalseAndTheReason) {
                           Case{silent.slavePath(), flood, SerialError::StoppedAnswering}}) {
         SCOPED_TRACE(c.port);
         scanWith({{c.port, "board"}});
-        manager->sendQueue.clear();
-        manager->sendQueue.pushBack(SendData::create(c.line, 0));
+        queue({{c.line.c_str(), 0}});
         CallbackLog log;
         ASSERT_TRUE(manager->sendQueued(log.callback()));
         ASSERT_TRUE(pumpUntil([&] { return log.calls > 0; }));
@@ -229,10 +228,8 @@ TEST_F(SerialManager, AForgottenOwnerIsNotCalledBackWhenItsWorkerEnds) {
 
 TEST_F(SerialManager, StopEndsAPauseAtOnceAndTheNextSendArrivesWhole) {
     PtyPair pty;
-    usePorts({{pty.slavePath(), "pty"}});
-    CallbackLog scan, send;
-    ASSERT_TRUE(manager->scanPorts(scan.callback()));
-    ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
+    scanWith({{pty.slavePath(), "pty"}});
+    CallbackLog send;
     // A pause no test would sit through: only a stop that wakes the writer ends it.
     queue({{"NEW\r\n", 600000}, {"RUN\r\n", 0}});
     ASSERT_TRUE(manager->sendQueued(send.callback()));
@@ -254,15 +251,11 @@ TEST_F(SerialManager, StopEndsAPauseAtOnceAndTheNextSendArrivesWhole) {
 
 TEST_F(SerialManager, StopDuringALongLineFinishesThatLineAndSendsNoMore) {
     PtyPair pty;
-    usePorts({{pty.slavePath(), "pty"}});
-    CallbackLog scan, send;
-    ASSERT_TRUE(manager->scanPorts(scan.callback()));
-    ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
+    scanWith({{pty.slavePath(), "pty"}});
+    CallbackLog send;
     // Far more than a pseudo-terminal buffers: the writer is inside this line when we stop.
     const std::string longLine(64 * 1024, 'x');
-    manager->sendQueue.clear();
-    manager->sendQueue.pushBack(SendData::create(longLine, 0));
-    manager->sendQueue.pushBack(SendData::create("RUN\r\n", 0));
+    queue({{longLine.c_str(), 0}, {"RUN\r\n", 0}});
     ASSERT_TRUE(manager->sendQueued(send.callback()));
     std::string got = readFor(pty.master(), 1024, 5s);
     ASSERT_EQ(got.size(), 1024u);
