@@ -495,11 +495,13 @@ bool Generator::startScript(const Screen& s, int f) {
             add(scene->clearNoButton);
             add(scene->clearQuestion);
         } else {
-            for (Node* n : {static_cast<Node*>(scene->reloadButton), static_cast<Node*>(scene->portLabel),
-                            static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->targetButton),
-                            static_cast<Node*>(scene->menuUpButton), static_cast<Node*>(scene->menuDownButton),
-                            static_cast<Node*>(scene->cleanIcon), static_cast<Node*>(scene->sendNotice),
-                            static_cast<Node*>(scene->portLabelBackground)})
+            // The buttons that do most are listed twice.
+            for (Node* n : std::initializer_list<Node*>{
+                     scene->reloadButton, scene->portLabel, scene->settingsButton, scene->targetButton,
+                     scene->menuUpButton, scene->menuDownButton, scene->cleanIcon, scene->sendNotice,
+                     scene->portLabelBackground, scene->playButton, scene->playButton, scene->tryButton,
+                     scene->undoButton, scene->undoButton, scene->clearButton, scene->simPanel,
+                     scene->simPanel ? scene->simPanel->stopButton : nullptr})
                 add(n);
             for (int k = 0; k < 6; ++k) {
                 add(scene->paletteCards[k]);
@@ -507,16 +509,6 @@ bool Generator::startScript(const Screen& s, int f) {
             }
             if (!scene->fieldCards.empty())
                 add(scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size()))));
-            add(scene->playButton);
-            add(scene->playButton);
-            add(scene->tryButton);
-            if (scene->simPanel) {
-                add(scene->simPanel->stopButton);
-                add(scene->simPanel);
-            }
-            add(scene->undoButton);
-            add(scene->undoButton);
-            add(scene->clearButton);
         }
         if (nodes.empty()) return false;
         Node* n = nodes[below(static_cast<int>(nodes.size()))];
@@ -572,32 +564,17 @@ Event Generator::raw(const Screen& s) {
         if (!(busyFingers_ & (1u << f))) free.push_back(f);
     if (free.empty()) return frames(1, 1.0f / 60);
     const int f = free[below(static_cast<int>(free.size()))];
-    Event e;
-    e.finger = static_cast<std::int8_t>(f);
-    Vec2 p = anywhere();
     const int r = below(100);
-    if (s.fingerDown(f)) {
-        if (r < 60) {
-            e.kind = Event::Move;
-            const Vec2 at = s.fingerAt(f);
-            if (r < 35)
-                p = at + Vec2(uniform(-20, 20), uniform(-20, 20));
-            else if (r < 50)
-                p = at + Vec2(uniform(-300, 300), uniform(-300, 300));
-        } else if (r < 82) {
-            e.kind = Event::Release;
-            if (r < 72) p = s.fingerAt(f);
-        } else if (r < 92) {
-            e.kind = Event::Cancel;
-        } else {
-            e.kind = Event::Press;  // a second press of a finger that is down
-        }
-    } else {
-        e.kind = r < 85 ? Event::Press : (r < 93 ? Event::Move : (r < 97 ? Event::Release : Event::Cancel));
-    }
-    e.x = p.x;
-    e.y = p.y;
-    return e;
+    // A finger that is up mostly presses; now and then it does what only one that is down should.
+    if (!s.fingerDown(f))
+        return touch(r < 85 ? Event::Press : r < 93 ? Event::Move : r < 97 ? Event::Release : Event::Cancel, f, anywhere());
+    const Vec2 at = s.fingerAt(f);
+    if (r < 35) return touch(Event::Move, f, at + Vec2(uniform(-20, 20), uniform(-20, 20)));
+    if (r < 50) return touch(Event::Move, f, at + Vec2(uniform(-300, 300), uniform(-300, 300)));
+    if (r < 60) return touch(Event::Move, f, anywhere());
+    if (r < 72) return touch(Event::Release, f, at);
+    if (r < 82) return touch(Event::Release, f, anywhere());
+    return touch(r < 92 ? Event::Cancel : Event::Press, f, anywhere());  // Press: a second one while down
 }
 
 Event Generator::window(const Screen& s) {
