@@ -9,11 +9,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
-#include <map>
-#include <set>
 #include <sstream>
 
 #include "DeviceManager.h"
+#include "FieldInvariants.h"
 #include "SceneDriver.h"
 #include "SimPanel.h"
 #include "TavrickCardSerialManager.h"
@@ -35,12 +34,6 @@ Vec2 pointIn(Node* n, float fx, float fy) {
     const Rect b = n->getBoundingBox();
     const Vec2 local(b.getMinX() + fx * b.size.width, b.getMinY() + fy * b.size.height);
     return n->getParent() ? n->getParent()->convertToWorldSpace(local) : local;
-}
-
-bool inside(const Rect& box, const Size& field) {
-    const float e = 1e-3f;
-    return box.getMinX() >= -e && box.getMinY() >= -e && box.getMaxX() <= field.width + e &&
-           box.getMaxY() <= field.height + e;
 }
 
 size_t touchListeners(Node* n) {
@@ -239,42 +232,8 @@ std::string Screen::check() const {
     FieldScene* s = scene_;
     if (stuck_) return "worker: a send or scan did not finish within a minute";
 
-    std::array<int, 6> perKind{};
-    std::set<CardSprite*> live;
-    const Size field = s->fieldView->getContentSize();
-    for (CardSprite* c : s->fieldCards) {
-        if (c->kind < 0 || c->kind > 5) return "cards: a field card has no kind";
-        if (!live.insert(c).second) return "cards: a card is listed twice";
-        ++perKind[c->kind];
-        if (c->getParent() != s->fieldView->getContainer()) return "cards: a listed card is not in the field";
-        if (!inside(c->getBoundingBox(), field)) return "cards: a card lies outside the field content";
-        if (c->connectors[1].partner) return "links: a card is linked through its connector 1";
-    }
-    for (int k = 0; k < 6; ++k) {
-        if (s->cardCounts[k] != perKind[k]) return "counts: kind " + std::to_string(k) + " is miscounted";
-        if (s->countLabels[k] && s->countLabels[k]->getString() != std::to_string(perKind[k]))
-            return "counts: the label of kind " + std::to_string(k) + " is wrong";
-    }
-
-    std::set<CardSprite*> slots;
-    std::map<CardSprite*, int> uses;
-    for (size_t r = 0; r < s->slotRows.size(); ++r) {
-        for (ssize_t i = 0; i < s->slotRows[r].size(); ++i) {
-            CardSprite* slot = s->slotRows[r].at(i);
-            slots.insert(slot);
-            if (slot->connectors[1].partner) return "links: a slot is linked through its connector 1";
-            CardSprite* c = slot->connectors[0].partner;
-            if (!c) continue;
-            if (!live.count(c)) return "links: a slot holds a card that is not on the field";
-            if (c->connectors[0].partner != slot) return "links: a slot's card does not point back";
-            if (++uses[c] > 1) return "links: a card is in two slots";
-        }
-    }
-    for (CardSprite* c : live) {
-        CardSprite* slot = c->connectors[0].partner;
-        if (slot && (!slots.count(slot) || slot->connectors[0].partner != c))
-            return "links: a card points at a slot that does not hold it";
-    }
+    const std::string broken = fieldProblem(s);
+    if (!broken.empty()) return broken;
 
     if (s->targetPanel && s->portListPopup) return "popups: the target panel and the port list are both open";
     for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
@@ -292,7 +251,7 @@ std::string Screen::check() const {
     // No finger down: nothing may stay carried, and no listener may be left behind.
     if (s->touchedCard || s->isDragging) return "rest: a card is still touched with no finger down";
     if (s->ghostCard || s->placingCard) return "rest: a palette drag is still under way with no finger down";
-    for (CardSprite* c : live) {
+    for (CardSprite* c : s->fieldCards) {
         if (c->getOpacity() != 255) return "rest: a field card stays translucent";
         if (c->getColor() != Color3B::WHITE) return "rest: a field card stays tinted";
     }
@@ -312,7 +271,7 @@ std::string Screen::check() const {
     if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
-        if (n != baseListeners_ + live.size() + panel) return "listeners: some are left behind or missing";
+        if (n != baseListeners_ + s->fieldCards.size() + panel) return "listeners: some are left behind or missing";
     }
     return "";
 }
