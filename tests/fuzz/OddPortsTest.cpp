@@ -22,8 +22,7 @@ protected:
                {kUtf8Name, kUtf8Description},
                {"", ""},
                {"ttyRAW", kNotUtf8}});
-        scenetest::tap(worldOf(scene->settingsButton));
-        scenetest::stepSeconds(0.5f);  // the drawer is open
+        openDrawer();
     }
 
     static std::string shown(const std::string& name, const std::string& description) {

@@ -35,11 +35,6 @@ protected:
         return -1;
     }
 
-    void openDrawer() {
-        scenetest::tap(worldOf(scene->settingsButton));
-        scenetest::stepSeconds(0.5f);
-    }
-
     // Tears the screen down as the process would at its end, and builds a new one.
     void restart(std::vector<PortInfo> ports) {
         SceneTest::TearDown();

@@ -368,8 +368,7 @@ TEST_F(History, ClearAsksOnceAndCanBeUndone) {
     dragFromPalette(3, Vec2(900, 4200));
     const FieldDocument before = scene->snapshot();
     // The button lives in the drawer.
-    scenetest::tap(worldOf(scene->settingsButton));
-    scenetest::stepSeconds(0.5f);
+    openDrawer();
     scenetest::tap(worldOf(scene->clearButton) + Vec2(70, 20));
     scenetest::stepFrames(1);
     ASSERT_NE(scene->clearQuestion, nullptr);

@@ -159,8 +159,7 @@ TEST_F(RoughHandling, TouchesInTheBarsOutsideTheScreenReachNothing) {
 
 TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
     // The system cancels touches, for one when the window loses the focus mid-press.
-    scenetest::tap(worldOf(scene->settingsButton));  // the reload arrow comes up on the screen
-    scenetest::stepSeconds(0.5f);
+    openDrawer();  // the reload arrow comes up on the screen
     ASSERT_TRUE(FieldScene::settingsOpen);
     for (Node* button : {static_cast<Node*>(scene->playButton), static_cast<Node*>(scene->targetButton),
                          static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->reloadButton)}) {
@@ -191,8 +190,7 @@ TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
 }
 
 TEST_F(RoughHandling, AButtonHeldWhileAPanelOpensDoesNothingOnRelease) {
-    scenetest::tap(worldOf(scene->settingsButton));
-    scenetest::stepSeconds(0.5f);  // the drawer is open
+    openDrawer();
     const Vec2 target = worldOf(scene->targetButton);
     scenetest::touchBegan(target, 0);
     scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0), 1);

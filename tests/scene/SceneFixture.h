@@ -148,6 +148,12 @@ protected:
         return n->getParent()->convertToWorldSpace(n->getPosition());
     }
 
+    // The gear tapped and the drawer given time to open.
+    void openDrawer() {
+        scenetest::tap(worldOf(scene->settingsButton));
+        scenetest::stepSeconds(0.5f);
+    }
+
     FieldScene* scene = nullptr;
     std::vector<int> fds;
     long liveBefore = -1;  // taken when the first screen of a test is built
