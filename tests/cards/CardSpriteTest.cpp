@@ -43,24 +43,7 @@ TEST_F(CardSpriteLinks, CreateWithAnUnloadableImageGivesNullAndPoolsNothing) {
     EXPECT_EQ(PoolManager::getInstance()->getCurrentPool()->size(), pooled);
 }
 
-TEST_F(CardSpriteLinks, UnlinkDissolvesTheLinkOnBothSides) {
-    CardSprite* card = heldCard();
-    CardSprite* slot = heldCard();
-    card->connectors[0].partner = slot;
-    slot->connectors[0].partner = card;
-    CardSprite::unlinkConnector(card->connectors[0]);
-    EXPECT_EQ(card->connectors[0].partner, nullptr);
-    EXPECT_EQ(slot->connectors[0].partner, nullptr);
-
-    // Without a partner nothing changes, not even a one-sided record pointing at the card.
-    slot->connectors[0].partner = card;
-    slot->unlinkConnector(&card->connectors[0]);
-    EXPECT_EQ(slot->connectors[0].partner, card);
-    EXPECT_EQ(card->connectors[0].owner, card);
-    CardSprite::unlinkConnector(nullptr);
-}
-
-TEST_F(CardSpriteLinks, UnlinkClearsOnlyThePartnersConnectorThatPointsBack) {
+TEST_F(CardSpriteLinks, UnlinkDissolvesBothSidesClearingOnlyThePartnersConnectorThatPointsBack) {
     CardSprite* x = heldCard();
     CardSprite* p = heldCard();
     CardSprite* other = heldCard();
@@ -86,6 +69,12 @@ TEST_F(CardSpriteLinks, UnlinkClearsOnlyThePartnersConnectorThatPointsBack) {
     CardSprite::unlinkConnector(x->connectors[0]);
     EXPECT_EQ(x->connectors[0].partner, nullptr);
     EXPECT_EQ(p->connectors[0].partner, other);
+
+    // Without a partner nothing changes, not even a one-sided record pointing at the card.
+    p->connectors[1].partner = x;
+    CardSprite::unlinkConnector(&x->connectors[1]);
+    EXPECT_EQ(p->connectors[1].partner, x);
+    CardSprite::unlinkConnector(nullptr);
 }
 
 TEST_F(CardSpriteLinks, DestroyedCardLeavesNoSlotPointingAtIt) {
