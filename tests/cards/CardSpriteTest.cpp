@@ -1,3 +1,5 @@
+// A card's links to slots, dissolved from both sides and at its end; the listener it
+// holds; and a card whose picture cannot be had.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,7 +11,7 @@ using namespace cocos2d;
 
 namespace {
 
-class CardSpriteTest : public ::testing::Test {
+class CardSpriteLinks : public ::testing::Test {
 protected:
     void SetUp() override { scenetest::useOffscreenView(); }
     void TearDown() override {
@@ -33,22 +35,7 @@ protected:
     std::vector<CardSprite*> cards;
 };
 
-TEST_F(CardSpriteTest, CreateGivesAnAutoreleasedCardSizedFromItsImage) {
-    CardSprite* card = CardSprite::create("res/r_field.png");
-    ASSERT_NE(card, nullptr);
-    EXPECT_TRUE(PoolManager::getInstance()->getCurrentPool()->contains(card));
-    EXPECT_EQ(card->getReferenceCount(), 1u);
-    EXPECT_EQ(card->getContentSize(), Size(210, 120));
-    EXPECT_EQ(card->listener, nullptr);
-    for (const CardConnector& c : card->connectors) {
-        EXPECT_EQ(c.point, Vec2(0, 0));
-        EXPECT_EQ(c.toward, Vec2(0, 0));
-        EXPECT_EQ(c.owner, card);
-        EXPECT_EQ(c.partner, nullptr);
-    }
-}
-
-TEST_F(CardSpriteTest, CreateWithAnUnloadableImageGivesNullAndPoolsNothing) {
+TEST_F(CardSpriteLinks, CreateWithAnUnloadableImageGivesNullAndPoolsNothing) {
     const size_t pooled = PoolManager::getInstance()->getCurrentPool()->size();
     EXPECT_EQ(CardSprite::create("res/no_such_card.png"), nullptr);
     EXPECT_EQ(CardSprite::create(""), nullptr);
@@ -56,24 +43,7 @@ TEST_F(CardSpriteTest, CreateWithAnUnloadableImageGivesNullAndPoolsNothing) {
     EXPECT_EQ(PoolManager::getInstance()->getCurrentPool()->size(), pooled);
 }
 
-TEST_F(CardSpriteTest, UnlinkDissolvesTheLinkOnBothSides) {
-    CardSprite* card = heldCard();
-    CardSprite* slot = heldCard();
-    card->connectors[0].partner = slot;
-    slot->connectors[0].partner = card;
-    CardSprite::unlinkConnector(card->connectors[0]);
-    EXPECT_EQ(card->connectors[0].partner, nullptr);
-    EXPECT_EQ(slot->connectors[0].partner, nullptr);
-
-    // Without a partner nothing changes, not even a one-sided record pointing at the card.
-    slot->connectors[0].partner = card;
-    slot->unlinkConnector(&card->connectors[0]);
-    EXPECT_EQ(slot->connectors[0].partner, card);
-    EXPECT_EQ(card->connectors[0].owner, card);
-    CardSprite::unlinkConnector(nullptr);
-}
-
-TEST_F(CardSpriteTest, UnlinkClearsOnlyThePartnersConnectorThatPointsBack) {
+TEST_F(CardSpriteLinks, UnlinkDissolvesBothSidesClearingOnlyThePartnersConnectorThatPointsBack) {
     CardSprite* x = heldCard();
     CardSprite* p = heldCard();
     CardSprite* other = heldCard();
@@ -99,9 +69,15 @@ TEST_F(CardSpriteTest, UnlinkClearsOnlyThePartnersConnectorThatPointsBack) {
     CardSprite::unlinkConnector(x->connectors[0]);
     EXPECT_EQ(x->connectors[0].partner, nullptr);
     EXPECT_EQ(p->connectors[0].partner, other);
+
+    // Without a partner nothing changes, not even a one-sided record pointing at the card.
+    p->connectors[1].partner = x;
+    CardSprite::unlinkConnector(&x->connectors[1]);
+    EXPECT_EQ(p->connectors[1].partner, x);
+    CardSprite::unlinkConnector(nullptr);
 }
 
-TEST_F(CardSpriteTest, DestroyedCardLeavesNoSlotPointingAtIt) {
+TEST_F(CardSpriteLinks, DestroyedCardLeavesNoSlotPointingAtIt) {
     CardSprite* slot = heldCard();
     CardSprite* card = CardSprite::create("res/r_led1.png");
     card->connectors[0].partner = slot;
@@ -110,7 +86,7 @@ TEST_F(CardSpriteTest, DestroyedCardLeavesNoSlotPointingAtIt) {
     EXPECT_EQ(slot->connectors[0].partner, nullptr);
 }
 
-TEST_F(CardSpriteTest, SetListenerHoldsExactlyOneReference) {
+TEST_F(CardSpriteLinks, SetListenerHoldsExactlyOneReference) {
     CardSprite* card = heldCard();
     auto* listener = EventListenerTouchOneByOne::create();
     listener->onTouchBegan = [](Touch*, Event*) { return true; };

@@ -44,11 +44,6 @@ def center(box):
     return (x + w / 2.0, y + h / 2.0)
 
 
-def inside(box, p):
-    x, y, w, h = box
-    return x <= p[0] < x + w and y <= p[1] < y + h
-
-
 def read_line(stream, timeout, what):
     ready, _, _ = select.select([stream], [], [], timeout)
     if not ready:
@@ -110,7 +105,6 @@ class Harness:
         self.cond = threading.Condition()
         self.layouts = []
         self.events = []
-        self.event_times = []  # when each event line arrived (time.monotonic)
         self.ended = False
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -129,7 +123,6 @@ class Harness:
                     self.layouts.append(json.loads(rest))
                 elif word == "event":
                     self.events.append(json.loads(rest))
-                    self.event_times.append(time.monotonic())
                 self.cond.notify_all()
         with self.cond:
             self.ended = True
@@ -148,12 +141,6 @@ class Harness:
             if len(self.layouts) == n:
                 raise AssertionError("the harness has ended (exit %s)" % self.proc.poll())
             return self.layouts[n]
-
-    def command(self, line):
-        """A line for the harness that asks for no layout (such as "ports ...")."""
-        with self.cond:
-            self.proc.stdin.write(line + "\n")
-            self.proc.stdin.flush()
 
     def wait_layout(self, what, test, timeout=WAIT):
         def probe():

@@ -45,4 +45,4 @@ rm -rf "$XDG_DATA_HOME"
 unset SDL_VIDEODRIVER
 cd "$here"
 # The tests time themselves out one by one; this is the last line of defence.
-timeout --kill-after=10 "${E2E_SECONDS:-420}" python3 -u "${E2E_SUITE:-test_e2e.py}" "$@"
+timeout --kill-after=10 "${E2E_SECONDS:-1050}" python3 -u "${E2E_SUITE:-test_e2e.py}" "$@"

@@ -10,18 +10,17 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 import driver  # noqa: E402
 from driver import Board, Harness, Screen, center, near  # noqa: E402
 
-# Longest any one test may take, whatever it waits for.
-TEST_SECONDS = 120
+# Longest any one test may take, whatever it waits for: some four times what one takes on
+# a quiet machine, so that a loaded one still makes it.
+TEST_SECONDS = 150
 
 LED_ON, LED_OFF, WAIT1 = 0, 1, 2
-SIM_EVENTS = ("sim-start", "sim-line", "sim-led", "sim-error", "sim-end", "sim-stop")
 LEFT, RIGHT = 0, 1
 GREEN = (39, 172, 56)
 # Below the port label and clear of the drawer's small print: the bar's green only while
@@ -131,14 +130,14 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(screen["rows"][row // 10 - 1]["slots"][side]["card"], index)
         return screen
 
-    def play(self, expect_ok=True):
-        """Taps play; the send's end as the harness reports it."""
+    def play(self):
+        """Taps play; the send's start and end as the harness reports them."""
         h = self.harness
         since = h.event_count()
         self.screen.tap(center(h.layout()["controls"]["play"]))
         started = h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
         done = h.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
-        self.assertEqual(done["ok"], expect_ok, done)
+        self.assertTrue(done["ok"], done)
         h.wait_layout("the sending overlay gone", lambda L: not L["overlay"])
         return started, done
 
@@ -160,19 +159,10 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual([p["countText"] for p in screen["palette"]], ["1", "1", "1", "0", "0", "0"])
         self.shot("three-cards")
 
-        h = self.harness
-        since = h.event_count()
-        self.screen.tap(center(screen["controls"]["play"]))
-        h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
-        self.assertTrue(h.layout()["overlay"])
-        self.shot("sending")
-        # The overlay takes every touch while the program goes out.
-        self.screen.tap(center(screen["controls"]["target"]))
-        done = h.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
-        self.assertTrue(done["ok"], done)
+        # (What the overlay does while the program goes out, the scene tests check: here it
+        # would be a race with the send's pauses.)
+        _, done = self.play()
         self.assertEqual((done["written"], done["lines"]), (5, 5))
-        screen = h.wait_layout("the sending overlay gone", lambda L: not L["overlay"])
-        self.assertIsNone(screen["targetPanel"])
         self.shot("sent")
 
         report = board.stop()
@@ -181,49 +171,6 @@ class EndToEnd(unittest.TestCase):
                          ["NEW", "10 LED 1:WAIT 60", "30 LED 0", "SAVE 0", "RUN"])
         self.assertEqual(report["saved"], ["10 LED 1:WAIT 60", "30 LED 0"])
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
-
-    def test_the_usb_board_is_found_shown_and_followed_when_plugged(self):
-        builtin, usb = self.board("dov"), self.board("dov")
-        usb_spec = usb.path + "=CP2102 USB to UART Bridge,usb"
-        first = self.start(builtin.path + "=ttyS0", usb_spec)
-        h = self.harness
-        # A fresh start, no settings: the USB board is chosen and shown beside play.
-        self.assertEqual(first["controls"]["boardText"], "CP2102 USB to UART Bridge")
-        self.assertEqual(first["controls"]["boardPortText"], usb.path)
-        self.assertFalse(first["drawer"]["open"])
-        self.place(LED_ON, 10, LEFT)
-        started, _ = self.play()
-        self.assertEqual(started["port"], usb.path)
-
-        # Pulled out: the list, the choice and the box follow, with no tap.
-        since = h.event_count()
-        pulled_at = time.monotonic()
-        h.command("ports " + builtin.path + "=ttyS0")
-        h.wait_event("the choice to move to the port left", lambda e: e["event"] == "port"
-                     and e["name"] == builtin.path, since)
-        h.wait_layout("the box showing the port left",
-                      lambda L: L["controls"]["boardText"] == "ttyS0")
-        print("hot-plug: the box followed a pulled board in %.2f s" % (time.monotonic() - pulled_at),
-              file=sys.stderr)
-        self.shot("pulled")
-        since = h.event_count()
-        h.command('ports %s=ttyS0 "%s"' % (builtin.path, usb_spec))
-        h.wait_event("the plugged board to be chosen", lambda e: e["event"] == "port"
-                     and e["name"] == usb.path, since)
-        h.wait_layout("the box showing the board again",
-                      lambda L: L["controls"]["boardText"] == "CP2102 USB to UART Bridge")
-        self.shot("plugged")
-        # Nothing at all: play says so and sends nothing.
-        h.command("ports")
-        h.wait_layout("no board", lambda L: L["controls"]["boardText"] == "No board")
-        since = h.event_count()
-        self.screen.tap(center(h.layout()["controls"]["play"]))
-        h.wait_event("the notice", lambda e: e["event"] == "notice" and
-                     e["text"] == "No board found: plug in the board's USB cable", since)
-        self.assertFalse(h.layout()["overlay"])
-
-        self.assert_received_whole(usb.stop(), dov(b"10 LED 1"))
-        self.assertEqual(bytes.fromhex(builtin.stop()["received"]), b"")
 
     def test_full_screen_shows_the_whole_design_and_touches_still_land(self):
         # Full screen is the desktop's: a window manager grants it, as on any desktop.
@@ -256,73 +203,6 @@ class EndToEnd(unittest.TestCase):
         screen = h.wait_layout("the window back", lambda L: not L["viewport"]["fullscreen"]
                                and L["viewport"]["frame"] == [1024.0, 768.0])
 
-    def test_velto_script_arrives_and_runs(self):
-        board = self.board("velto")
-        first = self.start(board.path)
-        h, s = self.harness, self.screen
-        button = first["controls"]["target"]
-        dov_button = s.grab().region(button)
-
-        s.tap(center(button))
-        screen = h.wait_layout("the target panel", lambda L: L["targetPanel"] and len(L["targetPanel"]) == 2)
-        self.shot("target-panel")
-        velto = [o for o in screen["targetPanel"] if o["target"] == 1][0]
-        self.assertLess(velto["box"][0] + velto["box"][2], button[0])  # beside the button, to its left
-        s.tap(center(velto["box"]))
-        h.wait_layout("the panel closed on Velto", lambda L: L["targetPanel"] is None and L["target"] == 1)
-        s.wait_pixels("the button showing Velto", lambda px: px.region(button) != dov_button)
-        self.shot("velto-chosen")
-
-        self.place(LED_ON, 10, LEFT)
-        self.place(WAIT1, 10, RIGHT)
-        self.place(LED_OFF, 30, LEFT)
-        self.shot("three-cards")
-        self.play()
-
-        report = board.stop()
-        script = b"led(1);sleep(1000);\nled(0);\n"
-        self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
-        self.assertEqual(report["program"], script.decode())
-        self.assertTrue(report["ran"])
-        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
-
-    def test_card_dropped_on_clean_icon_leaves_the_program(self):
-        board = self.board("dov")
-        self.start(board.path)
-        h, s = self.harness, self.screen
-        self.place(LED_ON, 10, LEFT)
-        self.place(WAIT1, 10, RIGHT)
-        screen = self.place(LED_OFF, 20, LEFT)
-        self.shot("three-cards")
-        self.play()
-
-        doomed = screen["rows"][0]["slots"][RIGHT]["card"]
-        icon = screen["controls"]["cleanIcon"]
-        self.assertEqual(screen["controls"]["cleanIconOpacity"], 0)
-        at = center(screen["cards"][doomed]["box"])
-        s.press(at)
-        # Held still, the card is picked up and the trash shows.
-        h.wait_layout("the card picked up", lambda L: L["dragging"] and L["touched"] == doomed)
-        h.wait_layout("the clean icon shown", lambda L: L["controls"]["cleanIconOpacity"] == 255)
-        s.move((at[0] + 250, at[1]))
-        s.move(center(icon))
-        h.wait_layout("the card tinted over the icon", lambda L: L["cards"][doomed]["color"] == [0, 30, 70])
-        self.shot("over-the-clean-icon")
-        s.release()
-        screen = h.wait_layout("the card gone", lambda L: len(L["cards"]) == 2 and not L["dragging"])
-        self.assertEqual(screen["palette"][WAIT1]["countText"], "0")
-        self.assertEqual(screen["rows"][0]["slots"][RIGHT]["card"], -1)
-        self.assertEqual(sorted(c["kind"] for c in screen["cards"]), [LED_ON, LED_OFF])
-        self.shot("card-deleted")
-
-        # The same board again: the port was given back after the first send.
-        self.play()
-        report = board.stop()
-        self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"20 LED 0") +
-                                   dov(b"10 LED 1", b"20 LED 0"))
-        self.assertEqual(report["saved"], ["10 LED 1", "20 LED 0"])
-        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 0.0, "led": 0}])
-
     def test_card_in_row_300_after_scrolling(self):
         board = self.board("dov")
         self.start(board.path)
@@ -354,17 +234,28 @@ class EndToEnd(unittest.TestCase):
         self.assert_received_whole(report, dov(b"300 LED 1"))
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}])
 
-    def test_second_port_chosen_in_the_panel_gets_the_program(self):
-        first_board, second_board = self.board("dov"), self.board("dov")
+    def test_both_panels_through_real_clicks_send_velto_to_the_second_port(self):
+        first_board, second_board = self.board("dov"), self.board("velto")
         screen = self.start(first_board.path + "=Board One", second_board.path + "=Board Two")
         h, s = self.harness, self.screen
         self.assertEqual(screen["controls"]["portLabelText"], first_board.path + " [ Board One ]")
 
+        # The target panel: Velto, beside the button.
+        button = screen["controls"]["target"]
+        dov_button = s.grab().region(button)
+        s.tap(center(button))
+        screen = h.wait_layout("the target panel", lambda L: L["targetPanel"] and len(L["targetPanel"]) == 2)
+        self.shot("target-panel")
+        velto = [o for o in screen["targetPanel"] if o["target"] == 1][0]
+        self.assertLess(velto["box"][0] + velto["box"][2], button[0])  # beside the button, to its left
+        s.tap(center(velto["box"]))
+        h.wait_layout("the panel closed on Velto", lambda L: L["targetPanel"] is None and L["target"] == 1)
+        s.wait_pixels("the button showing Velto", lambda px: px.region(button) != dov_button)
+
+        # The port list in the drawer: the second board.
         s.tap(center(screen["controls"]["settings"]))
         screen = h.wait_layout("the drawer open", lambda L: L["drawer"]["open"] and not L["drawer"]["moving"])
         s.wait_pixels("the drawer's bar", lambda px: near(px.at(DRAWER_BAR), GREEN, 10))
-        self.shot("drawer-open")
-
         label = screen["controls"]["portLabel"]
         s.tap(center(label))
         screen = h.wait_layout("the port list", lambda L: L["portList"] and len(L["portList"]) == 2)
@@ -376,166 +267,22 @@ class EndToEnd(unittest.TestCase):
         self.assertAlmostEqual(center(entries[0]["box"])[1], center(label)[1], delta=1)
         self.assertGreater(entries[1]["box"][1], entries[0]["box"][1] + entries[0]["box"][3] - 1)
         s.tap(center(entries[1]["box"]))
-        screen = h.wait_layout("the second port chosen",
-                               lambda L: L["portList"] is None and L["selectedPort"] == 1)
-        self.assertEqual(screen["controls"]["portLabelText"], second_board.path + " [ Board Two ]")
-        self.shot("second-port")
+        h.wait_layout("the second port chosen", lambda L: L["portList"] is None and
+                      L["controls"]["portLabelText"] == second_board.path + " [ Board Two ]")
 
         self.place(LED_ON, 10, LEFT)
+        self.place(WAIT1, 10, RIGHT)
+        self.place(LED_OFF, 30, LEFT)
+        self.shot("three-cards")
         started, _ = self.play()
         self.assertEqual(started["port"], second_board.path)
-        self.assert_received_whole(second_board.stop(), dov(b"10 LED 1"))
+        report = second_board.stop()
+        script = b"led(1);sleep(1000);\nled(0);\n"
+        self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
+        self.assertEqual(report["program"], script.decode())
+        self.assertTrue(report["ran"])
+        self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
         self.assertEqual(first_board.stop()["bytes"], 0)
-
-    def test_absent_port_shows_the_notice_and_the_screen_answers(self):
-        absent = os.path.join(driver.OUT, "absent")
-        self.start(absent)
-        h, s = self.harness, self.screen
-
-        _, done = self.play(expect_ok=False)
-        self.assertEqual(done["written"], 0)
-        screen = h.wait_layout("the failure notice", lambda L: L["notice"] is not None)
-        self.assertTrue(screen["notice"]["text"].startswith("Could not send to " + absent),
-                        screen["notice"]["text"])
-        box = screen["notice"]["box"]
-        s.wait_pixels("the notice drawn", lambda px: sum(
-            1 for c in px.region(box) if c[0] > 150 and c[1] < 100 and c[2] < 100) > 20)
-        self.shot("notice")
-        self.assertFalse(screen["overlay"])
-
-        # Afterwards the screen takes touches as before: a card goes into a slot and the
-        # gear opens the drawer.
-        self.place(LED_ON, 10, LEFT)
-        s.tap(center(screen["controls"]["settings"]))
-        h.wait_layout("the drawer open", lambda L: L["drawer"]["open"] and not L["drawer"]["moving"])
-        s.wait_pixels("the drawer's bar", lambda px: near(px.at(DRAWER_BAR), GREEN, 10))
-        self.shot("answers")
-        h.wait_layout("the notice gone", lambda L: L["notice"] is None)
-
-    def try_run(self):
-        """Taps try; the run's events and how long after sim-start each arrived, in ms."""
-        h = self.harness
-        since = h.event_count()
-        self.screen.tap(center(h.layout()["controls"]["try"]))
-        h.wait_event("the run to end", lambda e: e["event"] in ("sim-end", "sim-error"), since, timeout=30)
-        with h.cond:
-            pairs = [(e, t) for e, t in zip(h.events[since:], h.event_times[since:])
-                     if e["event"] in SIM_EVENTS]
-        self.assertEqual(pairs[0][0]["event"], "sim-start")
-        t0 = pairs[0][1]
-        return [e for e, _ in pairs], [(t - t0) * 1000 for _, t in pairs]
-
-    def test_try_runs_the_cards_on_the_screen_on_both_targets(self):
-        self.start()  # no port at all
-        h, s = self.harness, self.screen
-        self.place(LED_ON, 10, LEFT)
-        self.place(WAIT1, 10, RIGHT)
-        self.place(WAIT1, 20, RIGHT)  # alone in the right slot
-        self.place(LED_OFF, 30, LEFT)
-        self.place(WAIT1, 30, RIGHT)
-        self.place(LED_ON, 40, LEFT)
-        self.shot("cards")
-        lines = {0: ["10 LED 1:WAIT 60", "20 WAIT 60", "30 LED 0:WAIT 60", "40 LED 1"],
-                 1: ["led(1);sleep(1000);", "sleep(1000);", "led(0);sleep(1000);", "led(1);"]}
-        for target in (0, 1):
-            if target == 1:
-                s.tap(center(h.layout()["controls"]["target"]))
-                screen = h.wait_layout("the target panel", lambda L: L["targetPanel"])
-                s.tap(center([o for o in screen["targetPanel"] if o["target"] == 1][0]["box"]))
-                h.wait_layout("Velto chosen", lambda L: L["targetPanel"] is None and L["target"] == 1)
-            events, arrived = self.try_run()
-            self.assertEqual([(e["on"], e["ms"]) for e in events if e["event"] == "sim-led"],
-                             [(True, 0), (False, 2000), (True, 3000)])
-            self.assertEqual(events[-1], {"event": "sim-end", "ms": 3000})
-            self.assertEqual([e["text"] for e in events if e["event"] == "sim-line"], lines[target])
-            # How far the screen was from the program's times, for the log: the test does
-            # not time the machine.
-            late = [round(a - e["ms"]) for e, a in zip(events, arrived) if "ms" in e]
-            print("\ntarget %d: events arrived %s ms after their program times" % (target, late),
-                  file=sys.stderr)
-
-            # It ends lit, and the panel says so, on the screen.
-            screen = h.wait_layout("the panel at its end", lambda L: L["sim"] and not L["sim"]["running"])
-            self.assertTrue(screen["sim"]["led"])
-            self.assertEqual(screen["sim"]["status"], "The program has ended.")
-            self.assertIn("RUN" if target == 0 else "ms .", screen["sim"]["lines"])
-            led = screen["sim"]["ledAt"]
-            s.wait_pixels("the LED lit", lambda px: near(px.at(led), (255, 230, 90), 60))
-            self.shot("tried-%d" % target)
-
-        # Try during a run ends it and closes the panel.
-        since = h.event_count()
-        s.tap(center(h.layout()["controls"]["try"]))
-        h.wait_event("the run to start", lambda e: e["event"] == "sim-start", since)
-        s.tap(center(h.layout()["controls"]["try"]))
-        h.wait_event("the run stopped", lambda e: e["event"] == "sim-stop", since)
-        h.wait_layout("the panel closed", lambda L: L["simPanel"] is None)
-
-    # --- keeping the work ------------------------------------------------------------------
-
-    def field_file(self):
-        return os.path.join(self.data_home(), "tavrick-cards", "field.json")
-
-    def test_cards_come_back_after_a_kill_and_undo_brings_back_a_deleted_card(self):
-        board = self.board("dov")
-        self.start(board.path)
-        h = self.harness
-        self.place(LED_ON, 10, LEFT)
-        self.place(WAIT1, 10, RIGHT)
-        self.place(LED_OFF, 30, LEFT)
-        since = h.event_count()
-        h.wait_event("the field saved", lambda e: e["event"] == "saved", since)
-        self.shot("before-the-kill")
-        h.proc.send_signal(signal.SIGKILL)
-        h.proc.wait()
-        h.kill()
-        self.harness = self.screen = None
-
-        screen = self.start(board.path)
-        h, s = self.harness, self.screen
-        self.assertEqual(screen["rows"][0]["slots"][LEFT]["card"] >= 0, True)
-        kinds = lambda L, r, side: L["cards"][L["rows"][r]["slots"][side]["card"]]["kind"]
-        self.assertEqual(kinds(screen, 0, LEFT), LED_ON)
-        self.assertEqual(kinds(screen, 0, RIGHT), WAIT1)
-        self.assertEqual(kinds(screen, 2, LEFT), LED_OFF)
-        self.assertEqual([p["countText"] for p in screen["palette"]], ["1", "1", "1", "0", "0", "0"])
-        self.play()
-        report = board.stop()
-        self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"30 LED 0"))
-
-        # Dropped on the trash by mistake, and taken back with the undo button.
-        doomed = screen["rows"][2]["slots"][LEFT]["card"]
-        at = center(screen["cards"][doomed]["box"])
-        s.press(at)
-        h.wait_layout("the card picked up", lambda L: L["dragging"])
-        s.move((at[0] + 250, at[1]))
-        s.move(center(screen["controls"]["cleanIcon"]))
-        s.release()
-        h.wait_layout("the card gone", lambda L: len(L["cards"]) == 2 and not L["dragging"])
-        self.shot("deleted")
-        s.tap(center(screen["controls"]["undo"]))
-        screen = h.wait_layout("the card back in its slot",
-                               lambda L: L["rows"][2]["slots"][LEFT]["card"] >= 0)
-        self.assertEqual(kinds(screen, 2, LEFT), LED_OFF)
-        self.assertEqual(screen["palette"][LED_OFF]["countText"], "1")
-        self.shot("undone")
-
-    def test_a_truncated_field_file_is_kept_and_told(self):
-        os.makedirs(os.path.dirname(self.field_file()))
-        cut = b'{"format":"tavrick-cards","version":1,"target":"Dov","cards":[{"kind":"led-on","x":4'
-        with open(self.field_file(), "wb") as f:
-            f.write(cut)
-        self.start()
-        screen = self.harness.wait_layout("the notice", lambda L: L["notice"] is not None)
-        self.assertIn("could not be read", screen["notice"]["text"])
-        self.assertEqual(screen["cards"], [])
-        folder = os.path.dirname(self.field_file())
-        kept = [n for n in os.listdir(folder) if n.startswith("field.json.bad-")]
-        self.assertEqual(len(kept), 1, os.listdir(folder))
-        self.assertIn(kept[0], screen["notice"]["text"])
-        with open(os.path.join(folder, kept[0]), "rb") as f:
-            self.assertEqual(f.read(), cut)
-        self.shot("bad-file-notice")
 
     def test_a_program_file_given_on_the_command_line_opens(self):
         path = os.path.join(self.data_home(), "lesson.cards")

@@ -1,12 +1,10 @@
-// The UI fuzzer. Sessions of seeded random events run on the real screen, each in a child
+// The UI fuzzer. Runs of seeded random events on the real screen, each in a child
 // process, so that a crash or a sanitizer report is caught like a broken invariant. A
-// failing session is shrunk by removing events and replaying the rest on a fresh screen,
-// and printed with its seed.
+// failing run is written out with its seed, to be replayed on a fresh screen.
 //
 // Environment: TAVRICK_FUZZ_EVENTS (all shards together; the build sets the default),
-// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_SESSION (events per fresh screen),
-// TAVRICK_FUZZ_SHRINK_BUDGET (events replayed while shrinking), TAVRICK_FUZZ_REPLAY (a file
-// of printed events to run instead), TAVRICK_FUZZ_STATS (what each session went through).
+// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_RUN (events per run, each on a fresh screen),
+// TAVRICK_FUZZ_REPLAY (a file of written events to run instead).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -45,17 +43,14 @@ long envNumber(const char* name, long fallback) {
     return end && *end == '\0' && n >= 0 ? n : fallback;
 }
 
-enum class Result { Pass, Broken, Crash, Hang };
-
 struct Outcome {
-    Result result = Result::Pass;
-    std::string what;
-    int at = -1;  // last event that ran
+    std::string what;  // empty: the run passed
+    int at = -1;       // last event that ran
 };
 
 // In the child: runs events from `source` (null when it has none left), checking after
 // each, and leaves through _exit so that nothing of the parent's test runs twice.
-[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Session&, fuzz::Event&, bool&)>& source) {
+[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
     int code = 0;
     auto fail = [&](const std::string& what, int at) {
         std::snprintf(sh->message, sizeof sh->message, "%s", what.c_str());
@@ -63,24 +58,24 @@ struct Outcome {
         code = 3;
     };
     // A screen built and taken down first, so that what lives on by design (singletons,
-    // the picture cache) is counted before the session.
-    { fuzz::Session warm; }
+    // the picture cache) is counted before the run.
+    { fuzz::Screen warm; }
     const long live = cocos2d::Ref::getLiveCount();
     {
-        fuzz::Session session;
-        if (!session.ready()) {
+        fuzz::Screen screen;
+        if (!screen.ready()) {
             fail("setup: the screen could not be built", -1);
         } else {
             fuzz::Event e;
             bool recorded = false;
-            while (code == 0 && sh->count < kCapacity && source(session, e, recorded)) {
+            while (code == 0 && sh->count < kCapacity && source(screen, e, recorded)) {
                 const int i = sh->count;
                 if (!recorded) {
                     sh->events[i] = e;
                     sh->count = i + 1;
-                    session.apply(e);
+                    screen.apply(e);
                 }
-                const std::string broken = session.check();
+                const std::string broken = screen.check();
                 if (!broken.empty()) fail(broken, sh->count - 1);
             }
         }
@@ -94,70 +89,42 @@ struct Outcome {
     _exit(code);
 }
 
-Outcome runChild(Shared* sh, bool quiet,
-                 const std::function<bool(fuzz::Session&, fuzz::Event&, bool&)>& source) {
+Outcome runChild(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
     sh->count = 0;
     sh->failedAt = -1;
     sh->message[0] = '\0';
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid == 0) {
-        if (quiet) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-        }
-        childMain(sh, source);
-    }
-    Outcome out;
-    if (pid < 0) {
-        out.result = Result::Crash;
-        out.what = "fork failed";
-        return out;
-    }
+    if (pid == 0) childMain(sh, source);
+    if (pid < 0) return {"fork failed"};
     // A child that records nothing for two minutes hangs.
     int status = 0, seen = -1;
     auto lastProgress = std::chrono::steady_clock::now();
-    for (;;) {
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) break;
+    while (waitpid(pid, &status, WNOHANG) != pid) {
         if (sh->count != seen) {
             seen = sh->count;
             lastProgress = std::chrono::steady_clock::now();
         } else if (std::chrono::steady_clock::now() - lastProgress > std::chrono::minutes(2)) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
-            out.result = Result::Hang;
-            out.what = "hang: no event finished for two minutes";
-            out.at = sh->count - 1;
-            return out;
+            return {"hang: no event finished for two minutes", sh->count - 1};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    out.at = sh->count - 1;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return out;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
-        out.result = Result::Broken;
-        out.what = sh->message;
-        out.at = sh->failedAt;
-        return out;
-    }
-    out.result = Result::Crash;
-    std::ostringstream what;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {"", sh->count - 1};
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return {sh->message, sh->failedAt};
     if (WIFSIGNALED(status))
-        what << "crash: signal " << WTERMSIG(status) << " (" << strsignal(WTERMSIG(status)) << ")";
-    else
-        what << "crash: exit status " << WEXITSTATUS(status) << " (a sanitizer report?)";
-    out.what = what.str();
-    return out;
+        return {std::string("crash: signal ") + strsignal(WTERMSIG(status)), sh->count - 1};
+    return {"crash: exit status " + std::to_string(WEXITSTATUS(status)) + " (a sanitizer report?)", sh->count - 1};
 }
 
-// A generated session: the generator's events, with the end of a worker recorded where the
+// A generated run: the generator's events, with the end of a worker recorded where the
 // scene saw it, and a wait for a long send now and then so that it does not swallow the
-// whole session. Ends with every finger lifted and the screen settled.
+// whole run. Ends with every finger lifted and the screen settled.
 Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
-    return runChild(sh, false, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
+    return runChild(sh, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
                                 tail = std::vector<fuzz::Event>(), tailStarted = false,
-                                sh](fuzz::Session& s, fuzz::Event& e, bool& recorded) mutable {
+                                sh](fuzz::Screen& s, fuzz::Event& e, bool& recorded) mutable {
         auto record = [&](const fuzz::Event& ev) {
             const int i = sh->count;
             sh->events[i] = ev;
@@ -196,19 +163,9 @@ Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
             fuzz::Event settle;
             settle.kind = fuzz::Event::Settle;
             tail.push_back(settle);
-            for (int f = 0; f < 3; ++f) {
-                fuzz::Event up;
-                up.kind = fuzz::Event::Release;
-                up.finger = static_cast<std::int8_t>(f);
-                up.x = s.fingerAt(f).x;
-                up.y = s.fingerAt(f).y;
-                if (s.fingerDown(f)) tail.push_back(up);
-            }
-            fuzz::Event rest;
-            rest.kind = fuzz::Event::Frames;
-            rest.count = 30;
-            rest.amount = 0.05f;
-            tail.push_back(rest);
+            for (int f = 0; f < 3; ++f)
+                if (s.fingerDown(f)) tail.push_back(fuzz::touch(fuzz::Event::Release, f, s.fingerAt(f)));
+            tail.push_back(fuzz::frames(30, 0.05f));
             tail.push_back(settle);
         }
         if (tail.empty()) return false;
@@ -218,8 +175,8 @@ Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
     });
 }
 
-Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace, bool quiet) {
-    return runChild(sh, quiet, [&trace, i = size_t(0)](fuzz::Session&, fuzz::Event& e, bool& recorded) mutable {
+Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace) {
+    return runChild(sh, [&trace, i = size_t(0)](fuzz::Screen&, fuzz::Event& e, bool& recorded) mutable {
         recorded = false;
         if (i >= trace.size()) return false;
         e = trace[i++];
@@ -227,64 +184,18 @@ Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace, bool quiet)
     });
 }
 
-// The kind of a failure, so that shrinking does not wander off to another one.
-std::string kindOf(const Outcome& o) {
-    std::string k;
-    for (char c : o.what)
-        if (!(c >= '0' && c <= '9') && c != '.' && c != '-') k += c;
-    return k;
-}
-
-std::vector<fuzz::Event> shrink(Shared* sh, std::vector<fuzz::Event> trace, const Outcome& seen, long budget) {
-    const std::string kind = kindOf(seen);
-    long spent = 0;
-    auto stillFails = [&](std::vector<fuzz::Event>& candidate) {
-        spent += static_cast<long>(candidate.size());
-        const Outcome o = runReplay(sh, candidate, true);
-        if (o.result == Result::Pass || kindOf(o) != kind) return false;
-        if (o.at >= 0 && static_cast<size_t>(o.at) + 1 < candidate.size()) candidate.resize(static_cast<size_t>(o.at) + 1);
-        return true;
-    };
-    size_t chunk = std::max<size_t>(1, trace.size() / 2);
-    while (spent < budget) {
-        bool removed = false;
-        for (size_t start = 0; start < trace.size() && spent < budget;) {
-            std::vector<fuzz::Event> candidate(trace.begin(), trace.begin() + static_cast<long>(start));
-            const size_t stop = std::min(trace.size(), start + chunk);
-            candidate.insert(candidate.end(), trace.begin() + static_cast<long>(stop), trace.end());
-            if (!candidate.empty() && stillFails(candidate)) {
-                trace = std::move(candidate);
-                removed = true;
-            } else {
-                start += chunk;
-            }
-        }
-        if (chunk == 1 && !removed) break;
-        if (!removed) chunk = std::max<size_t>(1, chunk / 2);
-    }
-    return trace;
-}
-
+// The failing run's events, in a file to replay on a fresh screen (the last few shown).
 std::string report(Shared* sh, const std::string& origin, const Outcome& seen) {
-    std::vector<fuzz::Event> trace(sh->events, sh->events + std::min(sh->count.load(), seen.at + 1));
     if (seen.at < 0) return origin + ": " + seen.what + " before any event";
-    std::ostringstream out;
-    out << origin << ": " << seen.what << " (after event " << seen.at << ")\n";
-    const Outcome again = runReplay(sh, trace, true);
-    if (again.result == Result::Pass || kindOf(again) != kindOf(seen)) {
-        out << "The recorded sequence does not show it again on a fresh screen (" << trace.size() << " events):\n";
-    } else {
-        trace = shrink(sh, trace, seen, envNumber("TAVRICK_FUZZ_SHRINK_BUDGET", 3000000));
-        // Once more with its output shown, so that a sanitizer report of the short one is seen.
-        runReplay(sh, trace, false);
-        out << "Shortest sequence found (" << trace.size() << " events):\n";
-    }
+    const std::vector<fuzz::Event> trace(sh->events, sh->events + std::min(sh->count.load(), seen.at + 1));
     std::string lines;
     for (const fuzz::Event& e : trace) lines += fuzz::format(e) + "\n";
-    out << lines;
     const std::string file = "fuzz-failure-" + std::to_string(getpid()) + ".txt";
     std::ofstream(file) << lines;
-    out << "(also written to " << file << "; run it again with TAVRICK_FUZZ_REPLAY=" << file << ")";
+    std::ostringstream out;
+    out << origin << ": " << seen.what << " (after event " << seen.at << ")\nThe last events:\n";
+    for (size_t i = trace.size() > 20 ? trace.size() - 20 : 0; i < trace.size(); ++i) out << fuzz::format(trace[i]) << "\n";
+    out << "(all " << trace.size() << " in " << file << "; run them again with TAVRICK_FUZZ_REPLAY=" << file << ")";
     return out.str();
 }
 
@@ -312,23 +223,23 @@ TEST_P(UiFuzz, EveryEventKeepsTheScreenConsistent) {
             fuzz::Event e;
             if (fuzz::parse(line, e)) trace.push_back(e);
         }
-        const Outcome o = runReplay(sh, trace, false);
-        EXPECT_EQ(o.result, Result::Pass) << o.what << " (after event " << o.at << ")";
+        const Outcome o = runReplay(sh, trace);
+        EXPECT_EQ(o.what, "") << "after event " << o.at;
         return;
     }
     const long total = envNumber("TAVRICK_FUZZ_EVENTS", TAVRICK_FUZZ_DEFAULT_EVENTS);
     const long mine = total / kShards + (GetParam() < total % kShards ? 1 : 0);
-    const long perSession = std::max(1L, std::min<long>(envNumber("TAVRICK_FUZZ_SESSION", 2500), kCapacity / 2));
+    const long perRun = std::max(1L, std::min<long>(envNumber("TAVRICK_FUZZ_RUN", 2500), kCapacity / 2));
     const std::uint64_t base = static_cast<std::uint64_t>(envNumber("TAVRICK_FUZZ_SEED", 20240611));
     long done = 0;
     for (int n = 0; done < mine; ++n) {
-        const int events = static_cast<int>(std::min(perSession, mine - done));
+        const int events = static_cast<int>(std::min(perRun, mine - done));
         const std::uint64_t seed = base + static_cast<std::uint64_t>(GetParam()) * 100000 + static_cast<std::uint64_t>(n);
         const Outcome o = runGenerated(sh, seed, events);
         done += events;
-        if (o.result != Result::Pass) {
+        if (!o.what.empty()) {
             FAIL() << report(sh, "seed " + std::to_string(seed) + " (TAVRICK_FUZZ_SEED=" + std::to_string(base) +
-                                     ", shard " + std::to_string(GetParam()) + ", session " + std::to_string(n) + ")",
+                                     ", shard " + std::to_string(GetParam()) + ", run " + std::to_string(n) + ")",
                              o);
         }
     }

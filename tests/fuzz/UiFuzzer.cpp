@@ -9,11 +9,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
-#include <map>
-#include <set>
 #include <sstream>
 
 #include "DeviceManager.h"
+#include "FieldInvariants.h"
 #include "SceneDriver.h"
 #include "SimPanel.h"
 #include "TavrickCardSerialManager.h"
@@ -37,12 +36,6 @@ Vec2 pointIn(Node* n, float fx, float fy) {
     return n->getParent() ? n->getParent()->convertToWorldSpace(local) : local;
 }
 
-bool inside(const Rect& box, const Size& field) {
-    const float e = 1e-3f;
-    return box.getMinX() >= -e && box.getMinY() >= -e && box.getMaxX() <= field.width + e &&
-           box.getMaxY() <= field.height + e;
-}
-
 size_t touchListeners(Node* n) {
     size_t count = 0;
     for (EventListener* l : Director::getInstance()->getEventDispatcher()->getListenersForTarget(n))
@@ -54,90 +47,52 @@ size_t touchListeners(Node* n) {
 
 // --- events --------------------------------------------------------------------------
 
+Event touch(Event::Kind kind, int finger, Vec2 p) {
+    Event e;
+    e.kind = kind;
+    e.finger = static_cast<std::int8_t>(finger);
+    e.x = p.x;
+    e.y = p.y;
+    return e;
+}
+
+Event frames(int n, float dt) {
+    Event e;
+    e.kind = Event::Frames;
+    e.count = static_cast<std::int16_t>(n);
+    e.amount = dt;
+    return e;
+}
+
+// Every field on one line, whatever the kind: the file of a failing run is read back as is.
 std::string format(const Event& e) {
     char buf[160];
-    switch (e.kind) {
-        case Event::Press:
-        case Event::Move:
-        case Event::Release:
-        case Event::Cancel:
-            std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g", kKindNames[e.kind], e.finger, e.x, e.y);
-            break;
-        case Event::Wheel:
-            std::snprintf(buf, sizeof buf, "wheel %.9g %.9g %.9g%s", e.x, e.y, e.amount, e.ctrl ? " ctrl" : "");
-            break;
-        case Event::Frames:
-            std::snprintf(buf, sizeof buf, "frames %d %.9g", e.count, e.amount);
-            break;
-        case Event::Settle:
-        case Event::FocusLost:
-            std::snprintf(buf, sizeof buf, "%s", kKindNames[e.kind]);
-            break;
-        case Event::Resize:
-        case Event::BarClick:
-            std::snprintf(buf, sizeof buf, "%s %.9g %.9g", kKindNames[e.kind], e.x, e.y);
-            break;
-        case Event::KindCount:
-            break;
-        case Event::Key:
-            std::snprintf(buf, sizeof buf, "key %d", e.count);
-            break;
-    }
+    std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g %.9g %d %d", kKindNames[e.kind], e.finger, e.x, e.y, e.amount,
+                  e.count, e.ctrl);
     return buf;
 }
 
 bool parse(const std::string& line, Event& e) {
     std::istringstream in(line);
     std::string word;
-    if (!(in >> word)) return false;
+    int finger = -1, count = -1, ctrl = 0;
     e = Event();
-    for (int k = 0; k < Event::KindCount; ++k)
-        if (word == kKindNames[k]) e.kind = static_cast<Event::Kind>(k);
-    if (word != kKindNames[e.kind]) return false;
-    switch (e.kind) {
-        case Event::Press:
-        case Event::Move:
-        case Event::Release:
-        case Event::Cancel: {
-            int f = -1;
-            if (!(in >> f >> e.x >> e.y) || f < 0 || f > 2) return false;
-            e.finger = static_cast<std::int8_t>(f);
-            return true;
-        }
-        case Event::Wheel: {
-            if (!(in >> e.x >> e.y >> e.amount)) return false;
-            std::string ctrl;
-            e.ctrl = (in >> ctrl) && ctrl == "ctrl";
-            return true;
-        }
-        case Event::Frames: {
-            int n = 0;
-            if (!(in >> n >> e.amount) || n < 0 || n > 10000) return false;
-            e.count = static_cast<std::int16_t>(n);
-            return true;
-        }
-        case Event::Settle:
-        case Event::FocusLost:
-            return true;
-        case Event::Resize:
-            return (in >> e.x >> e.y) && e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192;
-        case Event::BarClick:
-            return static_cast<bool>(in >> e.x >> e.y);
-        case Event::Key: {
-            int k = -1;
-            if (!(in >> k) || k < 0 || k > 2) return false;
-            e.count = static_cast<std::int16_t>(k);
-            return true;
-        }
-        case Event::KindCount:
-            break;
-    }
-    return false;
+    if (!(in >> word >> finger >> e.x >> e.y >> e.amount >> count >> ctrl)) return false;
+    const int kind = static_cast<int>(std::find(std::begin(kKindNames), std::end(kKindNames), word) - std::begin(kKindNames));
+    // Values no generated run has: a finger the screen does not track, hours of frames, a
+    // window no display makes.
+    if (kind == Event::KindCount || finger < 0 || finger > 2 || count < 0 || count > 10000) return false;
+    if (kind == Event::Resize && !(e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192)) return false;
+    e.kind = static_cast<Event::Kind>(kind);
+    e.finger = static_cast<std::int8_t>(finger);
+    e.count = static_cast<std::int16_t>(count);
+    e.ctrl = ctrl != 0;
+    return true;
 }
 
 // --- the screen ------------------------------------------------------------------------
 
-Session::Session() {
+Screen::Screen() {
     char name[256] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
     // The board side: read everything, so every send can complete.
@@ -167,14 +122,7 @@ Session::Session() {
     baseListeners_ = Director::getInstance()->getEventDispatcher()->getListenerCount();
 }
 
-Session::~Session() {
-    if (std::getenv("TAVRICK_FUZZ_STATS") && stats_.frames > 0) {
-        std::fprintf(stderr, "fuzz stats:");
-        for (int k = 0; k < Event::KindCount; ++k) std::fprintf(stderr, " %s %ld", kKindNames[k], stats_.events[k]);
-        std::fprintf(stderr, "; frames %ld, made %ld, sends %ld, target panels %ld, port lists %ld, deletes %ld, "
-                     "most cards %zu, most links %zu\n", stats_.frames, stats_.made, stats_.sends, stats_.targetPanels,
-                     stats_.portLists, stats_.deletes, stats_.mostCards, stats_.mostLinks);
-    }
+Screen::~Screen() {
     Director::getInstance()->getScheduler()->resumeTarget(serial());
     serial()->resetForTests();
     DeviceManager::getInstance()->target = Dov;
@@ -186,9 +134,9 @@ Session::~Session() {
     if (slave_ >= 0) close(slave_);
 }
 
-bool Session::busy() const { return serial()->isBusy(); }
+bool Screen::busy() const { return serial()->isBusy(); }
 
-bool Session::pollWorker() {
+bool Screen::pollWorker() {
     if (!serial()->isBusy()) return false;
     serial()->pollScan(0);
     serial()->pollSend(0);
@@ -196,7 +144,7 @@ bool Session::pollWorker() {
 }
 
 // Waits in real time for the worker to end and lets its end reach the scene.
-bool Session::settle() {
+bool Screen::settle() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (serial()->isBusy()) {
         if (pollWorker()) break;
@@ -206,7 +154,7 @@ bool Session::settle() {
     return true;
 }
 
-void Session::apply(const Event& e) {
+void Screen::apply(const Event& e) {
     const Vec2 p(e.x, e.y);
     const int f = e.finger;
     // The view ignores a second press of a finger that is down and anything else of a
@@ -278,83 +226,14 @@ void Session::apply(const Event& e) {
         case Event::KindCount:
             break;
     }
-    count(e);
 }
 
-void Session::count(const Event& e) {
-    ++stats_.events[e.kind];
-    if (e.kind == Event::Frames) stats_.frames += e.count;
-    const size_t cards = static_cast<size_t>(scene_->fieldCards.size());
-    if (cards < lastCards_) stats_.deletes += static_cast<long>(lastCards_ - cards);
-    if (cards > lastCards_) stats_.made += static_cast<long>(cards - lastCards_);
-    lastCards_ = cards;
-    stats_.mostCards = std::max(stats_.mostCards, static_cast<size_t>(scene_->fieldCards.size()));
-    size_t links = 0;
-    for (auto& row : scene_->slotRows)
-        for (CardSprite* slot : row) links += slot->connectors[0].partner != nullptr;
-    stats_.mostLinks = std::max(stats_.mostLinks, links);
-    if (scene_->sendingOverlay && !sawOverlay_) ++stats_.sends;
-    if (scene_->targetPanel && !sawTarget_) ++stats_.targetPanels;
-    if (scene_->portListPopup && !sawPorts_) ++stats_.portLists;
-    sawOverlay_ = scene_->sendingOverlay;
-    sawTarget_ = scene_->targetPanel;
-    sawPorts_ = scene_->portListPopup;
-}
-
-std::string Session::check() const {
-    std::ostringstream why;
+std::string Screen::check() const {
     FieldScene* s = scene_;
     if (stuck_) return "worker: a send or scan did not finish within a minute";
 
-    std::array<int, 6> perKind{};
-    std::set<CardSprite*> live;
-    const Size field = s->fieldView->getContentSize();
-    for (CardSprite* c : s->fieldCards) {
-        if (c->kind < 0 || c->kind > 5) return "cards: a field card has no kind";
-        if (!live.insert(c).second) return "cards: a card is listed twice";
-        ++perKind[c->kind];
-        if (c->getParent() != s->fieldView->getContainer()) return "cards: a listed card is not in the field";
-        if (!inside(c->getBoundingBox(), field)) {
-            const Rect b = c->getBoundingBox();
-            why << "cards: a card lies outside the field content: (" << b.getMinX() << ", "
-                << b.getMinY() << ") to (" << b.getMaxX() << ", " << b.getMaxY() << ")";
-            return why.str();
-        }
-        if (c->connectors[1].partner) return "links: a card is linked through its connector 1";
-    }
-    for (int k = 0; k < 6; ++k) {
-        if (s->cardCounts[k] != perKind[k]) {
-            why << "counts: kind " << k << " counts " << s->cardCounts[k] << " but the field has "
-                << perKind[k];
-            return why.str();
-        }
-        if (s->countLabels[k] && s->countLabels[k]->getString() != std::to_string(perKind[k])) {
-            why << "counts: the label of kind " << k << " reads " << s->countLabels[k]->getString();
-            return why.str();
-        }
-    }
-
-    std::set<CardSprite*> slots;
-    std::map<CardSprite*, int> uses;
-    for (size_t r = 0; r < s->slotRows.size(); ++r) {
-        for (ssize_t i = 0; i < s->slotRows[r].size(); ++i) {
-            CardSprite* slot = s->slotRows[r].at(i);
-            slots.insert(slot);
-            if (slot->connectors[1].partner) return "links: a slot is linked through its connector 1";
-            CardSprite* c = slot->connectors[0].partner;
-            if (!c) continue;
-            why << "row " << r << " slot " << i << ": ";
-            if (!live.count(c)) return "links: " + why.str() + "holds a card that is not on the field";
-            if (c->connectors[0].partner != slot) return "links: " + why.str() + "its card does not point back";
-            if (++uses[c] > 1) return "links: " + why.str() + "its card is in another slot too";
-            why.str("");
-        }
-    }
-    for (CardSprite* c : live) {
-        CardSprite* slot = c->connectors[0].partner;
-        if (slot && (!slots.count(slot) || slot->connectors[0].partner != c))
-            return "links: a card points at a slot that does not hold it";
-    }
+    const std::string broken = fieldProblem(s);
+    if (!broken.empty()) return broken;
 
     if (s->targetPanel && s->portListPopup) return "popups: the target panel and the port list are both open";
     for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
@@ -365,18 +244,14 @@ std::string Session::check() const {
     }
     if (s->sendingOverlay && s->sendingOverlay->getParent() != s) return "overlay: not on the screen";
 
-    const size_t fieldTouch = touchListeners(s->fieldView);
-    if (fieldTouch != (s->isDragging ? 0u : 1u)) {
-        why << "field: " << fieldTouch << " touch listeners while " << (s->isDragging ? "" : "not ")
-            << "carrying a card";
-        return why.str();
-    }
+    if (touchListeners(s->fieldView) != (s->isDragging ? 0u : 1u))
+        return "field: it listens to touches while a card is carried, or not when none is";
 
     if (anyFingerDown()) return "";
     // No finger down: nothing may stay carried, and no listener may be left behind.
     if (s->touchedCard || s->isDragging) return "rest: a card is still touched with no finger down";
     if (s->ghostCard || s->placingCard) return "rest: a palette drag is still under way with no finger down";
-    for (CardSprite* c : live) {
+    for (CardSprite* c : s->fieldCards) {
         if (c->getOpacity() != 255) return "rest: a field card stays translucent";
         if (c->getColor() != Color3B::WHITE) return "rest: a field card stays tinted";
     }
@@ -396,10 +271,7 @@ std::string Session::check() const {
     if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
-        if (n != baseListeners_ + live.size() + panel) {
-            why << "listeners: " << n << " registered, expected " << baseListeners_ + live.size();
-            return why.str();
-        }
+        if (n != baseListeners_ + s->fieldCards.size() + panel) return "listeners: some are left behind or missing";
     }
     return "";
 }
@@ -422,20 +294,14 @@ bool Generator::chance(double p) { return static_cast<double>(bits() >> 11) / 90
 
 Vec2 Generator::anywhere() { return Vec2(uniform(-40, 1064), uniform(-40, 808)); }
 
-int Generator::freeFinger(const Session& s) {
+int Generator::freeFinger(const Screen& s) {
     std::vector<int> free;
     for (int f = 0; f < 3; ++f)
         if (!(busyFingers_ & (1u << f)) && !s.fingerDown(f)) free.push_back(f);
     return free.empty() ? -1 : free[below(static_cast<int>(free.size()))];
 }
 
-void Generator::addFrames(Script& sc, int n, float dt) {
-    Event e;
-    e.kind = Event::Frames;
-    e.count = static_cast<std::int16_t>(n);
-    e.amount = dt;
-    sc.events.push_back(e);
-}
+void Generator::addFrames(Script& sc, int n, float dt) { sc.events.push_back(frames(n, dt)); }
 
 void Generator::path(Script& sc, int f, Vec2 from, Vec2 to, float step) {
     const float length = from.distance(to);
@@ -453,28 +319,17 @@ void Generator::path(Script& sc, int f, Vec2 from, Vec2 to, float step) {
 void Generator::steps(Script& sc, int f, Vec2 from, Vec2 to, float step) {
     const int n = std::max(1, static_cast<int>(std::ceil(from.distance(to) / step)));
     for (int i = 1; i <= n; ++i) {
-        Event e;
-        e.kind = Event::Move;
-        e.finger = static_cast<std::int8_t>(f);
-        const Vec2 p = from + (to - from) * (static_cast<float>(i) / n);
-        e.x = p.x;
-        e.y = p.y;
-        sc.events.push_back(e);
+        sc.events.push_back(touch(Event::Move, f, from + (to - from) * (static_cast<float>(i) / n)));
         if (chance(0.3)) addFrames(sc);
     }
 }
 
 void Generator::end(Script& sc, int f, Vec2 at) {
-    Event e;
-    e.kind = chance(0.1) ? Event::Cancel : Event::Release;
-    e.finger = static_cast<std::int8_t>(f);
-    e.x = at.x;
-    e.y = at.y;
-    sc.events.push_back(e);
+    sc.events.push_back(touch(chance(0.1) ? Event::Cancel : Event::Release, f, at));
 }
 
 // Where a carried card's centre sits in a slot, on screen; false when off the screen.
-bool Generator::seat(const Session& s, int row, int slot, Vec2& world) const {
+bool Generator::seat(const Screen& s, int row, int slot, Vec2& world) const {
     FieldScene* scene = s.scene();
     if (row < 0 || static_cast<size_t>(row) >= scene->slotRows.size() || !scene->paletteCards[0]) return false;
     const Rect b = scene->slotRows[static_cast<size_t>(row)].at(slot)->getBoundingBox();
@@ -485,7 +340,7 @@ bool Generator::seat(const Session& s, int row, int slot, Vec2& world) const {
 
 // Where a carried card should end: mostly in a slot on screen (so that it snaps), else
 // anywhere.
-bool Generator::dropPoint(const Session& s, Script& sc, Vec2& point) {
+bool Generator::dropPoint(const Screen& s, Script& sc, Vec2& point) {
     const int pick = below(100);
     if (pick < 60) {
         std::vector<std::pair<int, int>> shown;
@@ -506,9 +361,7 @@ bool Generator::dropPoint(const Session& s, Script& sc, Vec2& point) {
 }
 
 // The next step of a carry towards its slot: long steps, the last 30 points in short ones.
-Event Generator::aim(const Session& s, Script& sc) {
-    Event e;
-    e.finger = static_cast<std::int8_t>(sc.finger);
+Event Generator::aim(const Screen& s, Script& sc) {
     const Vec2 at = s.fingerAt(sc.finger);
     Vec2 target;
     if (!seat(s, sc.row, sc.slot, target)) target = at;  // scrolled away: put it down here
@@ -518,31 +371,20 @@ Event Generator::aim(const Session& s, Script& sc) {
     if (left < 0.01f || !s.fingerDown(sc.finger) || ++sc.aimSteps > 60) {
         sc.aiming = false;
         end(sc, sc.finger, at);
-        e = sc.events.front();
+        const Event e = sc.events.front();
         sc.events.pop_front();
         return e;
     }
     const float step = left > 30 ? std::min(sc.step, left - 30 + 1) : std::min(left, uniform(3, 8));
-    const Vec2 p = at + (target - at) * (step / left);
-    e.kind = Event::Move;
-    e.x = p.x;
-    e.y = p.y;
     if (chance(0.3)) addFrames(sc);
-    return e;
+    return touch(Event::Move, sc.finger, at + (target - at) * (step / left));
 }
 
-bool Generator::startScript(const Session& s, int f) {
+bool Generator::startScript(const Screen& s, int f) {
     FieldScene* scene = s.scene();
     Script sc;
     sc.fingers = 1u << f;
-    auto press = [&](int finger, Vec2 p) {
-        Event e;
-        e.kind = Event::Press;
-        e.finger = static_cast<std::int8_t>(finger);
-        e.x = p.x;
-        e.y = p.y;
-        sc.events.push_back(e);
-    };
+    auto press = [&](int finger, Vec2 p) { sc.events.push_back(touch(Event::Press, finger, p)); };
     const float step = chance(0.1) ? uniform(60, 200) : (chance(0.15) ? uniform(3, 8) : uniform(25, 90));
     const int what = below(100);
     if (what < 35) {
@@ -612,11 +454,13 @@ bool Generator::startScript(const Session& s, int f) {
             add(scene->clearNoButton);
             add(scene->clearQuestion);
         } else {
-            for (Node* n : {static_cast<Node*>(scene->reloadButton), static_cast<Node*>(scene->portLabel),
-                            static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->targetButton),
-                            static_cast<Node*>(scene->menuUpButton), static_cast<Node*>(scene->menuDownButton),
-                            static_cast<Node*>(scene->cleanIcon), static_cast<Node*>(scene->sendNotice),
-                            static_cast<Node*>(scene->portLabelBackground)})
+            // The buttons that do most are listed twice.
+            for (Node* n : std::initializer_list<Node*>{
+                     scene->reloadButton, scene->portLabel, scene->settingsButton, scene->targetButton,
+                     scene->menuUpButton, scene->menuDownButton, scene->cleanIcon, scene->sendNotice,
+                     scene->portLabelBackground, scene->playButton, scene->playButton, scene->tryButton,
+                     scene->undoButton, scene->undoButton, scene->clearButton, scene->simPanel,
+                     scene->simPanel ? scene->simPanel->stopButton : nullptr})
                 add(n);
             for (int k = 0; k < 6; ++k) {
                 add(scene->paletteCards[k]);
@@ -624,16 +468,6 @@ bool Generator::startScript(const Session& s, int f) {
             }
             if (!scene->fieldCards.empty())
                 add(scene->fieldCards.at(below(static_cast<int>(scene->fieldCards.size()))));
-            add(scene->playButton);
-            add(scene->playButton);
-            add(scene->tryButton);
-            if (scene->simPanel) {
-                add(scene->simPanel->stopButton);
-                add(scene->simPanel);
-            }
-            add(scene->undoButton);
-            add(scene->undoButton);
-            add(scene->clearButton);
         }
         if (nodes.empty()) return false;
         Node* n = nodes[below(static_cast<int>(nodes.size()))];
@@ -671,15 +505,7 @@ bool Generator::startScript(const Session& s, int f) {
         const int n = 2 + below(10);
         for (int i = 1; i <= n; ++i) {
             const float d = d0 + (d1 - d0) * i / n;
-            for (int k : {f, g}) {
-                Event e;
-                e.kind = Event::Move;
-                e.finger = static_cast<std::int8_t>(k);
-                const Vec2 p = c + dir * (k == f ? -d : d);
-                e.x = p.x;
-                e.y = p.y;
-                sc.events.push_back(e);
-            }
+            for (int k : {f, g}) sc.events.push_back(touch(Event::Move, k, c + dir * (k == f ? -d : d)));
             addFrames(sc);
         }
         const bool fFirst = chance(0.5);
@@ -691,45 +517,26 @@ bool Generator::startScript(const Session& s, int f) {
     return true;
 }
 
-Event Generator::raw(const Session& s) {
+Event Generator::raw(const Screen& s) {
     std::vector<int> free;
     for (int f = 0; f < 3; ++f)
         if (!(busyFingers_ & (1u << f))) free.push_back(f);
-    Event e;
-    if (free.empty()) {
-        e.kind = Event::Frames;
-        e.amount = 1.0f / 60;
-        return e;
-    }
+    if (free.empty()) return frames(1, 1.0f / 60);
     const int f = free[below(static_cast<int>(free.size()))];
-    e.finger = static_cast<std::int8_t>(f);
-    Vec2 p = anywhere();
     const int r = below(100);
-    if (s.fingerDown(f)) {
-        if (r < 60) {
-            e.kind = Event::Move;
-            const Vec2 at = s.fingerAt(f);
-            if (r < 35)
-                p = at + Vec2(uniform(-20, 20), uniform(-20, 20));
-            else if (r < 50)
-                p = at + Vec2(uniform(-300, 300), uniform(-300, 300));
-        } else if (r < 82) {
-            e.kind = Event::Release;
-            if (r < 72) p = s.fingerAt(f);
-        } else if (r < 92) {
-            e.kind = Event::Cancel;
-        } else {
-            e.kind = Event::Press;  // a second press of a finger that is down
-        }
-    } else {
-        e.kind = r < 85 ? Event::Press : (r < 93 ? Event::Move : (r < 97 ? Event::Release : Event::Cancel));
-    }
-    e.x = p.x;
-    e.y = p.y;
-    return e;
+    // A finger that is up mostly presses; now and then it does what only one that is down should.
+    if (!s.fingerDown(f))
+        return touch(r < 85 ? Event::Press : r < 93 ? Event::Move : r < 97 ? Event::Release : Event::Cancel, f, anywhere());
+    const Vec2 at = s.fingerAt(f);
+    if (r < 35) return touch(Event::Move, f, at + Vec2(uniform(-20, 20), uniform(-20, 20)));
+    if (r < 50) return touch(Event::Move, f, at + Vec2(uniform(-300, 300), uniform(-300, 300)));
+    if (r < 60) return touch(Event::Move, f, anywhere());
+    if (r < 72) return touch(Event::Release, f, at);
+    if (r < 82) return touch(Event::Release, f, anywhere());
+    return touch(r < 92 ? Event::Cancel : Event::Press, f, anywhere());  // Press: a second one while down
 }
 
-Event Generator::window(const Session& s) {
+Event Generator::window(const Screen& s) {
     (void)s;
     Event e;
     const int r = below(100);
@@ -764,7 +571,7 @@ Event Generator::window(const Session& s) {
     return e;
 }
 
-Event Generator::next(const Session& s) {
+Event Generator::next(const Screen& s) {
     for (;;) {
         if (!scripts_.empty() && chance(0.65)) {
             const int i = below(static_cast<int>(scripts_.size()));
@@ -782,7 +589,7 @@ Event Generator::next(const Session& s) {
             }
             return e;
         }
-        // Calm sessions build up programs; wild ones press and wheel about much more.
+        // Calm runs build up programs; wild ones press and wheel about much more.
         static const int kRaw[] = {6, 25, 45}, kWheel[] = {2, 6, 14};
         const int r = below(100);
         if (r < 22) {
@@ -795,21 +602,12 @@ Event Generator::next(const Session& s) {
         if (r < 22 + kRaw[mood_]) return raw(s);
         // Now and then the window itself: resized, left for another, clicked beside the screen.
         if (chance(0.02)) return window(s);
-        Event e;
         if (r < 100 - kWheel[mood_]) {
-            e.kind = Event::Frames;
             const int k = below(10);
-            if (k < 7) {
-                e.count = static_cast<std::int16_t>(1 + below(3));
-                e.amount = 1.0f / 60;
-            } else if (k < 9) {
-                e.count = static_cast<std::int16_t>(2 + below(9));
-                e.amount = 0.05f;
-            } else {
-                e.amount = 0;  // a frame with no time passing, as the first after a pause
-            }
-            return e;
+            if (k < 7) return frames(1 + below(3), 1.0f / 60);
+            return k < 9 ? frames(2 + below(9), 0.05f) : frames(1, 0);  // 0: as the first after a pause
         }
+        Event e;
         if (chance(0.3)) {
             e.kind = Event::Key;
             e.count = static_cast<std::int16_t>(below(3));

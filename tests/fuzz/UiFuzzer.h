@@ -13,7 +13,7 @@
 
 namespace fuzz {
 
-// One step of a session. Plain data, so that a session can record it in shared memory.
+// One step of a run. Plain data, so that a run can record it in shared memory.
 struct Event {
     enum Kind : std::uint8_t { Press, Move, Release, Cancel, Wheel, Frames, Settle, Resize, FocusLost, BarClick, Key, KindCount };
     Kind kind = Frames;
@@ -27,17 +27,20 @@ struct Event {
 // One line per event, and back; lines that are not events are refused.
 std::string format(const Event& e);
 bool parse(const std::string& line, Event& e);
+// A touch event of one finger; n frames of dt seconds each.
+Event touch(Event::Kind kind, int finger, cocos2d::Vec2 p);
+Event frames(int n, float dt);
 
 // The screen with two ports: first a device that is not there (chosen at start, so a
 // send fails at once), then a pseudo-terminal whose far side a thread keeps reading.
 // The serial manager's polls are held: a worker's end reaches the scene only through a
-// Settle event (or pollWorker while generating), so a recorded session replays exactly.
-class Session {
+// Settle event (or pollWorker while generating), so a recorded run replays exactly.
+class Screen {
 public:
-    Session();
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    Screen();
+    ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
 
     bool ready() const { return scene_ != nullptr; }
     void apply(const Event& e);
@@ -54,18 +57,8 @@ public:
 
 private:
     bool settle();
-    void count(const Event& e);
 
-    // What a session went through, printed when TAVRICK_FUZZ_STATS is set (for tuning).
-    struct Stats {
-        std::array<long, Event::KindCount> events{};
-        long made = 0, sends = 0, targetPanels = 0, portLists = 0, deletes = 0, frames = 0;
-        size_t mostCards = 0, mostLinks = 0;
-    } stats_;
-    bool sawOverlay_ = false, sawTarget_ = false, sawPorts_ = false;
     unsigned long framesRun_ = 0;
-    size_t lastCards_ = 0;
-
     int master_ = -1, slave_ = -1;
     std::atomic<bool> stop_{false};
     std::thread drainer_;
@@ -84,7 +77,7 @@ private:
 class Generator {
 public:
     explicit Generator(std::uint64_t seed) : state_(seed) { mood_ = below(3); }
-    Event next(const Session& s);
+    Event next(const Screen& s);
 
 private:
     struct Script {
@@ -103,19 +96,19 @@ private:
     float uniform(float lo, float hi);
     bool chance(double p);
     cocos2d::Vec2 anywhere();
-    int freeFinger(const Session& s);
+    int freeFinger(const Screen& s);
     void addFrames(Script& sc, int n = 1, float dt = 1.0f / 60);
     void path(Script& sc, int f, cocos2d::Vec2 from, cocos2d::Vec2 to, float step);
     void steps(Script& sc, int f, cocos2d::Vec2 from, cocos2d::Vec2 to, float step);
     void end(Script& sc, int f, cocos2d::Vec2 at);
     // A point to carry a card to; false with a slot chosen to aim at instead.
-    bool dropPoint(const Session& s, Script& sc, cocos2d::Vec2& point);
-    bool seat(const Session& s, int row, int slot, cocos2d::Vec2& world) const;
-    Event aim(const Session& s, Script& sc);
-    bool startScript(const Session& s, int f);
-    Event raw(const Session& s);
+    bool dropPoint(const Screen& s, Script& sc, cocos2d::Vec2& point);
+    bool seat(const Screen& s, int row, int slot, cocos2d::Vec2& world) const;
+    Event aim(const Screen& s, Script& sc);
+    bool startScript(const Screen& s, int f);
+    Event raw(const Screen& s);
     // A window event: a resize, a focus loss or a click in a bar.
-    Event window(const Session& s);
+    Event window(const Screen& s);
 
     std::uint64_t state_;
     std::vector<Script> scripts_;

@@ -35,11 +35,6 @@ protected:
         return -1;
     }
 
-    void openDrawer() {
-        scenetest::tap(worldOf(scene->settingsButton));
-        scenetest::stepSeconds(0.5f);
-    }
-
     // Tears the screen down as the process would at its end, and builds a new one.
     void restart(std::vector<PortInfo> ports) {
         SceneTest::TearDown();
@@ -231,9 +226,6 @@ TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {
     EXPECT_FALSE(serial->isBusy());
 }
 
-}  // namespace
-
-namespace {
 
 Label* entryOf(Node* node, int tag) {
     for (Node* child : node->getChildren()) {
@@ -284,7 +276,7 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
         if (scene) restart(ports);
         else start(ports);
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-        serial->choosePort(n - 1);  // the top of the list, the farthest from where it opens
+        choosePort(ports.back().portName);  // the top of the list, the farthest from where it opens
         scene->openPortList();
         ASSERT_NE(scene->portListPopup, nullptr);
         if (n == 3) EXPECT_EQ(scene->portListView, nullptr);
@@ -303,7 +295,7 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
             scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
             scenetest::stepFrames(1);
             EXPECT_EQ(scene->portListPopup, nullptr);
-            EXPECT_EQ(serial->selectedPort, target) << n << " ports";
+            EXPECT_EQ(serial->getSelectedPortName(), ports[target].portName) << n << " ports";
         }
     }
 }
@@ -320,16 +312,13 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     scenetest::stepFrames(30);
     EXPECT_NE(scene->portListView->getContentOffset(), before);
     EXPECT_NE(scene->portListPopup, nullptr);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, 0);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
     // A tap on the grey area beside the list still closes it.
     scenetest::tap(Vec2(1000, 384));
     scenetest::stepFrames(1);
     EXPECT_EQ(scene->portListPopup, nullptr);
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
     start();
@@ -348,9 +337,6 @@ TEST_F(BoardPort, FullScreenIsToggledFromTheDrawerAndTakenAgainAtTheNextStart) {
     EXPECT_FALSE(tavrick::Settings::load(folder).fullscreen);
 }
 
-}  // namespace
-
-namespace {
 
 void press(EventKeyboard::KeyCode key) {
     GLView* view = Director::getInstance()->getOpenGLView();
@@ -370,10 +356,10 @@ TEST_F(BoardPort, EscapeClosesThePanelOnTopAndF11FillsTheScreen) {
 
     scene->openPortList();
     ASSERT_NE(scene->portListPopup, nullptr);
-    const int chosen = TavrickCardSerialManager::getInstance()->selectedPort;
+    const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     press(K::KEY_ESCAPE);
     EXPECT_EQ(scene->portListPopup, nullptr);
-    EXPECT_EQ(TavrickCardSerialManager::getInstance()->selectedPort, chosen);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), chosen);
 
     // The question over the open drawer: Escape is No, and the cards stay.
     put(0, 0, LedOn);

@@ -1,3 +1,5 @@
+// The program the field makes and its send: the lines and pauses of both boards, the
+// sending overlay, and failures told in plain words.
 #include "SceneFixture.h"
 #include <cmath>
 
@@ -7,8 +9,12 @@ namespace {
 using Lines = std::vector<std::pair<std::string, int>>;
 }
 
-TEST_F(SceneTest, WorkedExampleOnBothTargets) {
+using Program = SceneTest;
+
+TEST_F(Program, WorkedExampleOnBothTargets) {
     start();  // no port: the lines are built and stay queued
+    scene->buildAndSend();  // an empty field: header and trailer only
+    EXPECT_EQ(queue(), (Lines{{"NEW\r\n", 200}, {"SAVE 0\r\n", 1000}, {"RUN\r\n", 200}}));
     put(0, 0, LedOn);
     put(0, 1, Wait1);
     put(2, 0, LedOff);
@@ -30,13 +36,7 @@ TEST_F(SceneTest, WorkedExampleOnBothTargets) {
                               {"ms .\n", 0}}));
 }
 
-TEST_F(SceneTest, EmptyFieldSendsHeaderAndTrailerOnly) {
-    start();
-    scene->buildAndSend();
-    EXPECT_EQ(queue(), (Lines{{"NEW\r\n", 200}, {"SAVE 0\r\n", 1000}, {"RUN\r\n", 200}}));
-}
-
-TEST_F(SceneTest, NumbersArePositional) {
+TEST_F(Program, NumbersArePositional) {
     start();
     put(0, 1, LedOn);  // right slot only: the number goes on the first card found
     put(29, 0, Wait10);
@@ -49,7 +49,7 @@ TEST_F(SceneTest, NumbersArePositional) {
     EXPECT_EQ(q[2].second, 40 * 23);
 }
 
-TEST_F(SceneTest, PlayWhileSendingDoesNothing) {
+TEST_F(Program, PlayWhileSendingDoesNothing) {
     int far = -1;
     const std::string path = openPort(&far);
     start({{path, "Test Port"}});
@@ -67,7 +67,7 @@ TEST_F(SceneTest, PlayWhileSendingDoesNothing) {
     EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
 }
 
-TEST_F(SceneTest, OverlaySwallowsEveryTouchAndShowsProgress) {
+TEST_F(Program, OverlaySwallowsEveryTouchAndShowsProgress) {
     int far = -1;
     const std::string path = openPort(&far);
     start({{path, "Test Port"}});
@@ -90,7 +90,7 @@ TEST_F(SceneTest, OverlaySwallowsEveryTouchAndShowsProgress) {
     drain(far);
 }
 
-TEST_F(SceneTest, FailedSendShowsANoticeForAboutThreeSeconds) {
+TEST_F(Program, FailedSendShowsANoticeForAboutThreeSeconds) {
     start({{"/nonexistent/ttyNothing", "Gone"}});
     scene->buildAndSend();
     waitIdle();
@@ -104,7 +104,7 @@ TEST_F(SceneTest, FailedSendShowsANoticeForAboutThreeSeconds) {
 }
 
 // A line that cannot be made (no memory for it) must not leave a hole in the program.
-TEST_F(SceneTest, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
+TEST_F(Program, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
     int far = -1;
     const std::string path = openPort(&far);
     start({{path, "Test Port"}});
@@ -141,19 +141,7 @@ TEST_F(SceneTest, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
     EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\n20 LED 0\r\n30 WAIT 60\r\nSAVE 0\r\nRUN\r\n");
 }
 
-TEST_F(SceneTest, FailureNoticeSaysWhyInPlainWords) {
-    using tavrick::SerialError;
-    const std::string port = "/dev/ttyUSB0";
-    auto text = [&](SerialError e) { return FieldScene::sendFailureText(port, static_cast<int>(e)); };
-    EXPECT_EQ(text(SerialError::NoPermission),
-              "Could not send to /dev/ttyUSB0: no permission (add your user to the dialout group)");
-    EXPECT_EQ(text(SerialError::InUse), "Could not send to /dev/ttyUSB0: another program is using it");
-    EXPECT_EQ(text(SerialError::NotConnected), "Could not send to /dev/ttyUSB0: the board is not connected");
-    EXPECT_EQ(text(SerialError::StoppedAnswering), "Could not send to /dev/ttyUSB0: the board stopped answering");
-    EXPECT_EQ(text(SerialError::WriteFailed), "Could not send to /dev/ttyUSB0");
-}
-
-TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
+TEST_F(Program, AbsentAndBusyPortsAreToldApart) {
     int far = -1;
     const std::string busy = openPort(&far);
     const int holder = open(busy.c_str(), O_RDWR | O_NOCTTY);
@@ -161,18 +149,13 @@ TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
     fds.push_back(holder);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // another program holds it
     start({{"/dev/tavrick-no-such-port", "Gone"}, {busy, "Busy"}});
-    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    auto choose = [serial](const std::string& name) {
-        for (int i = 0; i < serial->ports.size(); ++i)
-            if (serial->ports.at(i)->portName == name) serial->choosePort(i);
-    };
-    choose("/dev/tavrick-no-such-port");
+    choosePort("/dev/tavrick-no-such-port");
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(),
               "Could not send to /dev/tavrick-no-such-port: the board is not connected");
-    choose(busy);
+    choosePort(busy);
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
@@ -180,7 +163,7 @@ TEST_F(SceneTest, AbsentAndBusyPortsAreToldApart) {
     EXPECT_EQ(drain(far), "");  // nothing reached the board
 }
 
-TEST_F(SceneTest, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
+TEST_F(Program, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     int far1 = -1, far2 = -1;
     const std::string first = openPort(&far1);
     const std::string second = openPort(&far2);
@@ -204,7 +187,7 @@ TEST_F(SceneTest, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     scenetest::stepFrames(2);
     EXPECT_EQ(scene->targetPanel, nullptr);
     // The other port takes the whole program.
-    TavrickCardSerialManager::getInstance()->selectedPort = 1;
+    choosePort(second);
     scene->buildAndSend();
     waitIdle();
     const std::string got = drain(far2);
@@ -212,7 +195,7 @@ TEST_F(SceneTest, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     EXPECT_NE(got.find("60 LED 1\r\nSAVE 0\r\nRUN\r\n"), std::string::npos);
 }
 
-TEST_F(SceneTest, TheSendCountReadsClearlyOverAFullField) {
+TEST_F(Program, TheSendCountReadsClearlyOverAFullField) {
     int far = -1;
     start({{openPort(&far), "Board"}});
     for (int r = 0; r < 30; ++r) {

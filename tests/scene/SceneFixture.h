@@ -1,5 +1,7 @@
 #pragma once
-// The real field scene on the offscreen view, with ports of the test's choosing.
+// The real field scene on the offscreen view, with ports of the test's choosing. Every
+// test is also a leak check: once the screen is taken down, as many engine objects live
+// as before it was built (the picture cache aside, which keeps what it loaded).
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pty.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -20,15 +23,51 @@
 class SceneTest : public ::testing::Test {
 protected:
     void TearDown() override {
+        takeDown();
+        for (int fd : fds) close(fd);
+        fds.clear();
+        // A failed test may have left its objects held on purpose; its own failure says enough.
+        if (liveBefore >= 0 && !HasFailure()) {
+            EXPECT_EQ(liveOutsideCaches(), liveBefore) << "engine objects outlive the screen";
+        }
+        liveBefore = -1;
+    }
+
+    void takeDown() {
         TavrickCardSerialManager::getInstance()->resetForTests();
         DeviceManager::getInstance()->target = Dov;
         scene = nullptr;
         scenetest::resetEngine();
-        for (int fd : fds) close(fd);
+    }
+
+    static long liveOutsideCaches() {
+        return cocos2d::Ref::getLiveCount() - static_cast<long>(cocos2d::TextureCache::getInstance()->size());
     }
 
     // Builds the screen with the given ports and waits for the first scan to report.
     void start(std::vector<tavrick::PortInfo> ports = {}) {
+        if (liveBefore < 0) {
+            // A screen built and taken down once in the process first (in a folder of its own,
+            // so that the test's files stay as it laid them), so that what lives on by design,
+            // the engine's singletons, is there before the count.
+            static const bool warm = [this] {
+                cocos2d::FileUtils* files = cocos2d::FileUtils::getInstance();
+                const std::string kept = files->getWritablePath();
+                char dir[] = "/tmp/tavrick-warm-XXXXXX";
+                if (mkdtemp(dir)) files->setWritablePath(std::string(dir) + "/");
+                build({});
+                takeDown();
+                files->setWritablePath(kept);
+                std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+                return true;
+            }();
+            (void)warm;
+            liveBefore = liveOutsideCaches();
+        }
+        build(std::move(ports));
+    }
+
+    void build(std::vector<tavrick::PortInfo> ports) {
         scenetest::useOffscreenView();
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         serial->resetForTests();
@@ -90,6 +129,14 @@ protected:
         return c;
     }
 
+    // Chooses a port by its name, as the list does: positions change with every scan.
+    static void choosePort(const std::string& name) {
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        for (int i = 0; i < serial->ports.size(); ++i)
+            if (serial->ports.at(i)->portName == name) serial->choosePort(i);
+        ASSERT_EQ(serial->getSelectedPortName(), name);
+    }
+
     std::vector<std::pair<std::string, int>> queue() const {
         std::vector<std::pair<std::string, int>> out;
         for (SendData* d : TavrickCardSerialManager::getInstance()->sendQueue)
@@ -101,8 +148,15 @@ protected:
         return n->getParent()->convertToWorldSpace(n->getPosition());
     }
 
+    // The gear tapped and the drawer given time to open.
+    void openDrawer() {
+        scenetest::tap(worldOf(scene->settingsButton));
+        scenetest::stepSeconds(0.5f);
+    }
+
     FieldScene* scene = nullptr;
     std::vector<int> fds;
+    long liveBefore = -1;  // taken when the first screen of a test is built
 };
 
 inline const std::vector<tavrick::PortInfo> kTwoPorts = {{"COM3", "USB Serial Device"},

@@ -40,8 +40,8 @@ TEST_F(Offsets, SettleCorrectsOnlyTheAxesOfTheDirection) {
         ProbeView* v = view(Size(100, 50), Vec2(50, 50));
         v->setDirection(c.first);
         v->settleIntoBounds();
-        EXPECT_EQ(v->getContentOffset(), Vec2(50, 50));  // eased over 0.3 s, not instant
-        scenetest::stepFrames(20);
+        EXPECT_EQ(v->getContentOffset(), Vec2(50, 50));  // eased, not instant
+        scenetest::stepSeconds(2);
         EXPECT_EQ(v->getContentOffset(), c.second);
         v->removeFromParent();
     }
@@ -67,17 +67,21 @@ TEST_F(Offsets, ZoomClampsAboutTheMiddleAndSkipsTheCurrentScale) {
     }
 }
 
-TEST_F(Offsets, AnimatedMoveEasesOutOverTwiceItsDuration) {
+TEST_F(Offsets, AnimatedMoveNeverTurnsBackEndsOnItsTargetAndIsToldUntilThen) {
     ProbeView* v = view(Size(200, 1000));
     LogDelegate log;
     v->setDelegate(&log);
     v->animateContentOffset(Vec2(0, -320), 0.5f);
-    scenetest::stepFrames(31);  // the first step runs with no time elapsed
-    EXPECT_NEAR(v->getContentOffset().y, -320 * (1 - std::pow(2.f, -5.f)), 1e-2);
-    scenetest::stepFrames(31);
+    float last = 0;
+    for (int i = 0; i < 90; ++i) {
+        scenetest::stepFrames(1);
+        EXPECT_LE(v->getContentOffset().y, last) << "frame " << i;
+        EXPECT_GE(v->getContentOffset().y, -320);
+        last = v->getContentOffset().y;
+    }
     EXPECT_EQ(v->getContentOffset(), Vec2(0, -320));
     const size_t told = log.log.size();
-    EXPECT_GE(told, 60u);  // every frame, and the end
+    EXPECT_GT(told, 1u);
     scenetest::stepFrames(5);
     EXPECT_EQ(log.log.size(), told);
 
@@ -86,11 +90,9 @@ TEST_F(Offsets, AnimatedMoveEasesOutOverTwiceItsDuration) {
     scenetest::stepFrames(5);
     scenetest::touchBegan(Vec2(200, 200));
     const size_t pressed = log.log.size();
-    scenetest::stepFrames(40);
-    EXPECT_EQ(log.log.size(), pressed);
-    scenetest::stepFrames(25);
+    scenetest::stepSeconds(2);
     EXPECT_EQ(v->getContentOffset(), Vec2(0, -20));
-    EXPECT_EQ(log.log.size(), pressed + 1);  // the end is still told
+    EXPECT_EQ(log.log.size(), pressed + 1);  // only the end is still told
     scenetest::touchEnded(Vec2(200, 200));
 }
 

@@ -25,6 +25,13 @@ void coastOut(ProbeView* v, int limit = 60) {
     for (int i = 0; i < limit && v->coasting(); ++i) stepFrames(1);
 }
 
+TEST(Threshold, AnInchIsTheScreensInchAtAnyFrameScale) {
+    useOffscreenView(2048, 1536);  // two frame pixels a point: half the points to an inch
+    ProbeView* v = addView(runScene(Layer::create()), Vec2::ZERO, Size(100, 100), Size(100, 100));
+    EXPECT_FLOAT_EQ(v->pointsToInches(Device::getDPI() / 2.f), 1.f);
+    resetEngine();
+}
+
 TEST(Threshold, DragStartsAtExactlyTheThresholdAndItsFirstStepOnlyRebases) {
     // A frame scale at which some float travel is exactly 0.04375 inch.
     const float y0 = 150;
@@ -39,8 +46,6 @@ TEST(Threshold, DragStartsAtExactlyTheThresholdAndItsFirstStepOnlyRebases) {
             if (v->pointsToInches(y - y0) == 0.04375f) atY = y;
         if (atY) break;
     }
-    if (!atY) GTEST_SKIP() << "no float travel of exactly 0.04375 inch at this DPI";
-
     // Content travel after a first move to `firstY` and a second one 10 points further.
     auto travel = [&](float firstY) {
         v->setContentOffset(Vec2(0, -400));
@@ -50,38 +55,24 @@ TEST(Threshold, DragStartsAtExactlyTheThresholdAndItsFirstStepOnlyRebases) {
         touchCancelled(Vec2(200, firstY + 10));
         return v->getContentOffset().y + 400;
     };
+    EXPECT_FLOAT_EQ(travel(y0 + 30), 10);
+    if (!atY) {
+        resetEngine();
+        GTEST_SKIP() << "no float travel of exactly 0.04375 inch at this DPI";
+    }
     EXPECT_EQ(travel(std::nextafter(atY, 0.f)), 0);  // its second move only crossed it
     EXPECT_FLOAT_EQ(travel(atY), 10);
-    EXPECT_FLOAT_EQ(travel(y0 + 30), 10);
-    // Sideways finger travel on a vertical view moves nothing sideways.
-    v->setContentOffset(Vec2(0, -400));
-    press({Vec2(200, y0), Vec2(230, y0 + 30), Vec2(260, y0 + 45)});
-    touchCancelled(Vec2(260, y0 + 45));
-    EXPECT_EQ(v->getContentOffset(), Vec2(0, -385));
-
-    useOffscreenView(2048, 1536);  // two frame pixels a point: half the points to an inch
-    v = addView(runScene(Layer::create()), Vec2::ZERO, Size(100, 100), Size(100, 100));
-    EXPECT_FLOAT_EQ(v->pointsToInches(Device::getDPI() / 2.f), 1.f);
     resetEngine();
 }
 
-TEST_F(Touches, RubberBandPastTheLimitThenCoastAndSettleBack) {
+TEST_F(Touches, AViewPulledPastItsEndFollowsLessThanTheFingerAndComesBackInside) {
     ProbeView* v = vertical(view(Size(200, 600)));
-    press({Vec2(200, 150), Vec2(200, 160), Vec2(200, 170)});  // from the limit: in full
-    EXPECT_FLOAT_EQ(v->getContentOffset().y, 10);
-    touchMoved(Vec2(200, 180));
-    EXPECT_FLOAT_EQ(v->getContentOffset().y, 13.5f);
-    touchMoved(Vec2(200, 190));
-    EXPECT_FLOAT_EQ(v->getContentOffset().y, 17);
+    press({Vec2(200, 150), Vec2(200, 160), Vec2(200, 170), Vec2(200, 180), Vec2(200, 190)});
+    EXPECT_GT(v->getContentOffset().y, 10);
+    EXPECT_LT(v->getContentOffset().y, 30);  // the finger went 30 points from the top
     touchEnded(Vec2(200, 190));
-    float furthest = 0;
-    for (int i = 0; i < 30 && v->coasting(); ++i) {
-        stepFrames(1);
-        furthest = std::max(furthest, v->getContentOffset().y);
-    }
-    EXPECT_FALSE(v->coasting());  // briefly: until the x nudge has died out
-    EXPECT_GT(furthest, 17);
-    stepFrames(19);  // the settle: 0.3 s
+    stepSeconds(2);
+    EXPECT_FALSE(v->coasting());
     EXPECT_EQ(v->getContentOffset().y, 0);
 }
 
@@ -102,20 +93,21 @@ TEST_F(Touches, NonBouncingViewNeverLeavesItsLimits) {
     }
 }
 
-TEST_F(Touches, ReleaseVelocityCoastsUntilItsXPartIsExactlyZero) {
-    // Wider content, so that the x nudge dies without bouncing.
+TEST_F(Touches, AFlickCoastsOnSlowingDownAndComesToRest) {
     ProbeView* v = vertical(view(Size(400, 2000), Vec2(-100, -1000)));
     press({Vec2(200, 150), Vec2(200, 160), Vec2(200, 170)});
     touchEnded(Vec2(200, 170));
-    EXPECT_FLOAT_EQ(v->velocity.x, -0.01f);
-    EXPECT_FLOAT_EQ(v->velocity.y, 5.01f);
-    for (float step : {5.01f * 0.93f, 5.01f * 0.93f * 0.93f}) {
-        EXPECT_TRUE(v->coasting());
+    float last = 1e9f;
+    for (int i = 0; i < 120 && v->coasting(); ++i) {
         const float y = v->getContentOffset().y;
         stepFrames(1);
-        EXPECT_NEAR(v->getContentOffset().y - y, step, 1e-3);
+        const float step = v->getContentOffset().y - y;
+        EXPECT_GE(step, 0) << "frame " << i;
+        EXPECT_LE(step, last) << "frame " << i;
+        last = step;
     }
-    EXPECT_FALSE(v->coasting());  // x went -0.0093, then 0; y still had speed
+    EXPECT_FALSE(v->coasting());
+    EXPECT_GT(v->getContentOffset().y, -990);  // it went on after the finger
     const Vec2 stopped = v->getContentOffset();
     stepFrames(30);
     EXPECT_EQ(v->getContentOffset(), stopped);  // in bounds: no settle
@@ -253,16 +245,15 @@ TEST_F(Touches, CtrlWheelZoomsAboutThePointerWithinTheLimits) {
     EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));  // the view's size now: in bounds
 }
 
-}  // namespace
 
-namespace {
-
-TEST_F(Touches, FlicksNeverMoveAVerticalViewSideways) {
+TEST_F(Touches, DragsAndFlicksNeverMoveAVerticalViewSideways) {
     ProbeView* v = vertical(view(Size(200, 4000), Vec2(0, -2000)));
     for (int i = 0; i < 20; ++i) {
         const float y = i % 2 ? 170.f : 130.f;
-        press({Vec2(200, 150), Vec2(200, y), Vec2(200, y + (y - 150))});
-        touchEnded(Vec2(200, y + (y - 150)));
+        const float x = i % 3 ? 200.f + 5 * i : 200.f - 5 * i;  // fingers are never straight
+        press({Vec2(200, 150), Vec2((200 + x) / 2, y), Vec2(x, y + (y - 150))});
+        EXPECT_EQ(v->getContentOffset().x, 0) << "dragging, " << i;
+        touchEnded(Vec2(x, y + (y - 150)));
         coastOut(v);
         stepSeconds(0.5f);
     }

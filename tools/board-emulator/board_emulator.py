@@ -5,7 +5,8 @@ Opens a pseudo-terminal pair, prints the device path (the end a program opens as
 port) on stdout, then plays the chosen board on the other end until it is stopped (SIGTERM,
 SIGINT), stays idle for --idle seconds after the first byte, --timeout passes or the program
 that started it ends. Then it writes a JSON report: every chunk of bytes with its arrival
-time, the bytes the board lost, the lines it took, the program it stored and the LED
+time (and, when the emulator itself ran late, the window the chunk came in), the bytes the
+board lost, the lines it took, the program it stored and the LED
 timeline of every run, the runs worked out in simulated time.
 
 The board takes in a line only as fast as it can work on it; bytes that come while it
@@ -46,6 +47,9 @@ VELTO_END_OF_SCRIPT = 0x04
 
 BOARDS = ("dov", "velto")
 
+# How much later than asked the emulator may wake before it counts itself late.
+LATE_SLACK = 0.02
+
 
 # --- the boards ----------------------------------------------------------------------------
 
@@ -61,6 +65,10 @@ class Board:
 
     def feed(self, t, byte):
         raise NotImplementedError
+
+    def ready_at(self):
+        """When the board could next take a byte without losing it."""
+        return 0.0
 
     def finish(self):
         pass
@@ -84,7 +92,7 @@ class DovBoard(Board):
     def __init__(self):
         super().__init__()
         self.buffer = []          # (arrival, byte) waiting while the board works
-        self.busy_until = 0.0
+        self.busy_until = float("-inf")
         self.line = bytearray()
         self.memory = {}
         self.saved = None
@@ -98,6 +106,9 @@ class DovBoard(Board):
         else:
             self.lose(t)
         self.offset += 1
+
+    def ready_at(self):
+        return self.busy_until
 
     def finish(self):
         self._drain(float("inf"))
@@ -175,10 +186,13 @@ class VeltoBoard(Board):
     def __init__(self):
         super().__init__()
         self.mode = "shell"
-        self.deaf_until = 0.0
+        self.deaf_until = float("-inf")
         self.line = bytearray()
         self.capture = bytearray()
         self.script = None
+
+    def ready_at(self):
+        return self.deaf_until
 
     def feed(self, t, byte):
         if t < self.deaf_until:
@@ -245,21 +259,33 @@ def make_board(name):
 
 
 def simulate(board_name, chunks):
-    """The report of a board that received `chunks`, a list of (seconds, bytes)."""
+    """The report of a board that received `chunks`, a list of (seconds, bytes) or (seconds,
+    bytes, since): a chunk read late came some time after `since`, not at `seconds`."""
     board = make_board(board_name)
     arrival = None
     out_chunks = []
     start = chunks[0][0] if chunks else 0.0
-    for t, data in chunks:
-        t -= start
+    late = 0
+    for chunk in chunks:
+        t, data = chunk[0] - start, chunk[1]
+        since = chunk[2] - start if len(chunk) > 2 and chunk[2] is not None else None
         out_chunks.append({"t": round(t, 4), "hex": data.hex(), "text": data.decode("latin-1")})
+        if since is not None:
+            out_chunks[-1]["since"] = round(since, 4)
+            late += 1
         for byte in data:
             # A chunk read at once still came over the wire one byte after the other.
-            arrival = t if arrival is None else max(t, arrival + BYTE_SECONDS)
+            earliest = t if since is None else since
+            arrival = earliest if arrival is None else max(earliest, arrival + BYTE_SECONDS)
+            if since is not None:
+                # Its bytes may have come at any time in the window: each is taken as having
+                # come when the board could take it, if that was within the window. What
+                # even then finds no room was lost.
+                arrival = min(t, max(arrival, board.ready_at()))
             board.feed(arrival, byte)
     board.finish()
 
-    received = b"".join(d for _, d in chunks)
+    received = b"".join(c[1] for c in chunks)
     lost_runs = []
     for offset, t in board.lost:
         if lost_runs and lost_runs[-1]["offset"] + len(lost_runs[-1]["hex"]) // 2 == offset:
@@ -275,6 +301,7 @@ def simulate(board_name, chunks):
         "received_text": received.decode("latin-1"),
         "lost_bytes": len(board.lost),
         "lost": lost_runs,
+        "late_chunks": late,
         "lines": board.lines,
         "errors": board.errors,
         "runs": board.runs,
@@ -330,7 +357,9 @@ def serve(board, idle, timeout, announce):
     poller.register(master, select.POLLIN)
     while stopping["why"] is None:
         now = time.monotonic()
-        waits = [0.1]   # a signal is noticed within this
+        # A signal is noticed within this; and a wake later than this (and some slack) means
+        # the emulator was not running: what it reads then came some time since `now`.
+        waits = [0.01]
         if timeout is not None:
             waits.append(started + timeout - now)
         if idle is not None and chunks:
@@ -349,7 +378,7 @@ def serve(board, idle, timeout, announce):
                 t = time.monotonic()
                 if settings is None:
                     settings = line_settings(slave)
-                chunks.append((t, data))
+                chunks.append((t, data, now if t - now > wait + LATE_SLACK else None))
     rest = read_all(master)
     if rest:
         chunks.append((time.monotonic(), rest))

@@ -57,6 +57,19 @@ class Model(unittest.TestCase):
         self.assertNotEqual(r.get("saved"), ["10 LED 1:WAIT 60", "30 LED 0"])
         self.assertFalse(r["ran"] and r["led_timeline"] == [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
 
+    def test_a_late_read_of_a_paced_program_loses_nothing(self):
+        # The emulator did not run while the whole paced program came: one chunk, read at
+        # the end, with the window it came in.
+        for board, lines in (("dov", DOV), ("velto", VELTO)):
+            chunks = paced(lines)
+            late = [(chunks[-1][0], b"".join(d for _, d in chunks), chunks[0][0] - 0.01)]
+            r = emu.simulate(board, late)
+            self.assertEqual((r["lost_bytes"], r["late_chunks"]), (0, 1), board)
+            self.assertTrue(r["ran"], board)
+        # But a window too short for the board's work still loses bytes.
+        r = emu.simulate("dov", [(0.05, b"".join(d for d, _ in DOV), 0.0)])
+        self.assertGreater(r["lost_bytes"], 0)
+
     def test_dov_buffer_holds_what_comes_early(self):
         # The next line before the board is done with "NEW" waits in the buffer, as long as
         # it fits; one byte too many and that byte is gone.
