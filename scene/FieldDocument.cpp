@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "CCFileUtils.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -169,7 +171,7 @@ std::string keepBadFile(const std::string& path) {
         const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
 #ifdef _WIN32
         // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
-        if (MoveFileExW(widePath(path).c_str(), widePath(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
+        if (MoveFileExW(cocos2d::FileUtils::widen(path).c_str(), cocos2d::FileUtils::widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return "";
 #else
         // link() refuses an existing name, so a kept file is never replaced, not even by a race.

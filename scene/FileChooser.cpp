@@ -31,26 +31,10 @@ const char* const kNoChooser = "No file chooser found: install zenity or kdialog
 
 #ifdef _WIN32
 
-std::wstring widen(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
-
-std::string narrow(const wchar_t* w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string s(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
-    return s;
-}
-
 // The dialog is modal and runs its own message loop, so it is called on the main thread.
 std::string chooseWindows(FileChooserMode mode, const std::string& suggested) {
     wchar_t file[MAX_PATH * 4] = L"";
-    const std::wstring name = widen(suggested);
+    const std::wstring name = cocos2d::FileUtils::widen(suggested);
     if (name.size() < MAX_PATH) wcscpy_s(file, name.c_str());
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
@@ -66,7 +50,7 @@ std::string chooseWindows(FileChooserMode mode, const std::string& suggested) {
         ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
         ok = GetOpenFileNameW(&ofn);
     }
-    return ok ? narrow(file) : std::string();
+    return ok ? cocos2d::FileUtils::narrow(file) : std::string();
 }
 
 #else

@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+
+#include "CCFileUtils.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,19 +21,9 @@
 
 namespace tavrick {
 
-#ifdef _WIN32
-std::wstring widePath(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring w(static_cast<size_t>(n - 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &w[0], n);
-    return w;
-}
-#endif
-
 FILE* openFile(const std::string& path, const char* mode) {
 #ifdef _WIN32
-    return _wfopen(widePath(path).c_str(), widePath(mode).c_str());
+    return _wfopen(cocos2d::FileUtils::widen(path).c_str(), cocos2d::FileUtils::widen(mode).c_str());
 #else
     return std::fopen(path.c_str(), mode);
 #endif
@@ -73,13 +65,13 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed) {
         error = temp + ": could not be written";
-        _wremove(widePath(temp).c_str());
+        _wremove(cocos2d::FileUtils::widen(temp).c_str());
         return false;
     }
-    if (!MoveFileExW(widePath(temp).c_str(), widePath(path).c_str(),
+    if (!MoveFileExW(cocos2d::FileUtils::widen(temp).c_str(), cocos2d::FileUtils::widen(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = path + ": could not be replaced (Windows error " + std::to_string(GetLastError()) + ")";
-        _wremove(widePath(temp).c_str());
+        _wremove(cocos2d::FileUtils::widen(temp).c_str());
         return false;
     }
     return true;

@@ -8,9 +8,6 @@ namespace tavrick {
 // fopen for a UTF-8 path, as SDL gives them (the folder for the program's files). On Windows
 // the narrow fopen would read it in the code page and miss a folder such as C:\Users\Zoë.
 FILE* openFile(const std::string& path, const char* mode);
-#ifdef _WIN32
-std::wstring widePath(const std::string& path);
-#endif
 
 // Writes `text` to `path` so that a crash or a power cut leaves either the old file or the new
 // one whole: a temporary file beside it, flushed to disk, then renamed over it.

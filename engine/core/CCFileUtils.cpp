@@ -24,17 +24,21 @@ FileUtils::FileUtils() {
 }
 
 #ifdef _WIN32
-namespace {
-// Paths are UTF-8 here as they are for SDL; Windows takes them as UTF-16 (the narrow "A"
-// calls would use the code page, and lose a user name such as "Zoë" on the way).
-std::wstring widen(const std::string& s) {
+std::wstring FileUtils::widen(const std::string& s) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
     if (n <= 1) return std::wstring();
     std::wstring w(static_cast<size_t>(n - 1), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
     return w;
 }
-}  // namespace
+
+std::string FileUtils::narrow(const std::wstring& w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string s(static_cast<size_t>(n - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
 #endif
 
 std::string FileUtils::executableDirectory() {
@@ -42,9 +46,7 @@ std::string FileUtils::executableDirectory() {
     wchar_t buf[32768];
     const DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
     if (n == 0 || n >= 32768) return "";
-    const int len = WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    std::string p(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, buf, static_cast<int>(n), &p[0], len, nullptr, nullptr);
+    const std::string p = narrow(std::wstring(buf, n));
     const size_t slash = p.find_last_of("\\/");
 #else
     char buf[4096];

@@ -16,6 +16,12 @@ public:
     std::string fullPathForFilename(const std::string& filename) const;
     bool isFileExist(const std::string& path) const;
     static std::string executableDirectory();
+#ifdef _WIN32
+    // Paths are UTF-8 here as they are for SDL; Windows takes them as UTF-16 (the narrow "A"
+    // calls would use the code page, and lose a user name such as "Zoë" on the way).
+    static std::wstring widen(const std::string& s);
+    static std::string narrow(const std::wstring& w);
+#endif
     // Where the program keeps what it writes (settings, work), ending in a separator; "" when
     // nothing is to be written. The application sets it at start; tests point it elsewhere.
     const std::string& getWritablePath() const { return _writablePath; }

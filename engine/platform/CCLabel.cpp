@@ -31,14 +31,6 @@ namespace {
 
 #ifdef _WIN32
 
-std::string narrow(const std::wstring& w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string s(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-    return s;
-}
-
 std::wstring lower(std::wstring s) {
     for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
     return s;
@@ -108,7 +100,7 @@ std::string findInstalledFutura() {
             FindClose(h);
         }
     }
-    return narrow(best);
+    return FileUtils::narrow(best);
 }
 
 // Windows has no fontconfig: Futura where installed, else the face shipped in "fonts" beside
