@@ -202,24 +202,34 @@ bool runDovStatement(Board& board, const DovLine& line, const std::string& state
     return false;
 }
 
+// The next line that arrived, without its ending, and the send line it began on; false, with
+// the board failed, when the line is not ended or holds a byte no line may hold.
+bool takeLine(Board& board, const Stream& in, const std::string& ending, const char* endingName,
+              size_t& pos, int& sent, std::string& raw) {
+    sent = in.lineAt(pos);
+    const size_t eol = in.bytes.find(ending, pos);
+    if (eol == std::string::npos) {
+        board.fail(sent, caret(in.bytes.substr(pos)), std::string("the line is not ended (no ") + endingName + ")");
+        return false;
+    }
+    raw = in.bytes.substr(pos, eol - pos);
+    pos = eol + ending.size();
+    if (const int c = badByte(raw); c >= 0) {
+        board.fail(sent, caret(raw), "a byte no line may hold: " + caret(std::string(1, char(c))));
+        return false;
+    }
+    return true;
+}
+
 void runDov(Board& board, const Stream& in) {
     // Taken in whole first: a line the prompt refuses stops the board before anything runs.
     std::vector<DovCommand> commands;
     size_t pos = 0;
     bool runs = false;
     while (pos < in.bytes.size()) {
-        const int sent = in.lineAt(pos);
-        const size_t eol = in.bytes.find("\r\n", pos);
-        if (eol == std::string::npos) {
-            board.fail(sent, caret(in.bytes.substr(pos)), "the line is not ended (no CR LF)");
-            return;
-        }
-        const std::string raw = in.bytes.substr(pos, eol - pos);
-        pos = eol + 2;
-        if (const int c = badByte(raw); c >= 0) {
-            board.fail(sent, caret(raw), "a byte no line may hold: " + caret(std::string(1, char(c))));
-            return;
-        }
+        int sent;
+        std::string raw;
+        if (!takeLine(board, in, "\r\n", "CR LF", pos, sent, raw)) return;
         const std::string text = trim(raw);
         if (text.empty()) continue;
         if (std::isdigit(static_cast<unsigned char>(text[0]))) {
@@ -348,18 +358,9 @@ void runVelto(Board& board, const Stream& in) {
     size_t pos = 0;
     bool runs = false;
     while (pos < in.bytes.size()) {
-        const int sent = in.lineAt(pos);
-        const size_t eol = in.bytes.find('\n', pos);
-        if (eol == std::string::npos) {
-            board.fail(sent, caret(in.bytes.substr(pos)), "the line is not ended (no LF)");
-            return;
-        }
-        const std::string raw = in.bytes.substr(pos, eol - pos);
-        pos = eol + 1;
-        if (const int c = badByte(raw); c >= 0) {
-            board.fail(sent, caret(raw), "a byte no line may hold: " + caret(std::string(1, char(c))));
-            return;
-        }
+        int sent;
+        std::string raw;
+        if (!takeLine(board, in, "\n", "LF", pos, sent, raw)) return;
         const std::string text = trim(raw);
         const std::vector<std::string> w = words(text);
         if (w.empty()) continue;
