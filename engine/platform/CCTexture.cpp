@@ -171,9 +171,7 @@ bool TextureCache::collect() {
 }
 
 bool TextureCache::addImages(const std::vector<std::string>& filenames) {
-    // A preload's failures are told once, to whoever asked; the names asked for again here
-    // that are still missing are looked for anew below.
-    collect();
+    // Takes in a preload first (preloadImages does), then decodes what is still missing.
     preloadImages(filenames);
     const bool ok = collect();
     // Every name asked for must be in the cache now.
