@@ -101,19 +101,6 @@ TEST(BoardSim, RandomFieldsRunAsTheCardsSayOnBothTargets) {
     }
 }
 
-TEST(BoardSim, EdgesOfTheFieldRunAsTheCardsSay) {
-    FieldKinds empty(30, {-1, -1});
-    FieldKinds loneRight = empty;
-    loneRight[0] = {-1, LedOn};
-    loneRight[29] = {Wait10, LedOff};
-    FieldKinds twice = empty;  // a second LED on changes nothing
-    twice[3] = {LedOn, Wait3};
-    twice[7] = {LedOn, LedOff};
-    // The empty one runs no line and ends at once.
-    for (const FieldKinds& field : {empty, loneRight, twice})
-        for (Target target : kTargets) EXPECT_EQ(fromText(field, target), fromCards(field)) << target;
-}
-
 TEST(BoardSim, DovRunsItsStoredLinesInNumberOrder) {
     // Stored out of order, one replaced, one deleted, all after a NEW that clears a stale line.
     const std::vector<std::string> lines = {"5 LED 1\r\n",       "NEW\r\n",  "30 LED 0\r\n",

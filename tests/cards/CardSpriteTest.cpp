@@ -1,5 +1,5 @@
-// A card's links to slots, dissolved from both sides and at its end; the listener it
-// holds; and a card whose picture cannot be had.
+// A card's links to slots, dissolved from both sides and at its end, and a card whose
+// picture cannot be had.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -84,44 +84,6 @@ TEST_F(CardSpriteLinks, DestroyedCardLeavesNoSlotPointingAtIt) {
     slot->connectors[0].partner = card;
     drainPool();  // the card's last reference
     EXPECT_EQ(slot->connectors[0].partner, nullptr);
-}
-
-TEST_F(CardSpriteLinks, SetListenerHoldsExactlyOneReference) {
-    CardSprite* card = heldCard();
-    auto* listener = EventListenerTouchOneByOne::create();
-    listener->onTouchBegan = [](Touch*, Event*) { return true; };
-    EventDispatcher* dispatcher = Director::getInstance()->getEventDispatcher();
-    dispatcher->addEventListenerWithSceneGraphPriority(listener, card);
-    card->setListener(listener);
-    drainPool();
-    EXPECT_EQ(listener->getReferenceCount(), 2u);  // dispatcher and card
-
-    // Handing in the held listener again neither frees it nor takes a second reference.
-    card->setListener(listener);
-    EXPECT_EQ(card->listener, listener);
-    EXPECT_EQ(listener->getReferenceCount(), 2u);
-    EXPECT_TRUE(dispatcher->hasEventListener(listener));
-
-    // Even when the card's reference is the only one left.
-    auto* sole = EventListenerTouchOneByOne::create();
-    card->setListener(sole);
-    EXPECT_EQ(listener->getReferenceCount(), 1u);  // the replaced one got its reference back
-    drainPool();
-    card->setListener(sole);
-    EXPECT_EQ(card->listener, sole);
-    EXPECT_EQ(sole->getReferenceCount(), 1u);
-
-    // Null drops it; the destructor drops the one held then.
-    listener->retain();
-    card->setListener(listener);
-    card->setListener(nullptr);
-    EXPECT_EQ(card->listener, nullptr);
-    EXPECT_EQ(listener->getReferenceCount(), 2u);  // test and dispatcher
-    card->setListener(listener);
-    cards.clear();
-    card->release();
-    EXPECT_EQ(listener->getReferenceCount(), 1u);  // the card and its registration are gone
-    listener->release();
 }
 
 }  // namespace

@@ -45,14 +45,6 @@ TEST_F(Actions, AMoveStaysOnItsWayAndEndsExactlyOnItsTarget) {
     }
 }
 
-TEST_F(Actions, MovesByOthersDuringAMoveAreKept) {
-    node->runAction(MoveTo::create(0.1f, Vec2(100, 0)));
-    scenetest::stepFrames(2);
-    node->setPosition(node->getPosition() + Vec2(0, 50));  // a drag meanwhile
-    scenetest::stepFrames(10);
-    EXPECT_EQ(node->getPosition(), Vec2(100, 50));
-}
-
 TEST_F(Actions, SequenceOfDelayAndCallFuncRunsInOrderAndOnTime) {
     std::vector<float> when;
     float clock = 0;
@@ -77,30 +69,6 @@ TEST_F(Actions, SequenceOfDelayAndCallFuncRunsInOrderAndOnTime) {
     EXPECT_NEAR(when[2], 0.20f, 0.0101);
 }
 
-TEST_F(Actions, RepeatForeverTurnsAtASteadyPace) {
-    node->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
-    scenetest::stepFrames(1);
-    scenetest::stepFrames(100, 0.01f);  // one second: two rounds
-    EXPECT_NEAR(node->getRotation(), 90, 0.5);
-    scenetest::stepFrames(25, 0.01f);
-    EXPECT_NEAR(node->getRotation(), 112.5, 0.5);
-    EXPECT_EQ(node->getNumberOfRunningActions(), 1);
-    node->stopAllActions();
-    const float r = node->getRotation();
-    scenetest::stepFrames(10);
-    EXPECT_EQ(node->getRotation(), r);
-}
-
-TEST_F(Actions, FadeInAndOutReachTheirEnds) {
-    node->setOpacity(0);
-    node->runAction(FadeIn::create(0.2f));
-    scenetest::stepFrames(22, 0.01f);
-    EXPECT_EQ(node->getOpacity(), 255);
-    node->runAction(FadeOut::create(0.2f));
-    scenetest::stepFrames(22, 0.01f);
-    EXPECT_EQ(node->getOpacity(), 0);
-}
-
 TEST_F(Actions, RemoveSelfWithCleanupStopsEverythingAndFreesTheNode) {
     struct Watched : Node {
         bool* gone;
@@ -121,26 +89,6 @@ TEST_F(Actions, RemoveSelfWithCleanupStopsEverythingAndFreesTheNode) {
     EXPECT_EQ(after, 0);  // nothing of the sequence runs after its node is gone
     EXPECT_GT(ticks, 0);
     EXPECT_LT(Director::getInstance()->getScheduler()->timeToNextTimer(), 0);
-}
-
-TEST_F(Actions, ActionTweenDrivesItsDelegate) {
-    struct Tweened : Node, ActionTweenDelegate {
-        float last = -1;
-        std::string key;
-        void updateTweenAction(float v, const std::string& k) override {
-            last = v;
-            key = k;
-        }
-    };
-    auto* t = new Tweened;
-    t->autorelease();
-    root->addChild(t);
-    t->runAction(ActionTween::create(0.1f, "zoom", 1.0f, 2.0f));
-    scenetest::stepFrames(1);
-    EXPECT_EQ(t->last, 1.0f);
-    scenetest::stepFrames(20, 0.01f);
-    EXPECT_EQ(t->last, 2.0f);
-    EXPECT_EQ(t->key, "zoom");
 }
 
 TEST_F(Actions, ActionsOfARemovedButKeptNodeWaitUntilItIsBack) {

@@ -149,106 +149,6 @@ TEST_F(Dispatch, ListenersRemovedDuringDispatchGetNothingMore) {
     EXPECT_FALSE(root->getEventDispatcher()->hasEventListener(la));
 }
 
-TEST_F(Dispatch, RemoveListenersForTargetAloneOrWithItsChildren) {
-    Node* parent = child(root);
-    Node* kid = child(parent);
-    listen(parent, "p", false);
-    listen(kid, "k", false);
-    EventDispatcher* d = root->getEventDispatcher();
-    d->removeEventListenersForTarget(parent);
-    scenetest::tap(Vec2(1, 1));
-    EXPECT_EQ(log, "kb ");
-    listen(parent, "p", false);
-    d->removeEventListenersForTarget(parent, true);
-    log.clear();
-    scenetest::tap(Vec2(1, 1));
-    EXPECT_EQ(log, "");
-}
-
-TEST_F(Dispatch, NodesOutsideTheRunningSceneGetNoTouches) {
-    Node* n = child(root);
-    listen(n, "n", false);
-    n->retain();
-    n->removeFromParent();
-    scenetest::tap(Vec2(1, 1));
-    EXPECT_EQ(log, "");
-    root->addChild(n);
-    n->release();
-    scenetest::tap(Vec2(1, 1));
-    EXPECT_EQ(log, "nb ");
-}
-
-TEST_F(Dispatch, ACallFuncRunFromATouchCallbackRunsAfterTheCallback) {
-    Node* n = child(root);
-    auto* l = EventListenerTouchOneByOne::create();
-    l->onTouchBegan = [&](Touch*, Event*) {
-        n->runAction(CallFunc::create([&] { log += "call "; }));
-        log += "began-returns ";
-        return true;
-    };
-    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, n);
-    scenetest::touchBegan(Vec2(1, 1));
-    EXPECT_EQ(log, "began-returns ");
-    scenetest::stepFrames(1);
-    EXPECT_EQ(log, "began-returns call ");
-    scenetest::touchEnded(Vec2(1, 1));
-}
-
-TEST_F(Dispatch, TwoFingersAreSeparateTouchesWithTheirOwnDeltas) {
-    Node* n = child(root);
-    std::string seen;
-    auto* l = EventListenerTouchOneByOne::create();
-    l->onTouchBegan = [&](Touch* t, Event*) {
-        seen += std::to_string(t->getID()) + "b ";
-        return true;
-    };
-    l->onTouchMoved = [&](Touch* t, Event*) {
-        seen += std::to_string(t->getID()) + "m" + std::to_string(int(t->getDelta().x)) + " ";
-    };
-    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, n);
-    scenetest::touchBegan(Vec2(10, 10), 0);
-    scenetest::touchBegan(Vec2(100, 10), 1);
-    scenetest::touchMoved(Vec2(13, 10), 0);
-    scenetest::touchMoved(Vec2(90, 10), 1);
-    scenetest::touchMoved(Vec2(100, 10), 7);  // never began: ignored
-    scenetest::touchEnded(Vec2(13, 10), 0);
-    scenetest::touchEnded(Vec2(90, 10), 1);
-    EXPECT_EQ(seen, "0b 1b 0m3 1m-10 ");
-}
-
-TEST_F(Dispatch, WheelReachesMouseListenersWithItsPointAndModifier) {
-    Node* n = child(root);
-    float y = 0;
-    bool ctrl = false;
-    Vec2 at;
-    auto* m = EventListenerMouse::create();
-    m->onMouseScroll = [&](EventMouse* e) {
-        y = e->getScrollY();
-        ctrl = e->isControlDown();
-        at = e->getLocation();
-    };
-    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(m, n);
-    scenetest::wheel(Vec2(300, 200), 2, true);
-    EXPECT_EQ(y, 2);
-    EXPECT_TRUE(ctrl);
-    EXPECT_EQ(at, Vec2(300, 200));
-}
-
-TEST_F(Dispatch, CloneCopiesCallbacksAndSwallowing) {
-    Node* n = child(root);
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    l->onTouchBegan = [&](Touch*, Event* e) {
-        log += e->getCurrentTarget() == n ? "on-n " : "elsewhere ";
-        return true;
-    };
-    auto* c = l->clone();
-    EXPECT_TRUE(c->isSwallowTouches());
-    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(c, n);
-    scenetest::tap(Vec2(1, 1));
-    EXPECT_EQ(log, "on-n ");
-}
-
 TEST_F(Dispatch, KeysReachKeyboardListenersTopmostFirstWithTheirModifiers) {
     Node* below = child(root);
     Node* above = child(root, 1);
@@ -308,9 +208,6 @@ TEST_F(Dispatch, CustomEventsByNameWithOrWithoutANode) {
     });
     d->dispatchCustomEvent("once");
     d->dispatchCustomEvent("once");
-    EXPECT_EQ(got, "once ");
-    d->removeCustomEventListeners("other");
-    d->dispatchCustomEvent("other");
     EXPECT_EQ(got, "once ");
 }
 

@@ -85,18 +85,6 @@ TEST_F(Nodes, ChildrenDrawByZOrderThenInsertion) {
     EXPECT_EQ(scenetest::pixelAt(Vec2(50, 50)), Color4B(0, 255, 0, 255));
 }
 
-TEST_F(Nodes, SpriteIsItsImageDividedByTheContentScale) {
-    Sprite* s = Sprite::create("res/r_led1.png");
-    ASSERT_NE(s, nullptr);
-    Texture2D* t = s->getTexture();
-    EXPECT_EQ(s->getContentSize(), Size(t->getPixelsWide() / 2.f, t->getPixelsHigh() / 2.f));
-    EXPECT_EQ(s->getAnchorPoint(), Vec2(0.5f, 0.5f));
-    s->setTexture("res/r_play.png");  // takes the new picture's size
-    Texture2D* play = s->getTexture();
-    EXPECT_EQ(s->getContentSize(), Size(play->getPixelsWide() / 2.f, play->getPixelsHigh() / 2.f));
-    EXPECT_EQ(Sprite::create("res/r_play.png")->getTexture(), play);  // cached by path
-}
-
 TEST_F(Nodes, MissingImageNamesTheFileAndGivesNull) {
     testing::internal::CaptureStderr();
     Sprite* s = Sprite::create("res/no_such_picture.png");
@@ -109,27 +97,6 @@ TEST_F(Nodes, MissingImageNamesTheFileAndGivesNull) {
     kept->setTexture("res/no_such_picture.png");  // the sprite stays as it was
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(kept->getContentSize(), before);
-}
-
-TEST_F(Nodes, LabelGrowsWithItsText) {
-    Label* l = Label::createWithSystemFont("0", "Futura-Medium", 30);
-    const Size one = l->getContentSize();
-    EXPECT_GT(one.width, 0);
-    EXPECT_GT(one.height, 20);
-    l->setString("000000");
-    EXPECT_GT(l->getContentSize().width, one.width * 4);
-    EXPECT_NEAR(l->getContentSize().height, one.height, 1);
-    Label* big = Label::createWithSystemFont("0", "Futura-Medium", 60);
-    EXPECT_NEAR(big->getContentSize().height, one.height * 2, 3);
-    EXPECT_FALSE(Label::resolveFontFile("Futura-Medium").empty());
-}
-
-TEST_F(Nodes, LabelAtlasCellsAreInPoints) {
-    LabelAtlas* a = LabelAtlas::create("300", "res/r_field_num.png", 11, 11, '0');
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->getContentSize(), Size(33, 11));
-    a->setString("10");
-    EXPECT_EQ(a->getContentSize(), Size(22, 11));
 }
 
 }  // namespace

@@ -47,52 +47,6 @@ TEST_F(Objects, TheLiveCountFollowsEveryObjectAndCopy) {
     EXPECT_EQ(Ref::getLiveCount(), before);
 }
 
-TEST_F(Objects, VectorHoldsOneReferencePerElementAcrossFrames) {
-    Vector<Counted*> v;
-    Counted* a = Counted::create();
-    Counted* b = Counted::create();
-    v.pushBack(a);
-    v.pushBack(b);
-    v.pushBack(a);  // twice in the list: two references
-    scenetest::stepFrames(2);
-    EXPECT_EQ(Counted::alive, 2);
-    EXPECT_EQ(a->getReferenceCount(), 2u);
-    {
-        Vector<Counted*> copy = v;
-        EXPECT_EQ(a->getReferenceCount(), 4u);
-    }
-    EXPECT_EQ(a->getReferenceCount(), 2u);
-    v.eraseObject(a);  // only the first one
-    EXPECT_EQ(v.size(), 2);
-    EXPECT_EQ(v.at(0), b);
-    EXPECT_EQ(a->getReferenceCount(), 1u);
-    v.clear();
-    EXPECT_EQ(Counted::alive, 0);
-}
-
-TEST_F(Objects, AutoreleaseFromADestructorDuringTheDrainIsSafe) {
-    struct Chain : Ref {
-        ~Chain() override { Counted::create(); }
-    };
-    (new Chain)->autorelease();
-    drainPool();
-    EXPECT_EQ(Counted::alive, 1);  // waits for the next drain
-    drainPool();
-    EXPECT_EQ(Counted::alive, 0);
-}
-
-TEST_F(Objects, SchedulerTenthSecondFiresTenTimesInOneSteppedSecond) {
-    Node* n = Node::create();
-    scenetest::runScene(n);
-    int fired = 0;
-    n->schedule([&](float) { ++fired; }, 0.1f, "tick");
-    scenetest::stepFrames(60, 1.0f / 60);
-    EXPECT_EQ(fired, 10);
-    fired = 0;
-    scenetest::stepFrames(100, 0.01f);
-    EXPECT_EQ(fired, 10);
-}
-
 TEST_F(Objects, SchedulingAndUnschedulingInsideACallback) {
     Node* n = Node::create();
     scenetest::runScene(n);
@@ -118,25 +72,6 @@ TEST_F(Objects, SchedulingAndUnschedulingInsideACallback) {
     scenetest::stepFrames(1);
     EXPECT_EQ(c, 2);
     EXPECT_LT(Director::getInstance()->getScheduler()->timeToNextTimer(), 0);
-}
-
-TEST_F(Objects, SelectorTimersOfANodeWaitUntilItRuns) {
-    struct Ticker : Node {
-        int ticks = 0;
-        void tick(float) { ++ticks; }
-    };
-    auto* t = new Ticker;  // our own reference: it must outlive the frames before it runs
-    t->schedule(CC_SCHEDULE_SELECTOR(Ticker::tick), 0);
-    scenetest::stepFrames(3);
-    EXPECT_EQ(t->ticks, 0);  // not in a running scene: paused
-    scenetest::runScene(t);
-    t->release();  // the scene holds it now
-    scenetest::stepFrames(2);
-    EXPECT_EQ(t->ticks, 3);  // runScene's frame and two more
-    EXPECT_TRUE(t->isScheduled(CC_SCHEDULE_SELECTOR(Ticker::tick)));
-    t->unschedule(CC_SCHEDULE_SELECTOR(Ticker::tick));
-    scenetest::stepFrames(2);
-    EXPECT_EQ(t->ticks, 3);
 }
 
 }  // namespace

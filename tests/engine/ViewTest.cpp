@@ -30,18 +30,6 @@ TEST_F(View, ShowAllKeepsTheWholeDesignAreaLetterboxed) {
     EXPECT_NEAR(p.x, 1024, 1e-3);
     EXPECT_NEAR(p.y, 768, 1e-3);
     EXPECT_EQ(Director::getInstance()->getVisibleSize(), Size(1024, 768));
-
-    // Taller frame: bars top and bottom, and the drawing stays inside the design area.
-    v = scenetest::useOffscreenView(512, 768);
-    EXPECT_FLOAT_EQ(v->getScaleX(), 0.5f);
-    EXPECT_NEAR(v->getViewPortRect().origin.y, (768 - 384) / 2.f, 1e-3);
-    Layer* root = Layer::create();
-    root->addChild(LayerColor::create(Color4B(255, 255, 255, 255), 4000, 4000));
-    scenetest::runScene(root);
-    scenetest::stepFrames(1);
-    EXPECT_EQ(v->readPixel(256, 384), Color4B(255, 255, 255, 255));
-    EXPECT_EQ(v->readPixel(256, 100).r, 0);  // in the bar below
-    EXPECT_EQ(v->readPixel(256, 700).r, 0);  // in the bar above
 }
 
 TEST_F(View, AWindowTooBigForTheScreenShrinksToItsShapeInsideTheFreeArea) {
@@ -66,24 +54,6 @@ TEST_F(View, AWindowTooBigForTheScreenShrinksToItsShapeInsideTheFreeArea) {
     EXPECT_NEAR(v->frameToDesign(600, 0).y, 768, 1e-3);
 }
 
-TEST_F(View, TouchesFromTheFrameArriveInDesignPoints) {
-    OffscreenView* v = scenetest::useOffscreenView(2048, 1536);  // a dense screen
-    Layer* root = Layer::create();
-    scenetest::runScene(root);
-    Vec2 got;
-    auto* l = EventListenerTouchOneByOne::create();
-    l->onTouchBegan = [&](Touch* t, Event*) {
-        got = t->getLocation();
-        return true;
-    };
-    root->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, root);
-    intptr_t id = 0;
-    float x = 200, y = 1536 - 100;
-    v->handleTouchesBegin(1, &id, &x, &y);
-    v->handleTouchesEnd(1, &id, &x, &y);
-    EXPECT_EQ(got, Vec2(100, 50));
-}
-
 TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
     scenetest::useOffscreenView();
     Layer* root = Layer::create();
@@ -99,26 +69,6 @@ TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
     d->startAnimation();
     scenetest::stepFrames(30);
     EXPECT_EQ(root->getPositionX(), 50);
-}
-
-TEST_F(View, FramesWithDrawingOffAdvanceButLeaveThePixels) {
-    OffscreenView* v = scenetest::useOffscreenView(64, 48);
-    Layer* root = Layer::create();
-    LayerColor* box = LayerColor::create(Color4B(255, 255, 255, 255), 1024, 768);
-    root->addChild(box);
-    scenetest::runScene(root);
-    Director* d = Director::getInstance();
-    d->setDrawingEnabled(false);
-    box->runAction(FadeOut::create(0.1f));
-    scenetest::stepFrames(10);
-    EXPECT_EQ(box->getOpacity(), 0);
-    EXPECT_EQ(v->readPixel(32, 24), Color4B(255, 255, 255, 255));  // the last frame drawn
-    d->setDrawingEnabled(true);
-    scenetest::stepFrames(1);
-    EXPECT_EQ(v->readPixel(32, 24).r, 0);
-    d->setDrawingEnabled(false);
-    scenetest::resetEngine();
-    EXPECT_TRUE(d->isDrawingEnabled());  // a fresh start draws
 }
 
 }  // namespace

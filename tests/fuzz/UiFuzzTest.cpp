@@ -1,10 +1,9 @@
 // The UI fuzzer. Runs of seeded random events on the real screen, each in a child
 // process, so that a crash or a sanitizer report is caught like a broken invariant. A
-// failing run is written out with its seed, to be replayed on a fresh screen.
+// failing run is reported with its seed and its last events.
 //
 // Environment: TAVRICK_FUZZ_EVENTS (all shards together; the build sets the default),
-// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_RUN (events per run, each on a fresh screen),
-// TAVRICK_FUZZ_REPLAY (a file of written events to run instead).
+// TAVRICK_FUZZ_SEED, TAVRICK_FUZZ_RUN (events per run, each on a fresh screen).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -16,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -50,7 +48,7 @@ struct Outcome {
 
 // In the child: runs events from `source` (null when it has none left), checking after
 // each, and leaves through _exit so that nothing of the parent's test runs twice.
-[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
+[[noreturn]] void childMain(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&)>& source) {
     int code = 0;
     auto fail = [&](const std::string& what, int at) {
         std::snprintf(sh->message, sizeof sh->message, "%s", what.c_str());
@@ -67,14 +65,11 @@ struct Outcome {
             fail("setup: the screen could not be built", -1);
         } else {
             fuzz::Event e;
-            bool recorded = false;
-            while (code == 0 && sh->count < kCapacity && source(screen, e, recorded)) {
+            while (code == 0 && sh->count < kCapacity && source(screen, e)) {
                 const int i = sh->count;
-                if (!recorded) {
-                    sh->events[i] = e;
-                    sh->count = i + 1;
-                    screen.apply(e);
-                }
+                sh->events[i] = e;
+                sh->count = i + 1;
+                screen.apply(e);
                 const std::string broken = screen.check();
                 if (!broken.empty()) fail(broken, sh->count - 1);
             }
@@ -89,7 +84,7 @@ struct Outcome {
     _exit(code);
 }
 
-Outcome runChild(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&, bool&)>& source) {
+Outcome runChild(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event&)>& source) {
     sh->count = 0;
     sh->failedAt = -1;
     sh->message[0] = '\0';
@@ -124,21 +119,13 @@ Outcome runChild(Shared* sh, const std::function<bool(fuzz::Screen&, fuzz::Event
 Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
     return runChild(sh, [events, gen = fuzz::Generator(seed), busyFor = 0, waitAfter = 0,
                                 tail = std::vector<fuzz::Event>(), tailStarted = false,
-                                sh](fuzz::Screen& s, fuzz::Event& e, bool& recorded) mutable {
-        auto record = [&](const fuzz::Event& ev) {
-            const int i = sh->count;
-            sh->events[i] = ev;
-            sh->count = i + 1;
-        };
-        recorded = false;
+                                sh](fuzz::Screen& s, fuzz::Event& e) mutable {
         if (sh->count > 0 && !tailStarted) {
             const fuzz::Event& last = sh->events[sh->count - 1];
-            // The worker's end, seen on a frame: the replay settles at the same place.
+            // The worker's end, seen on a frame, goes in the run as a settle where it came.
             if (last.kind == fuzz::Event::Frames && s.pollWorker()) {
                 e = fuzz::Event();
                 e.kind = fuzz::Event::Settle;
-                record(e);
-                recorded = true;
                 busyFor = 0;
                 return true;
             }
@@ -175,27 +162,13 @@ Outcome runGenerated(Shared* sh, std::uint64_t seed, int events) {
     });
 }
 
-Outcome runReplay(Shared* sh, const std::vector<fuzz::Event>& trace) {
-    return runChild(sh, [&trace, i = size_t(0)](fuzz::Screen&, fuzz::Event& e, bool& recorded) mutable {
-        recorded = false;
-        if (i >= trace.size()) return false;
-        e = trace[i++];
-        return true;
-    });
-}
-
-// The failing run's events, in a file to replay on a fresh screen (the last few shown).
+// What failed, after which event, and the events that led there.
 std::string report(Shared* sh, const std::string& origin, const Outcome& seen) {
     if (seen.at < 0) return origin + ": " + seen.what + " before any event";
-    const std::vector<fuzz::Event> trace(sh->events, sh->events + std::min(sh->count.load(), seen.at + 1));
-    std::string lines;
-    for (const fuzz::Event& e : trace) lines += fuzz::format(e) + "\n";
-    const std::string file = "fuzz-failure-" + std::to_string(getpid()) + ".txt";
-    std::ofstream(file) << lines;
+    const int n = std::min(sh->count.load(), seen.at + 1);
     std::ostringstream out;
     out << origin << ": " << seen.what << " (after event " << seen.at << ")\nThe last events:\n";
-    for (size_t i = trace.size() > 20 ? trace.size() - 20 : 0; i < trace.size(); ++i) out << fuzz::format(trace[i]) << "\n";
-    out << "(all " << trace.size() << " in " << file << "; run them again with TAVRICK_FUZZ_REPLAY=" << file << ")";
+    for (int i = std::max(0, n - 20); i < n; ++i) out << fuzz::format(sh->events[i]) << "\n";
     return out.str();
 }
 
@@ -213,20 +186,6 @@ protected:
 };
 
 TEST_P(UiFuzz, EveryEventKeepsTheScreenConsistent) {
-    if (const char* file = std::getenv("TAVRICK_FUZZ_REPLAY")) {
-        if (GetParam() != 0) return;
-        std::ifstream in(file);
-        ASSERT_TRUE(in) << "cannot read " << file;
-        std::vector<fuzz::Event> trace;
-        std::string line;
-        while (std::getline(in, line)) {
-            fuzz::Event e;
-            if (fuzz::parse(line, e)) trace.push_back(e);
-        }
-        const Outcome o = runReplay(sh, trace);
-        EXPECT_EQ(o.what, "") << "after event " << o.at;
-        return;
-    }
     const long total = envNumber("TAVRICK_FUZZ_EVENTS", TAVRICK_FUZZ_DEFAULT_EVENTS);
     const long mine = total / kShards + (GetParam() < total % kShards ? 1 : 0);
     const long perRun = std::max(1L, std::min<long>(envNumber("TAVRICK_FUZZ_RUN", 2500), kCapacity / 2));

@@ -64,30 +64,12 @@ Event frames(int n, float dt) {
     return e;
 }
 
-// Every field on one line, whatever the kind: the file of a failing run is read back as is.
+// Every field on one line, whatever the kind.
 std::string format(const Event& e) {
     char buf[160];
     std::snprintf(buf, sizeof buf, "%s %d %.9g %.9g %.9g %d %d", kKindNames[e.kind], e.finger, e.x, e.y, e.amount,
                   e.count, e.ctrl);
     return buf;
-}
-
-bool parse(const std::string& line, Event& e) {
-    std::istringstream in(line);
-    std::string word;
-    int finger = -1, count = -1, ctrl = 0;
-    e = Event();
-    if (!(in >> word >> finger >> e.x >> e.y >> e.amount >> count >> ctrl)) return false;
-    const int kind = static_cast<int>(std::find(std::begin(kKindNames), std::end(kKindNames), word) - std::begin(kKindNames));
-    // Values no generated run has: a finger the screen does not track, hours of frames, a
-    // window no display makes.
-    if (kind == Event::KindCount || finger < 0 || finger > 2 || count < 0 || count > 10000) return false;
-    if (kind == Event::Resize && !(e.x >= 1 && e.y >= 1 && e.x <= 8192 && e.y <= 8192)) return false;
-    e.kind = static_cast<Event::Kind>(kind);
-    e.finger = static_cast<std::int8_t>(finger);
-    e.count = static_cast<std::int16_t>(count);
-    e.ctrl = ctrl != 0;
-    return true;
 }
 
 // --- the screen ------------------------------------------------------------------------

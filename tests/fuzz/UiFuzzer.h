@@ -24,9 +24,8 @@ struct Event {
     float amount = 0;         // wheel notches, or the length of one frame in seconds
 };
 
-// One line per event, and back; lines that are not events are refused.
+// One line per event, for the report of a failing run.
 std::string format(const Event& e);
-bool parse(const std::string& line, Event& e);
 // A touch event of one finger; n frames of dt seconds each.
 Event touch(Event::Kind kind, int finger, cocos2d::Vec2 p);
 Event frames(int n, float dt);
@@ -34,7 +33,7 @@ Event frames(int n, float dt);
 // The screen with two ports: first a device that is not there (chosen at start, so a
 // send fails at once), then a pseudo-terminal whose far side a thread keeps reading.
 // The serial manager's polls are held: a worker's end reaches the scene only through a
-// Settle event (or pollWorker while generating), so a recorded run replays exactly.
+// Settle event (or pollWorker while generating), so a run's events say where each send ended.
 class Screen {
 public:
     Screen();

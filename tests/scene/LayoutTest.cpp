@@ -6,15 +6,6 @@ using namespace cocos2d;
 
 using Layout = SceneTest;
 
-TEST_F(Layout, NoPortFoundSaysSoAndStopsTheArrow) {
-    start();
-    EXPECT_EQ(scene->portLabel->getString(), "Not Found ...");
-    EXPECT_EQ(scene->reloadButton->getNumberOfRunningActions(), 0);
-    const float r = scene->reloadButton->getRotation();
-    scenetest::stepFrames(10);
-    EXPECT_EQ(scene->reloadButton->getRotation(), r);
-}
-
 TEST_F(Layout, TheScreenIsDrawn) {
     start();
     // Field white, palette white, the green frame, and a slot's picture somewhere.

@@ -36,37 +36,6 @@ TEST_F(Program, WorkedExampleOnBothTargets) {
                               {"ms .\n", 0}}));
 }
 
-TEST_F(Program, NumbersArePositional) {
-    start();
-    put(0, 1, LedOn);  // right slot only: the number goes on the first card found
-    put(29, 0, Wait10);
-    put(29, 1, Wait5);
-    scene->buildAndSend();
-    const Lines q = queue();
-    ASSERT_EQ(q.size(), 5u);
-    EXPECT_EQ(q[1], (std::pair<std::string, int>{"10 LED 1\r\n", 400}));
-    EXPECT_EQ(q[2].first, "300 WAIT 600:WAIT 300\r\n");
-    EXPECT_EQ(q[2].second, 40 * 23);
-}
-
-TEST_F(Program, PlayWhileSendingDoesNothing) {
-    int far = -1;
-    const std::string path = openPort(&far);
-    start({{path, "Test Port"}});
-    put(0, 0, LedOn);
-    scene->buildAndSend();
-    ASSERT_NE(scene->sendingOverlay, nullptr);
-    Layer* overlay = scene->sendingOverlay;
-    const Lines first = queue();
-    put(1, 0, LedOff);
-    scene->buildAndSend();  // ignored: the queue is not rebuilt, no second overlay
-    EXPECT_EQ(queue(), first);
-    EXPECT_EQ(scene->sendingOverlay, overlay);
-    waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
-    EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
-}
-
 TEST_F(Program, OverlaySwallowsEveryTouchAndShowsProgress) {
     int far = -1;
     const std::string path = openPort(&far);

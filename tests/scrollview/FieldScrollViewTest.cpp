@@ -47,26 +47,6 @@ TEST_F(Offsets, SettleCorrectsOnlyTheAxesOfTheDirection) {
     }
 }
 
-TEST_F(Offsets, ZoomClampsAboutTheMiddleAndSkipsTheCurrentScale) {
-    for (float parentScale : {1.f, 2.f}) {  // scaled: view points are not world points
-        Node* parent = Node::create();
-        parent->setScale(parentScale);
-        root->addChild(parent);
-        ProbeView* v = addView(parent, Vec2(100, 50), Size(200, 200), Size(400, 400), Vec2(-100, -60));
-        v->setMinScale(0.5f);
-        v->setMaxScale(2.0f);
-        LogDelegate log;
-        v->setDelegate(&log);
-        expectKeepsPoint(v, v->convertToWorldSpace(Vec2(100, 100)), [v] { v->setZoom(3.0f); });
-        EXPECT_EQ(v->getContainer()->getScale(), 2.0f);
-        const Vec2 at = v->getContentOffset();
-        v->setZoom(2.0f);
-        EXPECT_EQ(log.log, "zs");  // once: scale, then the compensating move
-        EXPECT_EQ(v->getContentOffset(), at);
-        parent->removeFromParent();
-    }
-}
-
 TEST_F(Offsets, AnimatedMoveNeverTurnsBackEndsOnItsTargetAndIsToldUntilThen) {
     ProbeView* v = view(Size(200, 1000));
     LogDelegate log;
@@ -96,25 +76,6 @@ TEST_F(Offsets, AnimatedMoveNeverTurnsBackEndsOnItsTargetAndIsToldUntilThen) {
     scenetest::touchEnded(Vec2(200, 200));
 }
 
-TEST_F(Offsets, ChildrenLandInTheContainerAndScrollWithIt) {
-    ProbeView* v = view(Size(200, 600));
-    Node *a = Node::create(), *b = Node::create(), *c = Node::create();
-    v->addChild(a);
-    v->addChild(b, 3, 7);
-    v->addChild(c, 1, std::string("c"));
-    EXPECT_EQ(v->getChildrenCount(), 1);
-    EXPECT_EQ(b->getParent(), v->getContainer());
-    EXPECT_EQ(v->getContainer()->getChildByName("c"), c);
-    a->setPosition(Vec2(10, 20));
-    v->setContentOffset(Vec2(0, -50));
-    EXPECT_EQ(a->convertToWorldSpace(Vec2::ZERO), Vec2(110, 70));
-    v->removeChild(a);
-    EXPECT_EQ(v->getContainer()->getChildrenCount(), 2);
-    v->removeAllChildren();
-    EXPECT_EQ(v->getContainer()->getChildrenCount(), 0);
-    EXPECT_EQ(v->getContainer()->getParent(), v);
-}
-
 // --- clipping, read back from the offscreen frame ---------------------------------------
 
 using Clipping = ScrollViewTest;
@@ -137,31 +98,6 @@ TEST_F(Clipping, ContentShowsOnlyInsideTheViewAndTheScissorIsOffAfterwards) {
     expectPixels({{Vec2(150, 150), kRed}, {Vec2(298, 298), kRed}, {Vec2(50, 150), kBlack},
                   {Vec2(302, 150), kBlack}, {Vec2(450, 450), kGreen}});
     EXPECT_FALSE(Director::getInstance()->getOpenGLView()->isScissorEnabled());
-}
-
-TEST_F(Clipping, NestedViewsClipToTheOverlapAndRestoreTheOuterClip) {
-    ProbeView* outer = view(Size(200, 200));
-    fill(outer, kRed, Rect(0, 0, 200, 200));
-    // World (250, 150): overlaps the outer view on x 250..300.
-    fill(addView(outer, Vec2(150, 50), Size(200, 200), Size(200, 200)), kBlue, Rect(-500, -500, 1000, 1000));
-    // Clear of the outer view, with content reaching back into it.
-    fill(addView(outer, Vec2(300, -50), Size(100, 100), Size(100, 100)), kBlue, Rect(-250, 0, 350, 100));
-    fill(outer, kGreen, Rect(-100, 0, 600, 20));  // after both: the outer clip again
-    expectPixels({{Vec2(275, 200), kBlue}, {Vec2(320, 200), kBlack}, {Vec2(200, 200), kRed},
-                  {Vec2(200, 130), kRed}, {Vec2(150, 110), kGreen}, {Vec2(350, 110), kBlack},
-                  {Vec2(80, 110), kBlack}});
-}
-
-TEST_F(Clipping, MirroredAncestorStillGivesAPositiveRectangle) {
-    Node* mirror = Node::create();
-    mirror->setPosition(Vec2(600, 0));
-    mirror->setScaleX(-1);
-    root->addChild(mirror);
-    ProbeView* v = addView(mirror, Vec2(100, 100), Size(200, 200), Size(200, 200));
-    fill(v, kRed, Rect(-300, -300, 1000, 1000));
-    EXPECT_EQ(v->getViewRectInWorld().origin, Vec2(300, 100));
-    EXPECT_EQ(v->getViewRectInWorld().size, Size(200, 200));
-    expectPixels({{Vec2(400, 200), kRed}, {Vec2(250, 200), kBlack}, {Vec2(550, 200), kBlack}});
 }
 
 }  // namespace

@@ -25,13 +25,6 @@ void coastOut(ProbeView* v, int limit = 60) {
     for (int i = 0; i < limit && v->coasting(); ++i) stepFrames(1);
 }
 
-TEST(Threshold, AnInchIsTheScreensInchAtAnyFrameScale) {
-    useOffscreenView(2048, 1536);  // two frame pixels a point: half the points to an inch
-    ProbeView* v = addView(runScene(Layer::create()), Vec2::ZERO, Size(100, 100), Size(100, 100));
-    EXPECT_FLOAT_EQ(v->pointsToInches(Device::getDPI() / 2.f), 1.f);
-    resetEngine();
-}
-
 TEST(Threshold, DragStartsAtExactlyTheThresholdAndItsFirstStepOnlyRebases) {
     // A frame scale at which some float travel is exactly 0.04375 inch.
     const float y0 = 150;

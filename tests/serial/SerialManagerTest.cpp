@@ -188,44 +188,6 @@ TEST_F(SerialManager, ADeviceEventDuringASendRescansAfterIt) {
     EXPECT_FALSE(manager->isRescanPending());
 }
 
-TEST_F(SerialManager, ScanListenersHearEveryScanAndARefusedOne) {
-    int started = 0, ended = 0;
-    bool lastOk = true;
-    TavrickCardSerialManager::Listener listener;
-    listener.scanStarted = [&] { ++started; };
-    listener.scanEnded = [&](bool ok) {
-        ++ended;
-        lastOk = ok;
-    };
-    int owner = 0;
-    manager->setListener(&owner, listener);
-    scanWith({{"/dev/ttyUSB0", "Board"}});
-    EXPECT_EQ(started, 1);
-    EXPECT_EQ(ended, 1);
-    EXPECT_TRUE(lastOk);
-    // A worker the system refuses: the listener still hears the end, so nobody searches for ever.
-    manager->failNextLaunchForTests();
-    EXPECT_FALSE(manager->scanPorts(nullptr));
-    EXPECT_EQ(started, 1);
-    EXPECT_EQ(ended, 2);
-    EXPECT_FALSE(lastOk);
-    EXPECT_EQ(manager->getLastError(), SerialError::ScanFailed);
-    manager->forgetCallbacksOf(&owner);
-    scanWith({{"/dev/ttyUSB0", "Board"}});
-    EXPECT_EQ(ended, 2);
-}
-
-TEST_F(SerialManager, AForgottenOwnerIsNotCalledBackWhenItsWorkerEnds) {
-    usePorts({{"/dev/ttyUSB0", "Board"}});
-    int owner = 0;
-    CallbackLog log;
-    ASSERT_TRUE(manager->scanPorts(log.callback(), &owner));
-    manager->forgetCallbacksOf(&owner);
-    ASSERT_TRUE(pumpUntil([&] { return !manager->isBusy(); }));
-    EXPECT_EQ(log.calls, 0);
-    EXPECT_EQ(manager->ports.size(), 1);
-}
-
 TEST_F(SerialManager, StopEndsAPauseAtOnceAndTheNextSendArrivesWhole) {
     PtyPair pty;
     scanWith({{pty.slavePath(), "pty"}});

@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import driver  # noqa: E402
 import test_e2e  # noqa: E402
 from driver import center, wait_for  # noqa: E402
-from test_e2e import LED_ON, LED_OFF, WAIT1, LEFT, RIGHT, GREEN, dov  # noqa: E402
+from test_e2e import LED_ON, WAIT1, LEFT, RIGHT, GREEN, dov  # noqa: E402
 
 BUILD = os.environ["TAVRICK_WINDOWS_BUILD"]
 PREFIX = os.path.join(BUILD, "wine")
@@ -135,24 +135,6 @@ class WineEndToEnd(test_e2e.EndToEnd):
         # Whole, with nothing lost: the pauses after each line were kept.
         self.assert_received_whole(board.stop(), dov(b"10 LED 1:WAIT 60"))
 
-    def test_velto_script_arrives_through_com5(self):
-        board = self.board("velto")
-        first = self.start(board.path)
-        h, s = self.harness, self.screen
-        s.tap(center(first["controls"]["target"]))
-        screen = h.wait_layout("the target panel", lambda L: L["targetPanel"] and len(L["targetPanel"]) == 2)
-        velto = [o for o in screen["targetPanel"] if o["target"] == 1][0]
-        s.tap(center(velto["box"]))
-        h.wait_layout("Velto chosen", lambda L: L["targetPanel"] is None and L["target"] == 1)
-        self.place(LED_ON, 10, LEFT)
-        self.place(LED_OFF, 20, LEFT)
-        self.play()
-        report = board.stop()
-        script = b"led(1);\nled(0);\n"
-        self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
-        self.assertTrue(report["ran"])
-
-
     def test_field_is_kept_in_a_folder_with_a_non_ascii_name(self):
         # A Windows user named Zoë: the program's folder is C:\users\Zoë\tavrick-cards.
         shell_folders = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
@@ -182,8 +164,7 @@ def load_tests(loader, standard_tests, pattern):
     # Only this file's cases: the inherited Linux ones run in the Linux suite.
     suite = unittest.TestSuite()
     suite.addTests(loader.loadTestsFromTestCase(Installer))
-    for name in ("test_dov_program_arrives_through_com5", "test_velto_script_arrives_through_com5",
-                 "test_field_is_kept_in_a_folder_with_a_non_ascii_name"):
+    for name in ("test_dov_program_arrives_through_com5", "test_field_is_kept_in_a_folder_with_a_non_ascii_name"):
         suite.addTest(WineEndToEnd(name))
     return suite
 
