@@ -16,17 +16,7 @@ namespace {
 
 class BoardPort : public SceneTest {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/tavrick-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        folder = std::string(dir) + "/";
-        FileUtils::getInstance()->setWritablePath(folder);
-    }
-    void TearDown() override {
-        SceneTest::TearDown();
-        FileUtils::getInstance()->setWritablePath("");
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    void SetUp() override { useOwnFolder(); }
 
     int indexOf(const std::string& name) const {
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
@@ -41,8 +31,6 @@ protected:
         fds.clear();
         start(std::move(ports));
     }
-
-    std::string folder;
 };
 
 TEST_F(BoardPort, PlayWithNoBoardSaysSoAndOpensNothing) {
@@ -270,8 +258,8 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
         choosePort(ports.back().portName);  // the top of the list, the farthest from where it opens
         scene->openPortList();
         ASSERT_NE(scene->portListPopup, nullptr);
-        if (n == 3) EXPECT_EQ(scene->portListView, nullptr);
-        if (n == 40) EXPECT_NE(scene->portListView, nullptr);
+        if (n == 3) { EXPECT_EQ(scene->portListView, nullptr); }
+        if (n == 40) { EXPECT_NE(scene->portListView, nullptr); }
         if (scene->portListView) {
             const Rect view = scene->portListView->getViewRectInWorld();
             EXPECT_GE(view.getMinY(), 0);
@@ -280,7 +268,7 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
         EXPECT_TRUE(inSight(n - 1)) << n << " ports: the chosen entry is out of sight";
         for (int target : {0, n / 2}) {
             if (!scene->portListPopup) scene->openPortList();
-            if (scene->portListView) ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target;
+            if (scene->portListView) { ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target; }
             ASSERT_TRUE(inSight(target));
             const Rect box = worldBox(entryOf(scene->portListPopup, target));
             scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));

@@ -34,18 +34,13 @@ void writeFile(const std::string& path, const std::string& text) {
 class History : public Editing {
 protected:
     void SetUp() override {
-        char dir[] = "/tmp/tavrick-field-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        folder = std::string(dir) + "/";
-        FileUtils::getInstance()->setWritablePath(folder);
+        useOwnFolder();
         savedChooser = FieldScene::fileChooser;
         start();
     }
     void TearDown() override {
         FieldScene::fileChooser = savedChooser;
         Editing::TearDown();
-        FileUtils::getInstance()->setWritablePath("");
-        std::system(("rm -rf '" + folder + "'").c_str());
     }
 
     std::string fieldFile() const { return folder + FieldDocument::kAutosaveName; }
@@ -104,7 +99,6 @@ protected:
         scenetest::stepFrames(1);
     }
 
-    std::string folder;
     FileChooser savedChooser;
 };
 

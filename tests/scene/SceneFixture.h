@@ -33,6 +33,21 @@ protected:
         liveBefore = -1;
     }
 
+    // After the last tear-down: tests restart the screen over the same folder.
+    ~SceneTest() override {
+        if (folder.empty()) return;
+        cocos2d::FileUtils::getInstance()->setWritablePath("");
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
+
+    // A folder of the test's own for what the program keeps (field, settings), removed after.
+    void useOwnFolder() {
+        char dir[] = "/tmp/tavrick-scene-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        folder = std::string(dir) + "/";
+        cocos2d::FileUtils::getInstance()->setWritablePath(folder);
+    }
+
     void takeDown() {
         TavrickCardSerialManager::getInstance()->resetForTests();
         DeviceManager::getInstance()->target = Dov;
@@ -156,6 +171,7 @@ protected:
 
     FieldScene* scene = nullptr;
     std::vector<int> fds;
+    std::string folder;  // with a slash at the end; empty unless useOwnFolder() was called
     long liveBefore = -1;  // taken when the first screen of a test is built
 };
 

@@ -245,7 +245,7 @@ TEST_F(SerialManager, ScanThatCannotAskTheSystemReportsFalseAndNoPorts) {
     EXPECT_NE(manager->getLastErrorDetail().find("udev unavailable"), std::string::npos);
 }
 
-TEST_F(SerialManager, TheHotPlugWatchStartsAndStopsCleanlyAndAQueuedEventWakesTheMainThread) {
+TEST_F(SerialManager, TheHotPlugWatchStartsAndStopsCleanly) {
     // Where the system has no device events (a container without udev), start says so.
     tavrick::PortWatch watch;
     std::string error;
@@ -257,10 +257,4 @@ TEST_F(SerialManager, TheHotPlugWatchStartsAndStopsCleanlyAndAQueuedEventWakesTh
     } else {
         EXPECT_FALSE(error.empty());
     }
-    // What the watch does with an event: queue devicesChanged for the main thread.
-    usePorts({{"/dev/ttyUSB0", "Board", tavrick::PortKind::Usb}});
-    cocos2d::Director::getInstance()->getScheduler()->performFunctionInCocosThread(
-        [] { TavrickCardSerialManager::getInstance()->devicesChanged(); });
-    ASSERT_TRUE(pumpUntil([&] { return manager->ports.size() == 1 && !manager->isBusy(); }));
-    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB0");
 }
