@@ -173,15 +173,17 @@ TEST_F(SerialManager, ADeviceEventDuringASendRescansAfterIt) {
     ASSERT_TRUE(manager->scanPorts(scan.callback()));
     ASSERT_TRUE(pumpUntil([&] { return scan.calls > 0; }));
     ASSERT_EQ(scans.load(), 1);
-    queue({{"NEW\r\n", 0}, {"RUN\r\n", 0}});
+    // Far more than a pseudo-terminal buffers: the send cannot end before the far side reads,
+    // however the threads are scheduled. No scan may start meanwhile.
+    const std::string longLine(1 << 20, 'x');
+    queue({{longLine.c_str(), 0}, {"RUN\r\n", 0}});
     ASSERT_TRUE(manager->sendQueued(send.callback()));
     manager->devicesChanged();
     EXPECT_TRUE(manager->isRescanPending());
-    // The far side holds the send until it reads; no scan may start meanwhile.
     for (int i = 0; i < 5; ++i) tick();
     EXPECT_EQ(scans.load(), 1);
     EXPECT_TRUE(manager->isSending());
-    EXPECT_EQ(readFor(pty.master(), 10, 5s), "NEW\r\nRUN\r\n");
+    EXPECT_EQ(readFor(pty.master(), longLine.size() + 5, 30s), longLine + "RUN\r\n");
     ASSERT_TRUE(pumpUntil([&] { return send.calls > 0 && !manager->isBusy(); }));
     EXPECT_TRUE(send.lastValue);
     EXPECT_EQ(scans.load(), 2);
