@@ -8,8 +8,9 @@ import os
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
+
+from run import Xvfb  # the X server and session bus the native starts are measured on
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "windows"))
@@ -33,29 +34,15 @@ def start_once(env):
 
 
 def main():
-    with tempfile.TemporaryDirectory() as tmp:
-        display_file = os.path.join(tmp, "display")
-        with open(display_file, "w") as fd:
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(fd.fileno()), "-screen", "0",
-                                     "1280x1024x24", "-nolisten", "tcp"], pass_fds=[fd.fileno()],
-                                    stderr=subprocess.DEVNULL)
-        try:
-            while not open(display_file).read().strip():
-                if xvfb.poll() is not None:
-                    raise SystemExit("Xvfb did not start")
-                time.sleep(0.05)
-            env = dict(os.environ, DISPLAY=":" + open(display_file).read().split()[0],
-                       WINEPREFIX=os.path.join(BUILD, "wine-bench"), WINEDEBUG="-all",
-                       WINEDLLOVERRIDES="mscoree,mshtml=")
-            start_once(env)  # makes the prefix
-            times = []
-            for i in range(STARTS):
-                times.append(start_once(env))
-                print("start %d: first frame after %.0f ms" % (i + 1, times[-1] * 1000), flush=True)
-            print("median start to first frame under wine: %.0f ms" % (statistics.median(times) * 1000))
-        finally:
-            xvfb.terminate()
-            xvfb.wait()
+    with Xvfb():
+        env = dict(os.environ, WINEPREFIX=os.path.join(BUILD, "wine-bench"), WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        start_once(env)  # makes the prefix
+        times = []
+        for i in range(STARTS):
+            times.append(start_once(env))
+            print("start %d: first frame after %.0f ms" % (i + 1, times[-1] * 1000), flush=True)
+        print("median start to first frame under wine: %.0f ms" % (statistics.median(times) * 1000))
 
 
 if __name__ == "__main__":
