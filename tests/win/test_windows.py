@@ -19,6 +19,7 @@ import driver  # noqa: E402
 import test_e2e  # noqa: E402
 from driver import center, wait_for  # noqa: E402
 from test_e2e import LED_ON, WAIT1, LEFT, RIGHT, GREEN, dov  # noqa: E402
+from run_under_wine import link  # noqa: E402  (this folder's runner: the same COM links)
 
 BUILD = os.environ["TAVRICK_WINDOWS_BUILD"]
 PREFIX = os.path.join(BUILD, "wine")
@@ -38,11 +39,8 @@ def user_folder(*parts):
 
 
 def link_com(number, target):
-    path = os.path.join(PREFIX, "dosdevices", "com%d" % number)
-    if os.path.lexists(path):
-        os.unlink(path)
-    if target:
-        os.symlink(target, path)
+    """COMn of the prefix made a link to `target` (None: taken away)."""
+    link(os.path.join(PREFIX, "dosdevices"), number, target)
 
 
 def setUpModule():
