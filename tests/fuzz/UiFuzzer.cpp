@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
-#include <sstream>
 
 #include "DeviceManager.h"
 #include "FieldInvariants.h"

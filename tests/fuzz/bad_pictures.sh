@@ -8,7 +8,7 @@ dir=$(mktemp -d /tmp/tavrick-bad-pictures-XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 # The product in dir/bin with its pictures in dir/bin/res, run from dir: neither the working
 # folder nor an install prefix has pictures.
-mkdir -p "$dir/bin"
+mkdir -p "$dir/bin/res"
 cp "$product" "$dir/bin/tavrick-cards"
 failed=0
 
@@ -33,22 +33,18 @@ expect_stop_naming() {
     fi
 }
 
-restore() {
-    rm -rf "$dir/bin/res"
-    mkdir "$dir/bin/res"
-    cp "$pictures"/*.png "$dir/bin/res/"
-}
-
+# Each picture spoiled in turn, and put back after.
+cp "$pictures"/*.png "$dir/bin/res/"
 for path in "$pictures"/*.png; do
     p=$(basename "$path")
-    restore
     rm "$dir/bin/res/$p"
     expect_stop_naming "$p"
+    cp "$path" "$dir/bin/res/"
 done
 for p in r_play.png r_wait5.png delete3.png; do
-    restore
     echo "not a picture" >"$dir/bin/res/$p"
     expect_stop_naming "$p"
+    cp "$pictures/$p" "$dir/bin/res/"
 done
 [ "$failed" -eq 0 ] && echo "every bad picture stopped the program, naming it"
 exit "$failed"

@@ -434,8 +434,6 @@ TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {
     EXPECT_EQ(readFile(bad), "{\"format\":\"tavrick-cards\",\"version\":1,");  // a teacher's file is left alone
 }
 
-}  // namespace
-
 // A save that fails is told on the screen, not only on stderr where nobody looks.
 TEST_F(History, AFailedAutosaveIsToldOnTheScreen) {
     // A full folder where the file goes: the last step of the save, the rename, fails.
@@ -446,3 +444,5 @@ TEST_F(History, AFailedAutosaveIsToldOnTheScreen) {
     scenetest::stepFrames(40, 0.05f);
     EXPECT_NE(notice().find("could not be saved"), std::string::npos) << notice();
 }
+
+}  // namespace

@@ -55,13 +55,4 @@ std::string readFor(int master, std::size_t count, std::chrono::milliseconds tim
     return out;
 }
 
-bool waitForHangup(int master, std::chrono::milliseconds timeout) {
-    const Clock::time_point deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 10) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) return true;
-    }
-    return false;
-}
-
 }  // namespace ptytest

@@ -33,7 +33,4 @@ private:
 // Reads up to `count` bytes from the master side, giving up at the timeout; returns what came.
 std::string readFor(int master, std::size_t count, std::chrono::milliseconds timeout);
 
-// Waits until no slave descriptor is open any more (the writer has closed the port).
-bool waitForHangup(int master, std::chrono::milliseconds timeout);
-
 }  // namespace ptytest
