@@ -125,6 +125,10 @@ void TextureCache::preloadImages(const std::vector<std::string>& filenames) {
     auto batch = std::make_unique<Batch>();
     for (const std::string& name : filenames) {
         if (_textures.count(name)) continue;
+        if (_failed.count(name)) {
+            batch->ok = false;
+            continue;
+        }
         bool queued = false;
         for (const Batch::Job& j : batch->jobs) queued = queued || j.name == name;
         if (queued) continue;
@@ -133,6 +137,7 @@ void TextureCache::preloadImages(const std::vector<std::string>& filenames) {
         job.full = FileUtils::getInstance()->fullPathForFilename(name);
         if (job.full.empty()) {
             std::fprintf(stderr, "cocos2d: image \"%s\" not found in any resource folder\n", name.c_str());
+            _failed.insert(name);
             batch->ok = false;
             continue;
         }
@@ -153,6 +158,7 @@ bool TextureCache::collect() {
     for (Batch::Job& job : batch->jobs) {
         if (!job.surface) {
             std::fprintf(stderr, "cocos2d: image \"%s\" %s\n", job.full.c_str(), job.error.c_str());
+            _failed.insert(job.name);
             ok = false;
             continue;
         }
@@ -162,6 +168,7 @@ bool TextureCache::collect() {
         }
         Texture2D* t = createTextureFromSurface(job.surface, job.name);
         if (!t) {
+            _failed.insert(job.name);
             ok = false;
             continue;
         }
@@ -188,6 +195,7 @@ Texture2D* TextureCache::getTextureForKey(const std::string& filename) const {
 void TextureCache::removeAllTextures() {
     for (auto& t : _textures) t.second->release();
     _textures.clear();
+    _failed.clear();
 }
 
 }  // namespace cocos2d

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "CCRenderer.h"
 
@@ -34,6 +35,9 @@ private:
     // Waits for the background decoding and keeps what it made; false if any failed.
     bool collect();
     std::unordered_map<std::string, Texture2D*> _textures;
+    // Names that could not be loaded, each said once: a preload's failure is not decoded and
+    // told again by the load that takes the preload in (until removeAllTextures).
+    std::unordered_set<std::string> _failed;
     std::unique_ptr<Batch> _pending;
 };
 

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The product started beside a picture folder that lacks one picture, or holds one that is
-# not a picture: it must stop at once, name that file, and fail; not come up with parts of
+# not a picture: it must stop at once, name that file (once), and fail; not come up with parts of
 # the screen missing, and not crash. Usage: bad_pictures.sh PRODUCT PICTURE_FOLDER
 set -u
 product=$1 pictures=$2
@@ -18,12 +18,12 @@ expect_stop_naming() {
         >output.txt 2>&1)
     status=$?
     named=$(grep -oE 'res/[A-Za-z0-9_]+\.png"? (not found|could not)' "$dir/output.txt" |
-        sed -E 's|^res/([A-Za-z0-9_]+\.png).*|\1|' | sort -u | tr '\n' ' ')
+        sed -E 's|^res/([A-Za-z0-9_]+\.png).*|\1|' | sort | tr '\n' ' ')
     problem=""
     if [ "$status" -eq 137 ]; then problem="still running after 60 s (or killed)"
     elif [ "$status" -gt 128 ]; then problem="ended by signal $((status - 128))"
     elif [ "$status" -eq 0 ]; then problem="exited with success"
-    elif [ "$named" != "$1 " ]; then problem="named '$named'"
+    elif [ "$named" != "$1 " ]; then problem="named '$named' (once, and that file only)"
     elif grep -qE 'Sanitizer|runtime error' "$dir/output.txt"; then problem="a sanitizer report"
     fi
     if [ -n "$problem" ]; then
