@@ -2,6 +2,7 @@
 // The one screen: the palette of cards on the left, the field of 30 numbered rows with
 // two slots each, the target and play buttons, the trash icon and the settings drawer.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "CardSprite.h"
 #include "Settings.h"
 #include "FieldDocument.h"
+#include "FileChooser.h"
 #include "FieldScrollView.h"
 #include "ProgramText.h"
 #include "SendData.h"
@@ -22,12 +24,6 @@ namespace boardsim {
 struct Event;
 }
 class SimPanel;
-// Asks the user for a program file to open or to save as. Calls `done` on the main thread
-// with the path, or with "" and why not (`problem` empty when the user just cancelled).
-enum class FileChooserMode { Open, Save };
-using FileChooser = std::function<void(FileChooserMode mode, const std::string& suggestedName,
-                                       std::function<void(const std::string& path, const std::string& problem)> done)>;
-
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
     static FieldScene* create();
@@ -272,7 +268,10 @@ private:
     std::unique_ptr<tavrick::BackgroundWriter> autosaveWriter;
     bool autosaveScheduled = false;
     std::string autosaveErrorTold;
-    bool chooserOpen = false;
+    void askChooser(FileChooserMode mode, const std::string& suggested, std::function<void(const std::string&)> chosen);
+    static constexpr int kChooserPatienceSeconds = 5;
+    int choosersOpen = 0;
+    std::chrono::steady_clock::time_point chooserAskedAt;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
     cocos2d::EventListenerCustom* dropListener = nullptr;
 };

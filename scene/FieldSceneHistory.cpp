@@ -2,10 +2,13 @@
 // start, undo and redo, clearing the field, and program files.
 #include <cstdio>
 
+#include <chrono>
+
 #include "BackgroundWriter.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "Settings.h"
+#include "files.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -40,6 +43,21 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 }  // namespace
+
+FileChooser FieldScene::defaultFileChooser() {
+    auto parent = [] {
+        services::ParentWindow window;
+        if (GLView* view = Director::getInstance()->getOpenGLView()) {
+            window.system = view->getWindowSystem();
+            window.id = view->getNativeWindowId();
+        }
+        return window;
+    };
+    auto toMainThread = [](std::function<void()> f) {
+        Director::getInstance()->getScheduler()->performFunctionInCocosThread(std::move(f));
+    };
+    return services::desktopFileChooser(parent, toMainThread);
+}
 
 FileChooser FieldScene::fileChooser = FieldScene::defaultFileChooser();
 
@@ -396,28 +414,29 @@ bool FieldScene::openProgramFile(const std::string& path) {
 }
 
 void FieldScene::saveProgram() {
-    if (chooserOpen || !fileChooser) return;
-    chooserOpen = true;
-    std::shared_ptr<bool> living = alive;
-    fileChooser(FileChooserMode::Save, "program.cards", [this, living](const std::string& path, const std::string& problem) {
-        if (!*living) return;
-        chooserOpen = false;
-        if (!path.empty())
-            saveProgramFile(path);
-        else if (!problem.empty())
-            showNotice(problem);
-    });
+    askChooser(FileChooserMode::Save, "program.cards", [this](const std::string& path) { saveProgramFile(path); });
 }
 
 void FieldScene::openProgram() {
-    if (chooserOpen || !fileChooser) return;
-    chooserOpen = true;
+    askChooser(FileChooserMode::Open, "", [this](const std::string& path) { openProgramFile(path); });
+}
+
+// One chooser at a time, but a chooser that never answers (hidden, or its program hung) does
+// not keep Ctrl+S and Ctrl+O from working: after a few seconds a new one may be asked for.
+// An answer that still comes from the old one is taken as given.
+void FieldScene::askChooser(FileChooserMode mode, const std::string& suggested,
+                            std::function<void(const std::string&)> chosen) {
+    using Clock = std::chrono::steady_clock;
+    if (!fileChooser) return;
+    if (choosersOpen > 0 && Clock::now() - chooserAskedAt < std::chrono::seconds(kChooserPatienceSeconds)) return;
+    ++choosersOpen;
+    chooserAskedAt = Clock::now();
     std::shared_ptr<bool> living = alive;
-    fileChooser(FileChooserMode::Open, "", [this, living](const std::string& path, const std::string& problem) {
+    fileChooser(mode, suggested, [this, living, chosen](const std::string& path, const std::string& problem) {
         if (!*living) return;
-        chooserOpen = false;
+        if (choosersOpen > 0) --choosersOpen;
         if (!path.empty())
-            openProgramFile(path);
+            chosen(path);
         else if (!problem.empty())
             showNotice(problem);
     });

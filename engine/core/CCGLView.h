@@ -41,6 +41,11 @@ public:
     virtual bool waitEvents(double timeoutSeconds) { (void)timeoutSeconds; return false; }
     void pollEvents() { waitEvents(0); }
     virtual RenderBackend* getRenderBackend() = 0;
+    // The window as the window system knows it, so that a desktop dialog can be opened above
+    // it: "x11" with the X window id, "windows" with the HWND, "wayland" (no id), or "" with 0
+    // when there is no window.
+    virtual const char* getWindowSystem() const { return ""; }
+    virtual std::uintptr_t getNativeWindowId() const { return 0; }
 
     virtual void setFrameSize(float width, float height);
     // Fills the desktop's screen (true) or goes back to a window; false when the view cannot.

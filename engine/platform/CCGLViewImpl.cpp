@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <SDL_syswm.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -390,6 +391,35 @@ Color4B OffscreenView::readPixelAtDesignPoint(const Vec2& p) const {
 
 bool OffscreenView::savePNG(const std::string& path) const {
     return _surface && IMG_SavePNG(_surface, path.c_str()) == 0;
+}
+
+}  // namespace cocos2d
+
+namespace cocos2d {
+
+const char* GLViewImpl::getWindowSystem() const {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!_window || !SDL_GetWindowWMInfo(_window, &info)) return "";
+    switch (info.subsystem) {
+    case SDL_SYSWM_X11: return "x11";
+    case SDL_SYSWM_WINDOWS: return "windows";
+    case SDL_SYSWM_WAYLAND: return "wayland";
+    default: return "";
+    }
+}
+
+std::uintptr_t GLViewImpl::getNativeWindowId() const {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!_window || !SDL_GetWindowWMInfo(_window, &info)) return 0;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (info.subsystem == SDL_SYSWM_X11) return static_cast<std::uintptr_t>(info.info.x11.window);
+#endif
+#if defined(SDL_VIDEO_DRIVER_WINDOWS)
+    if (info.subsystem == SDL_SYSWM_WINDOWS) return reinterpret_cast<std::uintptr_t>(info.info.win.window);
+#endif
+    return 0;
 }
 
 }  // namespace cocos2d

@@ -31,6 +31,8 @@ public:
     bool waitEvents(double timeoutSeconds) override;
     RenderBackend* getRenderBackend() override;
     SDL_Window* getWindow() const { return _window; }
+    const char* getWindowSystem() const override;
+    std::uintptr_t getNativeWindowId() const override;
     // Saves the next frame drawn as a PNG, then calls done with whether that worked.
     void requestScreenshot(const std::string& path, std::function<void(bool)> done);
     // Called after every frame has been presented (benchmarks time the first one).

@@ -173,33 +173,6 @@ TEST_F(History, ACardOffTheFieldIsClampedOntoIt) {
     EXPECT_TRUE(notice().empty());
 }
 
-// A writer killed between writing the new file and renaming it leaves the old file whole.
-TEST_F(History, AKilledWriterLeavesAWholeFile) {
-    const std::string path = folder + "atomic.json";
-    FieldDocument a, b;
-    a.cards.push_back({0, 100, 100, 0, 0});
-    b.target = 1;
-    for (int i = 0; i < 60; ++i) b.cards.push_back({i % 6, float(300 + i), float(200 + i), -1, 0});
-    std::string error;
-    ASSERT_TRUE(tavrick::writeFileAtomically(path, a.toJson(), error)) << error;
-
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        tavrick::setBeforeRenameHook([] { raise(SIGKILL); });
-        std::string e;
-        tavrick::writeFileAtomically(path, b.toJson(), e);
-        _exit(0);  // not reached
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    EXPECT_EQ(readFile(path), a.toJson());
-    // The next write goes through over whatever temporary file the kill left.
-    ASSERT_TRUE(tavrick::writeFileAtomically(path, b.toJson(), error)) << error;
-    EXPECT_EQ(readFile(path), b.toJson());
-}
-
 // --- undo and redo -------------------------------------------------------------------
 
 // A seeded editing run: each undo gives the field as it was before that action, each redo

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Settings.h"
+#include "files.h"
 
 namespace tavrick {
 

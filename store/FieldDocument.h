@@ -38,11 +38,4 @@ struct FieldDocument {
     static bool fromJson(const std::string& text, FieldDocument& out, std::string& problem);
 };
 
-// Reads a whole file. False with `problem` when it cannot be read (missing: `missing` set).
-bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing = nullptr);
-
-// Moves an unusable file aside as "<path>.bad-<date-time>" (with "-2", "-3"... when that name is
-// taken: an earlier bad file is never replaced). Returns the new path, or "" when it could not.
-std::string keepBadFile(const std::string& path);
-
 }  // namespace tavrick

@@ -21,18 +21,17 @@
 #include <dbus/dbus.h>
 #endif
 
-#include "FieldScene.h"
-#include "SceneDriver.h"
+#include <functional>
+#include <mutex>
+#include <vector>
 
-using namespace cocos2d;
+#include "FileChooser.h"
 
 namespace {
 
 class Chooser : public ::testing::Test {
 protected:
     void SetUp() override {
-        scenetest::useOffscreenView();
-        scenetest::runScene(Layer::create());
         char dir[] = "/tmp/tavrick-chooser-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         folder = dir;
@@ -52,22 +51,34 @@ protected:
                 unsetenv(s.first.c_str());
         }
         if (busPid > 0) kill(busPid, SIGTERM);
-        scenetest::resetEngine();
         std::system(("rm -rf '" + folder + "'").c_str());
     }
 
-    // Asks the real chooser and steps frames until its answer reaches the main thread.
-    std::pair<std::string, std::string> ask(FileChooserMode mode) {
+    // Asks the real chooser, as the program's window `parent`, and runs what it hands to the
+    // main thread until its answer has come.
+    std::pair<std::string, std::string> ask(FileChooserMode mode, services::ParentWindow parent = {}) {
         bool answered = false;
         std::pair<std::string, std::string> got;
-        FieldScene::defaultFileChooser()(mode, "program.cards", [&](const std::string& p, const std::string& why) {
+        std::mutex mutex;
+        std::vector<std::function<void()>> posted;
+        auto chooser = services::desktopFileChooser([parent] { return parent; },
+                                                    [&](std::function<void()> f) {
+                                                        std::lock_guard<std::mutex> lock(mutex);
+                                                        posted.push_back(std::move(f));
+                                                    });
+        chooser(mode, "program.cards", [&](const std::string& p, const std::string& why) {
             answered = true;
             got = {p, why};
         });
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!answered && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            scenetest::stepFrames(1);
+            std::vector<std::function<void()>> now;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                now.swap(posted);
+            }
+            for (auto& f : now) f();
         }
         EXPECT_TRUE(answered) << "the chooser never answered";
         return got;
@@ -103,6 +114,9 @@ TEST_F(Chooser, ZenityWhenNoPortalRuns) {
     got = ask(FileChooserMode::Open);
     EXPECT_EQ(got.first, "/home/teacher/lesson 1.cards");
     EXPECT_EQ(args().find("--save"), std::string::npos) << args();
+    // Opened above the program's window.
+    ask(FileChooserMode::Open, {"x11", 0x1c00007});
+    EXPECT_NE(args().find("--attach=29360135"), std::string::npos) << args();
     // Cancelled: no path, and nothing to tell.
     fakeProgram("zenity", "", 1);
     EXPECT_EQ(ask(FileChooserMode::Open), std::make_pair(std::string(), std::string()));

@@ -1,114 +1,17 @@
-// The desktop's own file chooser for program files. On Linux: the desktop portal's chooser
-// over D-Bus where a portal runs, else zenity or kdialog; asked on a thread of its own so that
-// the window keeps drawing, the answer comes back on the main thread. On Windows: the common
-// file dialog.
-#include <cstdio>
+// The desktop portal's file chooser over D-Bus (org.freedesktop.portal.FileChooser): the
+// desktop's own dialog, also inside a sandbox.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
-#include <cerrno>
 
-#include "FieldScene.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#include <commdlg.h>
-#else
-#include <sys/wait.h>
-#include <unistd.h>
-#ifdef TAVRICK_HAVE_DBUS
 #include <dbus/dbus.h>
-#endif
-#endif
 
-using namespace cocos2d;
+#include "chooser_backends.h"
 
+namespace services {
 namespace {
-
-const char* const kNoChooser = "No file chooser found: install zenity or kdialog";
-
-#ifdef _WIN32
-
-// The dialog is modal and runs its own message loop, so it is called on the main thread.
-std::string chooseWindows(FileChooserMode mode, const std::string& suggested) {
-    wchar_t file[MAX_PATH * 4] = L"";
-    const std::wstring name = cocos2d::FileUtils::widen(suggested);
-    if (name.size() < MAX_PATH) wcscpy_s(file, name.c_str());
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.lpstrFilter = L"Card programs (*.cards)\0*.cards\0All files\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file / sizeof file[0];
-    ofn.lpstrDefExt = L"cards";
-    BOOL ok;
-    if (mode == FileChooserMode::Save) {
-        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        ok = GetSaveFileNameW(&ofn);
-    } else {
-        ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        ok = GetOpenFileNameW(&ofn);
-    }
-    return ok ? cocos2d::FileUtils::narrow(file) : std::string();
-}
-
-#else
-
-bool onPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return false;
-}
-
-// Runs the program with its arguments (no shell) and returns the first line it prints.
-std::string runForLine(const std::vector<std::string>& args) {
-    int out[2];
-    if (::pipe(out) != 0) return std::string();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return std::string();
-    }
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(out[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    // A cancelled dialog exits non-zero.
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::string();
-    const size_t nl = text.find('\n');
-    return nl == std::string::npos ? text : text.substr(0, nl);
-}
-
-#ifdef TAVRICK_HAVE_DBUS
 
 // The portal answers with file URIs; the program wants a path.
 std::string pathOfUri(const std::string& uri) {
@@ -186,9 +89,10 @@ std::string firstUri(DBusMessageIter* results) {
     return std::string();
 }
 
-// True when a portal took the question (`path` then holds the answer, "" if cancelled);
-// false when none runs, so that another chooser is tried.
-bool choosePortal(FileChooserMode mode, const std::string& suggested, std::string& path) {
+}  // namespace
+
+bool choosePortal(FileChooserMode mode, const std::string& suggested, const ParentWindow& parent,
+                  std::string& path) {
     // The address is looked up here each time (libdbus would keep the first it saw for the
     // whole process, and with none it would try to launch a bus).
     std::string address;
@@ -244,9 +148,10 @@ bool choosePortal(FileChooserMode mode, const std::string& suggested, std::strin
                                                      save ? "SaveFile" : "OpenFile");
     DBusMessageIter args, dict;
     dbus_message_iter_init_append(call, &args);
-    const char* parent = "";
+    const std::string handle = parent.portalHandle();
+    const char* parentHandle = handle.c_str();
     const char* title = save ? "Save the cards as" : "Open cards";
-    dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &parent);
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &parentHandle);
     dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &title);
     dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "{sv}", &dict);
     appendStringEntry(&dict, "handle_token", token.c_str());
@@ -284,52 +189,5 @@ bool choosePortal(FileChooserMode mode, const std::string& suggested, std::strin
     return true;
 }
 
-#endif
 
-// "" with `problem` set when there is no chooser at all.
-std::string chooseLinux(FileChooserMode mode, const std::string& suggested, std::string& problem) {
-    const char* home = std::getenv("HOME");
-    const std::string start = std::string(home ? home : ".") + "/" + suggested;
-    const bool save = mode == FileChooserMode::Save;
-#ifdef TAVRICK_HAVE_DBUS
-    std::string chosen;
-    if (choosePortal(mode, suggested, chosen)) return chosen;
-#endif
-    if (onPath("zenity")) {
-        std::vector<std::string> args = {"zenity", "--file-selection", "--title",
-                                         save ? "Save the cards as" : "Open cards",
-                                         "--file-filter", "Card programs | *.cards", "--file-filter", "All files | *"};
-        if (save) {
-            args.push_back("--save");
-            args.push_back("--confirm-overwrite");
-            args.push_back("--filename=" + start);
-        }
-        return runForLine(args);
-    }
-    if (onPath("kdialog")) {
-        if (save) return runForLine({"kdialog", "--getsavefilename", start, "*.cards|Card programs"});
-        return runForLine({"kdialog", "--getopenfilename", home ? home : ".", "*.cards|Card programs"});
-    }
-    problem = kNoChooser;
-    return std::string();
-}
-
-#endif
-
-}  // namespace
-
-FileChooser FieldScene::defaultFileChooser() {
-    return [](FileChooserMode mode, const std::string& suggested,
-              std::function<void(const std::string&, const std::string&)> done) {
-#ifdef _WIN32
-        done(chooseWindows(mode, suggested), std::string());
-#else
-        std::thread([mode, suggested, done] {
-            std::string problem;
-            const std::string path = chooseLinux(mode, suggested, problem);
-            Director::getInstance()->getScheduler()->performFunctionInCocosThread(
-                [done, path, problem] { done(path, problem); });
-        }).detach();
-#endif
-    };
-}
+}  // namespace services

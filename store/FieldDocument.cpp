@@ -1,5 +1,4 @@
 #include "FieldDocument.h"
-#include "Settings.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,14 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "CCFileUtils.h"
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace tavrick {
 namespace {
@@ -132,61 +123,6 @@ bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::s
     }
     out = std::move(d);
     return true;
-}
-
-bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing) {
-    if (missing) *missing = false;
-    FILE* f = openFile(path, "rb");
-    if (!f) {
-        if (missing) *missing = errno == ENOENT;
-        problem = std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    const int err = errno;
-    std::fclose(f);
-    if (failed) {
-        problem = std::string("could not be read: ") + std::strerror(err);
-        return false;
-    }
-    return true;
-}
-
-std::string keepBadFile(const std::string& path) {
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
-    const std::string base = path + ".bad-" + stamp;
-    for (int i = 1; i < 1000; ++i) {
-        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
-#ifdef _WIN32
-        // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
-        if (MoveFileExW(cocos2d::FileUtils::widen(path).c_str(), cocos2d::FileUtils::widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return "";
-#else
-        // link() refuses an existing name, so a kept file is never replaced, not even by a race.
-        if (::link(path.c_str(), name.c_str()) == 0) {
-            ::unlink(path.c_str());
-            return name;
-        }
-        if (errno == EEXIST) continue;
-        // Where hard links are refused (some file systems, a folder named like the file).
-        if (::access(name.c_str(), F_OK) == 0) continue;
-        if (::rename(path.c_str(), name.c_str()) == 0) return name;
-        return "";
-#endif
-    }
-    return "";
 }
 
 }  // namespace tavrick

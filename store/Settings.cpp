@@ -1,0 +1,58 @@
+#include "Settings.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "files.h"
+
+namespace tavrick {
+
+namespace {
+
+using nlohmann::json;
+
+json readObject(const std::string& path, std::string* problem) {
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+    if (!in) return json::object();  // none yet: nothing to say
+    std::stringstream text;
+    text << in.rdbuf();
+    json value = json::parse(text.str(), nullptr, false);
+    if (value.is_discarded() || !value.is_object()) {
+        if (problem) *problem = path + " is not a settings file";
+        return json::object();
+    }
+    return value;
+}
+
+}  // namespace
+
+Settings Settings::load(const std::string& folder, std::string* problem) {
+    Settings settings;
+    if (folder.empty()) return settings;
+    const json value = readObject(folder + kFileName, problem);
+    auto port = value.find("port");
+    if (port != value.end() && port->is_string()) settings.port = port->get<std::string>();
+    auto fullscreen = value.find("fullscreen");
+    if (fullscreen != value.end() && fullscreen->is_boolean()) settings.fullscreen = fullscreen->get<bool>();
+    return settings;
+}
+
+bool Settings::save(const std::string& folder, std::string& error) const {
+    if (folder.empty()) {
+        error = "no folder for settings";
+        return false;
+    }
+    const std::string path = folder + kFileName;
+    json value = readObject(path, nullptr);
+    value["version"] = 1;
+    value["port"] = port;
+    value["fullscreen"] = fullscreen;
+    // Port names may be any bytes; JSON wants UTF-8, so anything else is replaced, not thrown.
+    return writeFileAtomically(path, value.dump(2, ' ', false, json::error_handler_t::replace) + "\n",
+                               error);
+}
+
+}  // namespace tavrick

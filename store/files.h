@@ -1,0 +1,42 @@
+#pragma once
+// The file helpers every stored file goes through, one implementation per platform
+// (files_posix.cpp, files_win32.cpp): UTF-8 paths everywhere, writes that a crash cannot
+// leave half done, and unusable files kept aside rather than lost.
+#include <cstdio>
+#include <string>
+
+namespace tavrick {
+
+// fopen for a UTF-8 path, as SDL gives them (the folder for the program's files). On Windows
+// the narrow fopen would read it in the code page and miss a folder such as C:\Users\Zoë.
+FILE* openFile(const std::string& path, const char* mode);
+
+// Writes `text` to `path` so that a crash or a power cut leaves either the old file or the new
+// one whole: a temporary file beside it, flushed to disk, then renamed over it. The temporary
+// name is unique to the process and the call, so two copies of the program writing the same
+// file never write into each other's temporary file.
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
+// For tests: called once the temporary file is whole on disk, just before the rename.
+void setBeforeRenameHook(void (*hook)());
+
+// Reads a whole file. False with `problem` when it cannot be read (missing: `missing` set).
+bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing = nullptr);
+
+// Moves an unusable file aside as "<path>.bad-<date-time>" (with "-2", "-3"... when that name is
+// taken: an earlier bad file is never replaced). Returns the new path, or "" when it could not.
+std::string keepBadFile(const std::string& path);
+
+namespace files_detail {
+// "<path>.bad-2026-12-08-071044": the first name keepBadFile tries.
+std::string badFileBase(const std::string& path);
+// "<path>.tmp-<process>-<n>": a temporary name no other write of this or another process uses.
+std::string temporaryName(const std::string& path);
+}  // namespace files_detail
+
+#ifdef _WIN32
+// UTF-8 and the UTF-16 that Win32 names take.
+std::wstring widen(const std::string& s);
+std::string narrow(const std::wstring& w);
+#endif
+
+}  // namespace tavrick
