@@ -1,6 +1,22 @@
 #pragma once
 // The one screen: the palette of cards on the left, the field of 30 numbered rows with
 // two slots each, the target and play buttons, the trash icon and the settings drawer.
+//
+// Where each concern lives (one file each, all methods of FieldScene):
+//   FieldSceneLayout.cpp    building the screen in one pass; the pictures it needs
+//   FieldSceneControls.cpp  buttons, the drawer, the target panel, keys, full screen
+//   FieldSceneProgram.cpp   the program text, buildAndSend, the sending overlay, notices
+//   FieldScenePorts.cpp     the board box, the port list, scans and the chosen port
+//   FieldSceneDragDrop.cpp  cards taken from the palette, carried, snapped into slots
+//   FieldSceneRemoval.cpp   the trash and the delete animation
+//   FieldSceneHistory.cpp   undo and redo, the autosave, clearing, program files
+//   FieldSceneSim.cpp       the board on the screen (SimPanel) and the try button
+//   PanelKit.*, Theme.h     the pressed button and modal panel every control uses; the look
+//
+// The state is grouped by concern below: `drag` (a card being carried), `history` (undo,
+// autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay) and
+// `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
+// them, the scene keeps pointers.
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -12,18 +28,92 @@
 
 #include "BackgroundWriter.h"
 #include "CardSprite.h"
-#include "Settings.h"
 #include "FieldDocument.h"
-#include "FileChooser.h"
 #include "FieldScrollView.h"
+#include "FileChooser.h"
 #include "ProgramText.h"
 #include "SendData.h"
+#include "Settings.h"
 #include "cocos2d.h"
 
 namespace boardsim {
 struct Event;
 }
 class SimPanel;
+
+// A card on its way: the translucent ghost over the palette, the new card it becomes on the
+// field, or a card picked up from the field.
+struct DragState {
+    CardSprite* ghostCard = nullptr;
+    CardSprite* placingCard = nullptr;
+    CardSprite* touchedCard = nullptr;
+    // The slot the carried card sits in while it is pulled less than the tear distance.
+    CardSprite* snapTarget = nullptr;
+    bool isStill = true;
+    bool isDragging = false;
+    // Counts touches on field cards, so that a delayed pick-up knows its touch still holds.
+    std::int32_t touchSerial = 0;
+    cocos2d::Vec2 snapPull;
+    bool paletteDragDecided = false;
+    cocos2d::Vec2 paletteTouchStart;
+    // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
+    intptr_t paletteTouchId = -1;
+    // Where the touch carrying a card is now (world points), for scrolling at the edges.
+    cocos2d::Vec2 carryPoint;
+};
+
+// Keeping the work: the undo steps, the autosave, and the file chooser asked for a file.
+struct HistoryState {
+    static constexpr size_t kSteps = 200;
+    // The field as the last finished action left it, and the steps back and forward from it.
+    tavrick::FieldDocument committedField;
+    std::deque<tavrick::FieldDocument> undoSteps;
+    std::vector<tavrick::FieldDocument> redoSteps;
+    // Where the field is kept between runs ("" when the program has no folder of its own).
+    std::string autosavePath;
+    unsigned long autosavesQueued = 0;
+    std::unique_ptr<tavrick::BackgroundWriter> autosaveWriter;
+    bool autosaveScheduled = false;
+    std::string autosaveErrorTold;
+    int choosersOpen = 0;
+    std::chrono::steady_clock::time_point chooserAskedAt;
+};
+
+// The modal panels; each takes every touch while it is open, and one is open at a time.
+struct PanelState {
+    cocos2d::LayerColor* targetPanel = nullptr;
+    cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
+    cocos2d::Layer* portListPopup = nullptr;
+    // The list's scrolling view when the entries do not fit above the label; else null.
+    FieldScrollView* portListView = nullptr;
+    cocos2d::Vector<cocos2d::EventListener*> portListListeners;
+    cocos2d::LayerColor* clearQuestion = nullptr;
+    cocos2d::LayerColor* clearYesButton = nullptr;
+    cocos2d::LayerColor* clearNoButton = nullptr;
+};
+
+// A send in progress: the grey overlay with its progress line and stop button.
+struct SendState {
+    cocos2d::Layer* overlay = nullptr;
+    cocos2d::Label* progress = nullptr;
+    cocos2d::LayerColor* progressPlate = nullptr;
+    cocos2d::LayerColor* stopButton = nullptr;
+    // The port of the send in progress, for the notice if it fails.
+    std::string portName;
+    // Play was pressed while a scan ran: the send starts when the scan has ended.
+    bool playPending = false;
+};
+
+// The board on the screen.
+struct SimState {
+    SimPanel* panel = nullptr;
+    // The frame around the field row a running line comes from.
+    cocos2d::Node* rowMark = nullptr;
+    // Told each step of a run as it happens: "sim-start", "sim-line", "sim-led",
+    // "sim-error", "sim-end", "sim-stop" (the harness prints them).
+    std::function<void(const char* what, const boardsim::Event& e)> observer;
+};
+
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
     static FieldScene* create();
@@ -38,58 +128,49 @@ public:
     void onScrolled(FieldScrollView* view) override;
     void onZoomed(FieldScrollView* view) override;
 
-    // Shows the chosen port, or that none was found, in the drawer and beside the play button;
-    // stops the reload arrow.
-    void updatePortLabel();
-    // A port chosen by hand in the port list: kept by name, also for the next start.
-    void choosePort(int index);
+    // The hit test of every control: the node's box, its origin taken to world space
+    // through the parent, against the touch location.
+    static bool hits(cocos2d::Node* node, const cocos2d::Vec2& location);
+    // Sets `label` to `text`, shortened with "..." at the end to fit `width` points.
+    static void fitLabelText(cocos2d::Label* label, const std::string& text, float width);
+
+    // --- controls (FieldSceneControls.cpp) --------------------------------------------------
+    void openTargetPanel();
+    void closeTargetPanel();
+    void applyTargetImage();
     // Fills the screen or goes back to the window; remembered for the next start.
     void toggleFullscreen();
     // Escape: closes the panel on top (the clear question, the port list, the target panel,
     // the board panel), as a tap outside it would.
     void closeTopPanel();
-    // Ends the send in progress after the line being written ("Sending stopped").
-    void stopSending();
-    // A line of text over the field for a few seconds: a failed send, no board, a stop.
-    void showNotice(const std::string& text, float seconds = 3.0f);
-    // Sets `label` to `text`, shortened with "..." at the end to fit `width` points.
-    static void fitLabelText(cocos2d::Label* label, const std::string& text, float width);
 
-    // Controls.
-    void openTargetPanel();
-    void closeTargetPanel();
-    void applyTargetImage();
-
-    // Program generation and the sending overlay.
+    // --- the program and the send (FieldSceneProgram.cpp) -----------------------------------
     void buildAndSend();
     void showSendingOverlay();
     void hideSendingOverlay(bool sent);
-
+    // Ends the send in progress after the line being written ("Sending stopped").
+    void stopSending();
     // The program text of the field for the selected target: what a send carries and what
     // the board on the screen runs.
     std::vector<ProgramLine> programLines() const;
+    // A line of text over the field for a few seconds: a failed send, no board, a stop.
+    void showNotice(const std::string& text, float seconds = 3.0f);
+    // The notice of a failed send: the port and, where the system tells it, why.
+    static std::string sendFailureText(const std::string& port, int serialError);
+    // Makes one line of the send queue (the serial data's own create; replaceable so that
+    // a line that cannot be made can be tried).
+    static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
 
-    // The board on the screen (FieldSceneSim.cpp). The try button opens the panel and runs
-    // the program; pressed during a run, it ends the run and closes the panel; pressed
-    // after one, it runs the program again.
-    bool buildTryButton();
-    void toggleSim();
-    void openSim();
-    void closeSim();
-    // Marks the field row a running line comes from and scrolls it into view; -1 clears.
-    void markSimRow(int row, bool error);
-    cocos2d::Sprite* tryButton = nullptr;
-    SimPanel* simPanel = nullptr;
-    cocos2d::Node* simRowMark = nullptr;
-    // Told each step of a run as it happens: "sim-start", "sim-line", "sim-led",
-    // "sim-error", "sim-end", "sim-stop" (the harness prints them).
-    std::function<void(const char* what, const boardsim::Event& e)> simObserver;
-
-    // Port list.
+    // --- ports (FieldScenePorts.cpp) --------------------------------------------------------
+    // Shows the chosen port, or that none was found, in the drawer and beside the play button;
+    // stops the reload arrow.
+    void updatePortLabel();
+    // A port chosen by hand in the port list: kept by name, also for the next start.
+    void choosePort(int index);
     void openPortList();
     void closePortList();
 
-    // Card editing.
+    // --- card editing (FieldSceneDragDrop.cpp, FieldSceneRemoval.cpp) -----------------------
     cocos2d::Vec2 toFieldSpace(cocos2d::Node* node, const cocos2d::Vec2& p) const;
     void placeCardClamped(CardSprite* card, const cocos2d::Vec2& p);
     void moveCard(CardSprite* card, const cocos2d::Vec2& delta);
@@ -100,9 +181,21 @@ public:
     // Lays a new card of a kind on the field at a field point, through the same steps a
     // palette drop takes (count, listener, snap search). For the harness and benchmarks.
     CardSprite* layCard(int kind, const cocos2d::Vec2& fieldPoint);
+    // Field scroll speed, in view points a second, for a carried card's touch at a world
+    // point: 0 away from the top and bottom edges of the field's visible area, slow near
+    // one, faster beyond it. Positive shows lower rows.
+    float edgeScrollSpeed(const cocos2d::Vec2& location) const;
+    // A card is being carried (a ghost, a new card or a picked-up one).
+    bool isCarrying() const;
+    // After every editing step: no wheel while a card is carried, and the edge scroll runs
+    // exactly while a card on the field is carried.
+    void refreshCarry();
+    // Per frame while a card on the field is carried: scrolls at the edges.
+    void edgeScrollStep(float dt);
 
-    // Keeping the work (FieldSceneHistory.cpp). The field as data, and back: `restore`
-    // replaces every card and the target (and the scroll position when `withView`).
+    // --- keeping the work (FieldSceneHistory.cpp) -------------------------------------------
+    // The field as data, and back: `restore` replaces every card and the target (and the
+    // scroll position when `withView`).
     tavrick::FieldDocument snapshot() const;
     void restore(const tavrick::FieldDocument& doc, bool withView);
     // Called once a user action has ended: one undo step when the field changed; the
@@ -123,106 +216,65 @@ public:
     // Writes a pending autosave now and waits for the disk (exit, tests).
     void flushAutosave();
     // Autosaves that have reached the disk (or failed) so far.
-    unsigned long autosavesWritten() const { return autosaveWriter ? autosaveWriter->completed() : 0; }
+    unsigned long autosavesWritten() const {
+        return history.autosaveWriter ? history.autosaveWriter->completed() : 0;
+    }
     // The chooser every scene uses; tests and platforms replace it.
     static FileChooser fileChooser;
     static FileChooser defaultFileChooser();
 
-    // The hit test of every control: the node's box, its origin taken to world space
-    // through the parent, against the touch location.
-    static bool hits(cocos2d::Node* node, const cocos2d::Vec2& location);
+    // --- the board on the screen (FieldSceneSim.cpp) ----------------------------------------
+    // The try button opens the panel and runs the program; pressed during a run, it ends the
+    // run and closes the panel; pressed after one, it runs the program again.
+    bool buildTryButton();
+    void toggleSim();
+    void openSim();
+    void closeSim();
+    // Marks the field row a running line comes from and scrolls it into view; -1 clears.
+    void markSimRow(int row, bool error);
 
+    // --- state, by concern ------------------------------------------------------------------
+    DragState drag;
+    HistoryState history;
+    PanelState panels;
+    SendState send;
+    SimState sim;
+    bool settingsOpen = false;  // the drawer is up
+
+    // --- the screen's nodes -----------------------------------------------------------------
     FieldScrollView* fieldView = nullptr;
     FieldScrollView* paletteView = nullptr;
     cocos2d::LayerColor* palettePanel = nullptr;
+    // White behind the field's view: the field's area stays white however far it is zoomed out.
+    cocos2d::LayerColor* fieldBackground = nullptr;
     cocos2d::Sprite* cleanIcon = nullptr;
     CardSprite* playButton = nullptr;
     cocos2d::Sprite* targetButton = nullptr;
-    CardSprite* ghostCard = nullptr;
-    CardSprite* placingCard = nullptr;
-    CardSprite* touchedCard = nullptr;
-    CardSprite* snapTarget = nullptr;
-    bool isStill = true;
-    bool isDragging = false;
-    cocos2d::Vector<CardSprite*> fieldCards;
-    std::array<CardSprite*, 6> paletteCards{};
-    std::array<cocos2d::Label*, 6> countLabels{};
-    std::array<std::int32_t, 6> cardCounts{};
-    std::int32_t touchSerial = 0;
-    cocos2d::Vec2 snapPull;
-    bool paletteDragDecided = false;
-    cocos2d::Vec2 paletteTouchStart;
-    // The one touch a palette drag follows (-1: none); other fingers on the palette only scroll it.
-    intptr_t paletteTouchId = -1;
-    // Where the touch carrying a card is now (world points), for scrolling at the edges.
-    cocos2d::Vec2 carryPoint;
-    // White behind the field's view: the field's area stays white however far it is zoomed out.
-    cocos2d::LayerColor* fieldBackground = nullptr;
+    cocos2d::Sprite* tryButton = nullptr;
+    cocos2d::Sprite* undoButton = nullptr;
+    // The drawer: the gear, the port label with its reload arrow, full screen, clear.
     cocos2d::Layer* settingsLayer = nullptr;
+    cocos2d::Sprite* settingsButton = nullptr;
     cocos2d::Sprite* reloadButton = nullptr;
     cocos2d::Label* portLabel = nullptr;
     cocos2d::LayerColor* portLabelBackground = nullptr;
-    cocos2d::LayerColor* targetPanel = nullptr;
-    cocos2d::Layer* portListPopup = nullptr;
-    // The list's scrolling view when the entries do not fit above the label; else null.
-    FieldScrollView* portListView = nullptr;
-    cocos2d::Layer* sendingOverlay = nullptr;
-    cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
-    cocos2d::Vector<cocos2d::EventListener*> portListListeners;
-    std::vector<cocos2d::Vector<CardSprite*>> slotRows;
-
-    // Beyond the layout: the gear, the arrows, the drawer's labels, the notice of a
-    // failed send and the progress line of the overlay.
-    cocos2d::Sprite* settingsButton = nullptr;
     cocos2d::Sprite* fullscreenButton = nullptr;
+    cocos2d::LayerColor* clearButton = nullptr;
+    // The palette's arrows.
     cocos2d::Sprite* menuUpButton = nullptr;
     cocos2d::Sprite* menuDownButton = nullptr;
-    cocos2d::Label* sendNotice = nullptr;
-    cocos2d::Label* sendProgress = nullptr;
-    cocos2d::LayerColor* sendProgressPlate = nullptr;
-    // The port of the send in progress, for the notice if it fails.
-    std::string sendingPortName;
     // The chosen board, always in sight below the play button; a tap opens the port list.
+    cocos2d::LayerColor* boardBox = nullptr;
     cocos2d::Label* boardLabel = nullptr;
     cocos2d::Label* boardPortLabel = nullptr;
-    cocos2d::LayerColor* boardBox = nullptr;
-    cocos2d::LayerColor* stopButton = nullptr;
-    // Play was pressed while a scan ran: the send starts when the scan has ended.
-    bool playPending = false;
-
-    // Makes one line of the send queue (the serial data's own create; replaceable so that
-    // a line that cannot be made can be tried).
-    static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
-
-    // Field scroll speed, in view points a second, for a carried card's touch at a world
-    // point: 0 away from the top and bottom edges of the field's visible area, slow near
-    // one, faster beyond it. Positive shows lower rows.
-    float edgeScrollSpeed(const cocos2d::Vec2& location) const;
-    // A card is being carried (a ghost, a new card or a picked-up one).
-    bool isCarrying() const;
-    // After every editing step: no wheel while a card is carried, and the edge scroll runs
-    // exactly while a card on the field is carried.
-    void refreshCarry();
-    // Per frame while a card on the field is carried: scrolls at the edges.
-    void edgeScrollStep(float dt);
-    // The undo button, the drawer's clear button and its question.
-    cocos2d::Sprite* undoButton = nullptr;
-    cocos2d::LayerColor* clearButton = nullptr;
-    cocos2d::LayerColor* clearQuestion = nullptr;
-    cocos2d::LayerColor* clearYesButton = nullptr;
-    cocos2d::LayerColor* clearNoButton = nullptr;
-    // The field as the last finished action left it, and the steps back and forward from it.
-    tavrick::FieldDocument committedField;
-    std::deque<tavrick::FieldDocument> undoSteps;
-    std::vector<tavrick::FieldDocument> redoSteps;
-    static constexpr size_t kHistorySteps = 200;
-    // Where the field is kept between runs ("" when the program has no folder of its own).
-    std::string autosavePath;
-    unsigned long autosavesQueued = 0;
-
-    static bool settingsOpen;
-    // The notice of a failed send: the port and, where the system tells it, why.
-    static std::string sendFailureText(const std::string& port, int serialError);
+    // The notice over the field (showNotice).
+    cocos2d::Label* sendNotice = nullptr;
+    // The cards: the palette's six with their counts, the field's, and the slot grid.
+    std::array<CardSprite*, 6> paletteCards{};
+    std::array<cocos2d::Label*, 6> countLabels{};
+    std::array<std::int32_t, 6> cardCounts{};
+    cocos2d::Vector<CardSprite*> fieldCards;
+    std::vector<cocos2d::Vector<CardSprite*>> slotRows;
 
 protected:
     FieldScene() = default;
@@ -242,6 +294,7 @@ private:
     void spinReloadArrow();
     void saveSettings(const std::function<void(tavrick::Settings&)>& change);
     void onScanEnded();
+    void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
 
     // Card editing handlers.
     bool onPaletteTouchBegan(cocos2d::Touch* touch, cocos2d::Event* event);
@@ -264,14 +317,10 @@ private:
     // Tells on the screen when the last autosave failed (once for each new failure).
     void checkAutosave();
     void finishHistory();
-    void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
-    std::unique_ptr<tavrick::BackgroundWriter> autosaveWriter;
-    bool autosaveScheduled = false;
-    std::string autosaveErrorTold;
+    // One chooser at a time, unless the last one has not answered for a while.
     void askChooser(FileChooserMode mode, const std::string& suggested, std::function<void(const std::string&)> chosen);
     static constexpr int kChooserPatienceSeconds = 5;
-    int choosersOpen = 0;
-    std::chrono::steady_clock::time_point chooserAskedAt;
+
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
     cocos2d::EventListenerCustom* dropListener = nullptr;
 };

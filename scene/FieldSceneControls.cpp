@@ -2,36 +2,21 @@
 // action, never inside their own touch callback.
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Theme.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using namespace theme;
 
-bool FieldScene::hits(Node* node, const Vec2& location) {
-    if (!node || !node->getParent()) return false;
-    Rect box = node->getBoundingBox();
-    box.origin = node->getParent()->convertToWorldSpace(box.origin);
-    return box.containsPoint(location);
-}
+bool FieldScene::hits(Node* node, const Vec2& location) { return panelkit::hits(node, location); }
 
 EventListenerTouchOneByOne* FieldScene::buttonListener(Node* button, void (FieldScene::*action)()) {
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    l->onTouchBegan = [button](Touch* t, Event*) {
-        if (!hits(button, t->getLocation())) return false;
-        button->setOpacity(192);
-        return true;
-    };
-    l->onTouchEnded = [this, button, action](Touch* t, Event*) {
-        button->setOpacity(255);
-        // Another finger may have opened a panel or started a send while this one held
-        // the button: they take every touch, this release included.
-        if (targetPanel || portListPopup || sendingOverlay) return;
-        if (hits(button, t->getLocation())) (this->*action)();
-    };
-    // A touch the system cancels was no release: undimmed, nothing done.
-    l->onTouchCancelled = [button](Touch*, Event*) { button->setOpacity(255); };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, button);
-    return l;
+    // Another finger may have opened a panel or started a send while this one held the
+    // button: they take every touch, this release included.
+    return panelkit::pressable(
+        button, [this, action] { (this->*action)(); },
+        [this] { return panels.targetPanel || panels.portListPopup || send.overlay; });
 }
 
 void FieldScene::registerListeners() {
@@ -110,9 +95,9 @@ void FieldScene::slideDrawer() {
 }
 
 void FieldScene::openTargetPanel() {
-    if (targetPanel) return;  // one panel at a time
-    targetPanel = LayerColor::create(Color4B(127, 127, 127, 127), 1024, 768);
-    targetPanel->setPosition(0, 0);
+    if (panels.targetPanel) return;  // one panel at a time
+    panels.targetPanel = LayerColor::create(kPanelShade, kDesignWidth, kDesignHeight);
+    panels.targetPanel->setPosition(0, 0);
     float x = targetButton->getPositionX();
     const float y = targetButton->getPositionY();
     for (int k = 0; k < kTargetCount; ++k) {
@@ -123,50 +108,29 @@ void FieldScene::openTargetPanel() {
         option->setPosition(x, y);
         x = x - w / 2;
         option->setTag(k);
-        targetPanel->addChild(option);
-        auto* l = EventListenerTouchOneByOne::create();
-        l->setSwallowTouches(true);
-        l->onTouchBegan = [](Touch* t, Event* e) {
-            Node* o = e->getCurrentTarget();
-            if (!hits(o, t->getLocation())) return false;
-            o->setOpacity(128);
-            return true;
-        };
-        l->onTouchEnded = [this](Touch* t, Event* e) {
-            Node* o = e->getCurrentTarget();
-            o->setOpacity(255);
-            if (!hits(o, t->getLocation())) return;
-            DeviceManager::getInstance()->target = o->getTag();
+        panels.targetPanel->addChild(option);
+        auto choose = [this, k] {
+            DeviceManager::getInstance()->target = k;
             applyTargetImage();
             fieldEdited();
-            runAction(CallFunc::create([this] { closeTargetPanel(); }));
+            panelkit::closeLater(this, [this] { closeTargetPanel(); });
         };
-        // A touch the system cancels was no choice.
-        l->onTouchCancelled = [](Touch*, Event* e) { e->getCurrentTarget()->setOpacity(255); };
-        getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, option);
-        targetPanelListeners.pushBack(l);
+        panels.targetPanelListeners.pushBack(panelkit::pressable(option, choose, {}, 128));
     }
-    addChild(targetPanel);
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    // Every touch on the screen, wherever it lands: nothing beneath may react while the
-    // panel is open.
-    l->onTouchBegan = [](Touch*, Event*) { return true; };
-    l->onTouchEnded = [this](Touch* t, Event*) {
-        if (hits(targetPanel, t->getLocation()))
-            runAction(CallFunc::create([this] { closeTargetPanel(); }));
-    };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, targetPanel);
+    addChild(panels.targetPanel);
+    panelkit::modal(panels.targetPanel, [this](Touch* t) {
+        if (hits(panels.targetPanel, t->getLocation())) panelkit::closeLater(this, [this] { closeTargetPanel(); });
+    });
 }
 
 void FieldScene::closeTargetPanel() {
-    if (targetPanel) {
-        getEventDispatcher()->removeEventListenersForTarget(targetPanel, false);
-        targetPanel->removeFromParent();
+    if (panels.targetPanel) {
+        getEventDispatcher()->removeEventListenersForTarget(panels.targetPanel, false);
+        panels.targetPanel->removeFromParent();
     }
-    for (EventListener* l : targetPanelListeners) getEventDispatcher()->removeEventListener(l);
-    targetPanelListeners.clear();
-    targetPanel = nullptr;
+    for (EventListener* l : panels.targetPanelListeners) getEventDispatcher()->removeEventListener(l);
+    panels.targetPanelListeners.clear();
+    panels.targetPanel = nullptr;
 }
 
 void FieldScene::applyTargetImage() {

@@ -6,8 +6,10 @@
 
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "Theme.h"
 
 using namespace cocos2d;
+using namespace theme;
 
 namespace {
 const int kOnTop = 2147483647;
@@ -81,14 +83,14 @@ void FieldScene::unlinkCard(CardSprite* card) {
 }
 
 void FieldScene::moveCard(CardSprite* card, const Vec2& delta) {
-    if (snapTarget) {
-        snapPull += delta;
-        if (snapPull.length() > kSnapRadius) {
-            placeCardClamped(card, card->getPosition() + snapPull);
+    if (drag.snapTarget) {
+        drag.snapPull += delta;
+        if (drag.snapPull.length() > kSnapRadius) {
+            placeCardClamped(card, card->getPosition() + drag.snapPull);
             CardSprite::unlinkConnector(card->connectors[0]);
             CardSprite::unlinkConnector(card->connectors[1]);
-            snapTarget = nullptr;
-            snapPull = Vec2::ZERO;
+            drag.snapTarget = nullptr;
+            drag.snapPull = Vec2::ZERO;
         }
         return;
     }
@@ -119,7 +121,7 @@ void FieldScene::moveCard(CardSprite* card, const Vec2& delta) {
     if (!bestCard || connectorAngle(*bestCard, *bestSlot) != 180) return;
     bestCard->partner = bestSlot->owner;
     bestSlot->partner = card;
-    snapTarget = bestSlot->owner;
+    drag.snapTarget = bestSlot->owner;
     const Vec2 D = toFieldSpace(bestSlot->owner, bestSlot->point) - toFieldSpace(card, bestCard->point);
     placeCardClamped(card, target + D);
 }
@@ -150,7 +152,7 @@ CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
     l->onTouchEnded = [this](Touch* t, Event* e) { onCardTouchEnded(t, e); };
     // A cancelled touch ends like a release that deletes nothing: nothing stays carried.
     l->onTouchCancelled = [this](Touch* t, Event* e) {
-        if (touchedCard == e->getCurrentTarget()) {
+        if (drag.touchedCard == e->getCurrentTarget()) {
             const Vec2 away(-1e6f, -1e6f);
             auto* moved = new Touch;  // reference counted: never on the stack
             moved->setTouchInfo(t->getID(), away.x, away.y);
@@ -166,11 +168,11 @@ CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
 CardSprite* FieldScene::layCard(int kind, const Vec2& fieldPoint) {
     CardSprite* card = newFieldCard(kind, fieldPoint);
     if (!card) return nullptr;
-    snapTarget = nullptr;
-    snapPull = Vec2::ZERO;
+    drag.snapTarget = nullptr;
+    drag.snapPull = Vec2::ZERO;
     moveCard(card, Vec2::ZERO);
-    snapTarget = nullptr;
-    snapPull = Vec2::ZERO;
+    drag.snapTarget = nullptr;
+    drag.snapPull = Vec2::ZERO;
     card->setOpacity(255);
     return card;
 }
@@ -184,26 +186,26 @@ bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
     // A card scrolled out of the list's window is hidden: it cannot be taken.
     if (!hits(card, at) || !paletteView->getViewRectInWorld().containsPoint(at)) return false;
     // The drag state below is the scene's, so it can follow one finger only.
-    if (paletteTouchId >= 0) return false;
-    paletteTouchId = touch->getID();
-    paletteDragDecided = false;
-    paletteTouchStart = at;
+    if (drag.paletteTouchId >= 0) return false;
+    drag.paletteTouchId = touch->getID();
+    drag.paletteDragDecided = false;
+    drag.paletteTouchStart = at;
     return true;
 }
 
 void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
     CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
-    if (touch->getID() != paletteTouchId) return;
-    carryPoint = touch->getLocation();
-    if (!paletteDragDecided) {
+    if (touch->getID() != drag.paletteTouchId) return;
+    drag.carryPoint = touch->getLocation();
+    if (!drag.paletteDragDecided) {
         const Vec2 at = touch->getLocation();
-        if (paletteTouchStart.distance(at) < 2) return;
-        const Vec2 d = at - paletteTouchStart;
+        if (drag.paletteTouchStart.distance(at) < 2) return;
+        const Vec2 d = at - drag.paletteTouchStart;
         // Degrees from straight up towards the right; the radians are single precision.
         const float radians = std::atan2(d.x, d.y);
         const double angle = radians * 180 / 3.141592653589793;
-        if (angle > 20 && angle < 160 && !ghostCard) {
+        if (angle > 20 && angle < 160 && !drag.ghostCard) {
             CardSprite* ghost = CardSprite::create(DeviceManager::getInstance()->getCardImage(card->kind));
             if (ghost) {
                 ghost->kind = card->kind;
@@ -214,39 +216,39 @@ void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
                 // The list no longer sees this touch: let it forget it now, or it would
                 // hold it for ever.
                 paletteView->onTouchCancelled(touch, event);
-                ghostCard = ghost;
+                drag.ghostCard = ghost;
             }
         }
-        paletteDragDecided = true;
+        drag.paletteDragDecided = true;
     }
-    if (!ghostCard) return;
-    const float edge = ghostCard->getContentSize().width * 0.5f + palettePanel->getContentSize().width;
-    if (ghostCard->getPositionX() < edge) {
-        ghostCard->setPosition(ghostCard->getPosition() + touch->getDelta());
+    if (!drag.ghostCard) return;
+    const float edge = drag.ghostCard->getContentSize().width * 0.5f + palettePanel->getContentSize().width;
+    if (drag.ghostCard->getPositionX() < edge) {
+        drag.ghostCard->setPosition(drag.ghostCard->getPosition() + touch->getDelta());
         return;
     }
     const float s = fieldView->getContainer()->getScale();
-    if (placingCard) {
-        moveCard(placingCard, touch->getDelta() / s);
+    if (drag.placingCard) {
+        moveCard(drag.placingCard, touch->getDelta() / s);
         return;
     }
-    ghostCard->setVisible(false);
+    drag.ghostCard->setVisible(false);
     const Vec2 o = fieldView->getContentOffset();
-    placingCard = newFieldCard(ghostCard->kind, (ghostCard->getPosition() - o) / s);
+    drag.placingCard = newFieldCard(drag.ghostCard->kind, (drag.ghostCard->getPosition() - o) / s);
 }
 
 void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
     CarryWatch watch(this);
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
-    if (touch->getID() != paletteTouchId) return;
-    paletteTouchId = -1;
-    if (placingCard) placingCard->setOpacity(255);
-    placingCard = nullptr;
-    snapTarget = nullptr;
-    snapPull = Vec2::ZERO;
-    if (ghostCard) {
-        ghostCard->removeFromParentAndCleanup(true);
-        ghostCard = nullptr;
+    if (touch->getID() != drag.paletteTouchId) return;
+    drag.paletteTouchId = -1;
+    if (drag.placingCard) drag.placingCard->setOpacity(255);
+    drag.placingCard = nullptr;
+    drag.snapTarget = nullptr;
+    drag.snapPull = Vec2::ZERO;
+    if (drag.ghostCard) {
+        drag.ghostCard->removeFromParentAndCleanup(true);
+        drag.ghostCard = nullptr;
     }
     if (card->listener) card->listener->setSwallowTouches(false);
     fieldEdited();
@@ -259,13 +261,13 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     Node* container = fieldView->getContainer();
     const Vec2 p = (touch->getLocation() - fieldView->getContentOffset()) / container->getScale();
-    if (!card->getBoundingBox().containsPoint(p) || touchedCard) return false;
+    if (!card->getBoundingBox().containsPoint(p) || drag.touchedCard) return false;
     // Still carried by the palette touch that made it: a second finger could delete it
     // under that touch.
-    if (card == placingCard) return false;
-    touchedCard = card;
-    carryPoint = touch->getLocation();
-    const int32_t serial = touchSerial;
+    if (card == drag.placingCard) return false;
+    drag.touchedCard = card;
+    drag.carryPoint = touch->getLocation();
+    const int32_t serial = drag.touchSerial;
     runAction(Sequence::create(DelayTime::create(0.05f),
                                CallFunc::create([this, serial] { pickUp(serial); }), nullptr));
     return true;
@@ -273,61 +275,61 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
 
 void FieldScene::pickUp(int32_t serial) {
     CarryWatch watch(this);
-    if (!touchedCard || !isStill || touchSerial != serial) return;
-    touchedCard->setOpacity(kCarried);
+    if (!drag.touchedCard || !drag.isStill || drag.touchSerial != serial) return;
+    drag.touchedCard->setOpacity(kCarried);
     // Every field card already has this z-order, so setting it would change nothing:
     // reordering also makes it the latest, drawn over all the others (theirs kept).
-    if (Node* parent = touchedCard->getParent())
-        parent->reorderChild(touchedCard, kOnTop);
+    if (Node* parent = drag.touchedCard->getParent())
+        parent->reorderChild(drag.touchedCard, kOnTop);
     else
-        touchedCard->setLocalZOrder(kOnTop);
-    isDragging = true;
+        drag.touchedCard->setLocalZOrder(kOnTop);
+    drag.isDragging = true;
     fieldView->setTouchEnabled(false);
     cleanIcon->runAction(FadeIn::create(0.2f));
 }
 
 void FieldScene::onCardTouchMoved(Touch* touch, Event* event) {
     CarryWatch watch(this);
-    if (event->getCurrentTarget() != touchedCard) return;
-    carryPoint = touch->getLocation();
+    if (event->getCurrentTarget() != drag.touchedCard) return;
+    drag.carryPoint = touch->getLocation();
     const Vec2 delta = touch->getDelta() / fieldView->getContainer()->getScale();
     if (delta.length() == 0) return;
-    if (isDragging) {
-        moveCard(touchedCard, delta);
-        tintForCleanIcon(touchedCard, touch->getLocation());
+    if (drag.isDragging) {
+        moveCard(drag.touchedCard, delta);
+        tintForCleanIcon(drag.touchedCard, touch->getLocation());
     }
-    isStill = false;
+    drag.isStill = false;
 }
 
 void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
     CarryWatch watch(this);
-    if (touchedCard != event->getCurrentTarget()) return;
-    if (isDragging) {
+    if (drag.touchedCard != event->getCurrentTarget()) return;
+    if (drag.isDragging) {
         fieldView->setTouchEnabled(true);
         cleanIcon->runAction(FadeOut::create(0.2f));
-        touchedCard->setOpacity(255);
-        touchedCard->setColor(Color3B::WHITE);
-        dropCard(touchedCard, touch->getLocation());
+        drag.touchedCard->setOpacity(255);
+        drag.touchedCard->setColor(Color3B::WHITE);
+        dropCard(drag.touchedCard, touch->getLocation());
     }
-    touchedCard = nullptr;
-    isStill = true;
-    isDragging = false;
-    touchSerial = (touchSerial + 1) % 10;
-    snapTarget = nullptr;
-    snapPull = Vec2::ZERO;
+    drag.touchedCard = nullptr;
+    drag.isStill = true;
+    drag.isDragging = false;
+    drag.touchSerial = (drag.touchSerial + 1) % 10;
+    drag.snapTarget = nullptr;
+    drag.snapPull = Vec2::ZERO;
     fieldEdited();
 }
 
 // --- while a card is carried ---------------------------------------------------------
 
-bool FieldScene::isCarrying() const { return ghostCard || placingCard || (touchedCard && isDragging); }
+bool FieldScene::isCarrying() const { return drag.ghostCard || drag.placingCard || (drag.touchedCard && drag.isDragging); }
 
 void FieldScene::refreshCarry() {
     // The wheel would slide the field (or the list) away under the carried card.
     const bool carrying = isCarrying();
     if (fieldView) fieldView->setWheelEnabled(!carrying);
     if (paletteView) paletteView->setWheelEnabled(!carrying);
-    const bool onField = placingCard || (touchedCard && isDragging);
+    const bool onField = drag.placingCard || (drag.touchedCard && drag.isDragging);
     const auto step = CC_SCHEDULE_SELECTOR(FieldScene::edgeScrollStep);
     if (onField && !isScheduled(step))
         schedule(step);
@@ -351,9 +353,9 @@ float FieldScene::edgeScrollSpeed(const Vec2& at) const {
 }
 
 void FieldScene::edgeScrollStep(float dt) {
-    CardSprite* card = placingCard ? placingCard : (touchedCard && isDragging ? touchedCard : nullptr);
+    CardSprite* card = drag.placingCard ? drag.placingCard : (drag.touchedCard && drag.isDragging ? drag.touchedCard : nullptr);
     if (!card || dt <= 0) return;
-    const float speed = edgeScrollSpeed(carryPoint);
+    const float speed = edgeScrollSpeed(drag.carryPoint);
     if (speed == 0) return;
     // Up to the field's limits, never past them (and never back from beyond them).
     const Vec2 o = fieldView->getContentOffset();
@@ -370,11 +372,11 @@ void FieldScene::edgeScrollStep(float dt) {
     // pulled as if the finger had moved; a loose one is not snapped on the way (each snap
     // would leave it further from the finger): it snaps once the finger moves again.
     const Vec2 delta(0, -moved / fieldView->getContainer()->getScale());
-    if (snapTarget) {
+    if (drag.snapTarget) {
         moveCard(card, delta);
     } else {
         if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
         placeCardClamped(card, card->getPosition() + delta);
     }
-    if (card == touchedCard) tintForCleanIcon(card, carryPoint);
+    if (card == drag.touchedCard) tintForCleanIcon(card, drag.carryPoint);
 }

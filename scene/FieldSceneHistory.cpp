@@ -7,11 +7,14 @@
 #include "BackgroundWriter.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Theme.h"
 #include "Settings.h"
 #include "files.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using namespace theme;
 using tavrick::CardRecord;
 using tavrick::FieldDocument;
 
@@ -19,11 +22,9 @@ namespace {
 // Long enough to gather the steps of one action into one write, well inside a second.
 const float kAutosaveDelay = 0.25f;
 const float kAutosaveCheckDelay = 1.0f;
-const Color4B kDarkText(30, 30, 30, 255);
-const Color4B kWhiteText(255, 255, 255, 255);
 
 Label* textLabel(const std::string& text, float size, const Color4B& colour) {
-    Label* l = Label::createWithSystemFont(text, "Futura-Medium", size);
+    Label* l = Label::createWithSystemFont(text, kFont, size);
     l->setTextColor(colour);
     return l;
 }
@@ -131,17 +132,17 @@ void FieldScene::restore(const FieldDocument& doc, bool withView) {
 // --- history -------------------------------------------------------------------------
 
 bool FieldScene::canEdit() const {
-    return !TavrickCardSerialManager::getInstance()->isSending() && !sendingOverlay && !touchedCard &&
-           !placingCard && !ghostCard;
+    return !TavrickCardSerialManager::getInstance()->isSending() && !send.overlay && !drag.touchedCard &&
+           !drag.placingCard && !drag.ghostCard;
 }
 
 void FieldScene::fieldEdited() {
     FieldDocument now = snapshot();
-    if (!now.sameField(committedField)) {
-        undoSteps.push_back(std::move(committedField));
-        if (undoSteps.size() > kHistorySteps) undoSteps.pop_front();
-        redoSteps.clear();
-        committedField = std::move(now);
+    if (!now.sameField(history.committedField)) {
+        history.undoSteps.push_back(std::move(history.committedField));
+        if (history.undoSteps.size() > HistoryState::kSteps) history.undoSteps.pop_front();
+        history.redoSteps.clear();
+        history.committedField = std::move(now);
     }
     scheduleAutosave();
 }
@@ -149,21 +150,21 @@ void FieldScene::fieldEdited() {
 bool FieldScene::undo() {
     if (!canEdit()) return false;
     fieldEdited();  // anything laid outside an action (the harness) becomes a step first
-    if (undoSteps.empty()) return false;
-    redoSteps.push_back(std::move(committedField));
-    committedField = std::move(undoSteps.back());
-    undoSteps.pop_back();
-    restore(committedField, false);
+    if (history.undoSteps.empty()) return false;
+    history.redoSteps.push_back(std::move(history.committedField));
+    history.committedField = std::move(history.undoSteps.back());
+    history.undoSteps.pop_back();
+    restore(history.committedField, false);
     scheduleAutosave();
     return true;
 }
 
 bool FieldScene::redo() {
-    if (!canEdit() || redoSteps.empty()) return false;
-    undoSteps.push_back(std::move(committedField));
-    committedField = std::move(redoSteps.back());
-    redoSteps.pop_back();
-    restore(committedField, false);
+    if (!canEdit() || history.redoSteps.empty()) return false;
+    history.undoSteps.push_back(std::move(history.committedField));
+    history.committedField = std::move(history.redoSteps.back());
+    history.redoSteps.pop_back();
+    restore(history.committedField, false);
     scheduleAutosave();
     return true;
 }
@@ -171,19 +172,19 @@ bool FieldScene::redo() {
 // --- autosave ------------------------------------------------------------------------
 
 void FieldScene::scheduleAutosave() {
-    if (autosavePath.empty() || autosaveScheduled) return;
-    autosaveScheduled = true;
+    if (history.autosavePath.empty() || history.autosaveScheduled) return;
+    history.autosaveScheduled = true;
     scheduleOnce([this](float) { autosaveNow(); }, kAutosaveDelay, "autosave");
 }
 
 void FieldScene::autosaveNow() {
     unschedule("autosave");
-    autosaveScheduled = false;
-    if (autosavePath.empty()) return;
-    if (!autosaveWriter) autosaveWriter.reset(new tavrick::BackgroundWriter);
+    history.autosaveScheduled = false;
+    if (history.autosavePath.empty()) return;
+    if (!history.autosaveWriter) history.autosaveWriter.reset(new tavrick::BackgroundWriter);
     // The text is made here (a few dozen records); the disk work is the writer's.
-    autosaveWriter->write(autosavePath, snapshot().toJson());
-    ++autosavesQueued;
+    history.autosaveWriter->write(history.autosavePath, snapshot().toJson());
+    ++history.autosavesQueued;
     // The writer's failures would only reach stderr, which a desktop program's user never
     // sees: a look a moment later puts them on the screen.
     unschedule("autosave-check");
@@ -191,50 +192,50 @@ void FieldScene::autosaveNow() {
 }
 
 void FieldScene::checkAutosave() {
-    if (!autosaveWriter) return;
-    const std::string error = autosaveWriter->lastError();
-    if (!error.empty() && error != autosaveErrorTold)
+    if (!history.autosaveWriter) return;
+    const std::string error = history.autosaveWriter->lastError();
+    if (!error.empty() && error != history.autosaveErrorTold)
         showNotice("Your work could not be saved: " + error, 10);
-    autosaveErrorTold = error;
+    history.autosaveErrorTold = error;
 }
 
 void FieldScene::flushAutosave() {
-    if (autosaveScheduled) autosaveNow();
-    if (autosaveWriter) autosaveWriter->flush();
+    if (history.autosaveScheduled) autosaveNow();
+    if (history.autosaveWriter) history.autosaveWriter->flush();
 }
 
 void FieldScene::onScrolled(FieldScrollView*) {
     // The scroll position comes back at the next start too.
-    if (!autosavePath.empty() && committedField.hasView) scheduleAutosave();
+    if (!history.autosavePath.empty() && history.committedField.hasView) scheduleAutosave();
 }
 
 void FieldScene::restoreAutosave() {
     const std::string folder = FileUtils::getInstance()->getWritablePath();
-    autosavePath = folder.empty() ? "" : folder + FieldDocument::kAutosaveName;
-    if (!autosavePath.empty()) {
+    history.autosavePath = folder.empty() ? "" : folder + FieldDocument::kAutosaveName;
+    if (!history.autosavePath.empty()) {
         std::string text, problem;
         bool missing = false;
         FieldDocument doc;
-        if (tavrick::readWholeFile(autosavePath, text, problem, &missing) &&
+        if (tavrick::readWholeFile(history.autosavePath, text, problem, &missing) &&
             FieldDocument::fromJson(text, doc, problem)) {
             restore(doc, true);
         } else if (!missing) {
             // Never lost: moved aside, and the field starts empty over it.
-            const std::string kept = tavrick::keepBadFile(autosavePath);
-            std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", autosavePath.c_str(), problem.c_str(),
+            const std::string kept = tavrick::keepBadFile(history.autosavePath);
+            std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", history.autosavePath.c_str(), problem.c_str(),
                          kept.empty() ? "(could not be moved)" : kept.c_str());
             if (kept.empty()) {
                 showNotice("Your last work could not be read (" + problem + ")", 10);
                 // Left in place rather than written over.
-                autosavePath.clear();
+                history.autosavePath.clear();
             } else {
                 showNotice("Your last work could not be read; it was kept beside it as " + fileNameOf(kept), 10);
             }
         }
     }
-    committedField = snapshot();
-    undoSteps.clear();
-    redoSteps.clear();
+    history.committedField = snapshot();
+    history.undoSteps.clear();
+    history.redoSteps.clear();
 }
 
 void FieldScene::finishHistory() {
@@ -242,8 +243,8 @@ void FieldScene::finishHistory() {
     if (dropListener) getEventDispatcher()->removeEventListener(dropListener);
     dropListener = nullptr;
     // Closed within the autosave delay of a change: written now.
-    if (autosaveScheduled && fieldView) autosaveNow();
-    autosaveWriter.reset();  // waits for the write in progress
+    if (history.autosaveScheduled && fieldView) autosaveNow();
+    history.autosaveWriter.reset();  // waits for the write in progress
 }
 
 // --- controls ------------------------------------------------------------------------
@@ -313,70 +314,66 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
 
 void FieldScene::closeTopPanel() {
     // The one on top, as a tap outside it would close it (the question's outside means No).
-    if (clearQuestion)
+    if (panels.clearQuestion)
         closeClearQuestion();
-    else if (portListPopup)
+    else if (panels.portListPopup)
         closePortList();
-    else if (targetPanel)
+    else if (panels.targetPanel)
         closeTargetPanel();
-    else if (simPanel)
+    else if (sim.panel)
         closeSim();
 }
 
 void FieldScene::askClearField() {
-    if (clearQuestion || !canEdit()) return;
-    clearQuestion = LayerColor::create(Color4B(0, 0, 0, 110), 1024, 768);
+    if (panels.clearQuestion || !canEdit()) return;
+    panels.clearQuestion = LayerColor::create(Color4B(0, 0, 0, 110), kDesignWidth, kDesignHeight);
     LayerColor* box = LayerColor::create(Color4B(255, 255, 255, 255), 440, 200);
     box->setPosition(292, 284);
-    clearQuestion->addChild(box);
+    panels.clearQuestion->addChild(box);
     Label* question = textLabel("Clear all the cards?", 30, kDarkText);
     question->setPosition(220, 140);
     box->addChild(question);
-    clearYesButton = wordButton("Yes", Color4B(200, 40, 40, 255), kWhiteText, 150, 60, 26);
-    clearYesButton->setPosition(50, 30);
-    box->addChild(clearYesButton);
-    clearNoButton = wordButton("No", Color4B(39, 172, 56, 255), kWhiteText, 150, 60, 26);
-    clearNoButton->setPosition(240, 30);
-    box->addChild(clearNoButton);
-    addChild(clearQuestion);
+    panels.clearYesButton = wordButton("Yes", Color4B(200, 40, 40, 255), kWhite, 150, 60, 26);
+    panels.clearYesButton->setPosition(50, 30);
+    box->addChild(panels.clearYesButton);
+    panels.clearNoButton = wordButton("No", Color4B(39, 172, 56, 255), kWhite, 150, 60, 26);
+    panels.clearNoButton->setPosition(240, 30);
+    box->addChild(panels.clearNoButton);
+    addChild(panels.clearQuestion);
 
     // The answers act on release inside; anything else closes the question, nothing beneath
     // reacts while it is open.
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    l->onTouchBegan = [this](Touch* t, Event*) {
-        for (LayerColor* b : {clearYesButton, clearNoButton})
-            if (hits(b, t->getLocation())) b->setOpacity(192);
-        return true;
+    auto undim = [this] {
+        panels.clearYesButton->setOpacity(255);
+        panels.clearNoButton->setOpacity(255);
     };
-    l->onTouchEnded = [this](Touch* t, Event*) {
-        const bool yes = hits(clearYesButton, t->getLocation());
-        clearYesButton->setOpacity(255);
-        clearNoButton->setOpacity(255);
-        runAction(CallFunc::create([this, yes] {
+    auto pressed = [this](Touch* t) {
+        for (LayerColor* b : {panels.clearYesButton, panels.clearNoButton})
+            if (hits(b, t->getLocation())) b->setOpacity(kPressedOpacity);
+    };
+    auto released = [this, undim](Touch* t) {
+        const bool yes = hits(panels.clearYesButton, t->getLocation());
+        undim();
+        panelkit::closeLater(this, [this, yes] {
             closeClearQuestion();
             if (yes) clearField();
-        }));
+        });
     };
-    l->onTouchCancelled = [this](Touch*, Event*) {
-        clearYesButton->setOpacity(255);
-        clearNoButton->setOpacity(255);
-    };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, clearQuestion);
+    panelkit::modal(panels.clearQuestion, released, pressed, undim);
 }
 
 void FieldScene::closeClearQuestion() {
-    if (!clearQuestion) return;
-    getEventDispatcher()->removeEventListenersForTarget(clearQuestion, true);
-    clearQuestion->removeFromParent();
-    clearQuestion = clearYesButton = clearNoButton = nullptr;
+    if (!panels.clearQuestion) return;
+    getEventDispatcher()->removeEventListenersForTarget(panels.clearQuestion, true);
+    panels.clearQuestion->removeFromParent();
+    panels.clearQuestion = panels.clearYesButton = panels.clearNoButton = nullptr;
 }
 
 void FieldScene::clearField() {
     if (!canEdit()) return;
     fieldEdited();
     FieldDocument empty;
-    empty.target = committedField.target;
+    empty.target = history.committedField.target;
     restore(empty, false);
     fieldEdited();
 }
@@ -428,13 +425,13 @@ void FieldScene::askChooser(FileChooserMode mode, const std::string& suggested,
                             std::function<void(const std::string&)> chosen) {
     using Clock = std::chrono::steady_clock;
     if (!fileChooser) return;
-    if (choosersOpen > 0 && Clock::now() - chooserAskedAt < std::chrono::seconds(kChooserPatienceSeconds)) return;
-    ++choosersOpen;
-    chooserAskedAt = Clock::now();
+    if (history.choosersOpen > 0 && Clock::now() - history.chooserAskedAt < std::chrono::seconds(kChooserPatienceSeconds)) return;
+    ++history.choosersOpen;
+    history.chooserAskedAt = Clock::now();
     std::shared_ptr<bool> living = alive;
     fileChooser(mode, suggested, [this, living, chosen](const std::string& path, const std::string& problem) {
         if (!*living) return;
-        if (choosersOpen > 0) --choosersOpen;
+        if (history.choosersOpen > 0) --history.choosersOpen;
         if (!path.empty())
             chosen(path);
         else if (!problem.empty())

@@ -1,6 +1,7 @@
 // Building the screen: one pass, in drawing order.
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "Theme.h"
 #include "Settings.h"
 #include "TavrickCardSerialManager.h"
 
@@ -8,18 +9,13 @@
 #include <cstdio>
 
 using namespace cocos2d;
+using namespace theme;
 
 namespace {
-const Color4B kWhite(255, 255, 255, 255);
-const Color4B kGreen(39, 172, 56, 255);
-const Color4B kDarkText(30, 30, 30, 255);
-const Color4B kLightText(230, 230, 230, 255);
-const Color4B kGreyText(140, 140, 140, 255);
 // The drawer's port label and the port list run from their left edge to here at most.
 const float kPortTextRight = 810;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
-const char* kFont = "Futura-Medium";
 const char* kCredits = "Pictures drawn for Tavrick Cards by its makers";
 // Every picture of the screen, also those first needed later (the sending spinner, the
 // delete frames): a missing one is found at start, not in the middle of a send or a delete.
@@ -47,7 +43,6 @@ Label* makeLabel(const std::string& text, float size) {
 }
 }  // namespace
 
-bool FieldScene::settingsOpen = false;
 
 FieldScene* FieldScene::create() {
     auto* s = new FieldScene;
@@ -74,10 +69,10 @@ FieldScene::~FieldScene() {
                 CardSprite::unlinkConnector(c->connectors[1]);
             }
     slotRows.clear();
-    for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
-    for (EventListener* l : targetPanelListeners) getEventDispatcher()->removeEventListener(l);
-    portListListeners.clear();
-    targetPanelListeners.clear();
+    for (EventListener* l : panels.portListListeners) getEventDispatcher()->removeEventListener(l);
+    for (EventListener* l : panels.targetPanelListeners) getEventDispatcher()->removeEventListener(l);
+    panels.portListListeners.clear();
+    panels.targetPanelListeners.clear();
     fieldCards.clear();
     for (CardSprite* c : paletteCards) CC_SAFE_RELEASE(c);
     for (Label* l : countLabels) CC_SAFE_RELEASE(l);
@@ -96,15 +91,14 @@ bool FieldScene::init() {
     // Without one of its pictures the screen would come up with parts missing (no slots,
     // no palette card) and still run: refuse instead.
     if (!allImagesLoad()) return false;
-    ghostCard = placingCard = touchedCard = snapTarget = nullptr;
-    isStill = true;
-    isDragging = false;
+    drag.ghostCard = drag.placingCard = drag.touchedCard = drag.snapTarget = nullptr;
+    drag.isStill = true;
+    drag.isDragging = false;
     fieldCards.clear();
     cardCounts.fill(0);
-    touchSerial = 0;
-    snapPull = Vec2::ZERO;
-    portListPopup = nullptr;
-    settingsOpen = false;  // one screen per process: it starts with the drawer closed
+    drag.touchSerial = 0;
+    drag.snapPull = Vec2::ZERO;
+    panels.portListPopup = nullptr;
 
     const Size visible = Director::getInstance()->getVisibleSize();
     const float W = visible.width, H = visible.height;
@@ -139,7 +133,7 @@ bool FieldScene::init() {
     if (!buildTryButton()) return false;
     buildHistoryControls();
     restoreAutosave();
-    playPending = false;
+    send.playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The port chosen by hand in an earlier run is taken again when it is present.
     std::string problem;
@@ -185,8 +179,8 @@ void FieldScene::spinReloadArrow() {
 
 void FieldScene::onScanEnded() {
     updatePortLabel();
-    if (!playPending) return;
-    playPending = false;
+    if (!send.playPending) return;
+    send.playPending = false;
     buildAndSend();
 }
 
@@ -247,16 +241,16 @@ void FieldScene::buildFrame(Layer* frameLayer, float W, float H) {
         cleanIcon->setOpacity(0);
         frameLayer->addChild(cleanIcon);
     }
-    palettePanel = LayerColor::create(kWhite, 250, 768);
+    palettePanel = LayerColor::create(kWhite, kPaletteWidth, kDesignHeight);
     palettePanel->setPosition(0, 0);
     frameLayer->addChild(palettePanel);
-    auto* divider = LayerColor::create(kGreen, 5, 768);
+    auto* divider = LayerColor::create(kGreen, 5, kDesignHeight);
     divider->setPosition(250, 0);
     frameLayer->addChild(divider);
     auto* top = LayerColor::create(kGreen, 769, 5);
     top->setPosition(255, 763);
     frameLayer->addChild(top);
-    auto* right = LayerColor::create(kGreen, 5, 768);
+    auto* right = LayerColor::create(kGreen, 5, kDesignHeight);
     right->setPosition(1019, 0);
     frameLayer->addChild(right);
     buildPalette(H);
@@ -362,13 +356,13 @@ void FieldScene::buildSettings(float W) {
 
     if (Sprite* back = Sprite::create("res/r_setting_back.png")) {
         const Size s = back->getContentSize();
-        back->setPosition(1024 - s.width / 2, barH + s.height / 2);
+        back->setPosition(kDesignWidth - s.width / 2, barH + s.height / 2);
         settingsLayer->addChild(back);
     }
     settingsButton = Sprite::create("res/r_setting.png");
     if (settingsButton) {
         const Size s = settingsButton->getContentSize();
-        settingsButton->setPosition(1024 - s.width / 2 - 10, barH + s.height / 2 + 10);
+        settingsButton->setPosition(kDesignWidth - s.width / 2 - 10, barH + s.height / 2 + 10);
         settingsLayer->addChild(settingsButton);
     }
 }

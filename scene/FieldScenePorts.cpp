@@ -1,11 +1,14 @@
 // The list of found ports, opened from the port label or the board box; a choice selects the
 // port. A list taller than the room above its start scrolls instead of leaving the screen.
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Theme.h"
 #include "TavrickCardSerialManager.h"
 
 #include <algorithm>
 
 using namespace cocos2d;
+using namespace theme;
 
 namespace {
 // The list never reaches past these: the screen's top edge, and the right edge for long names.
@@ -18,8 +21,8 @@ const float kTapSlop = 10;
 void FieldScene::openPortList() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The list is rebuilt by a running scan: wait for its result.
-    if (serial->ports.empty() || serial->isScanning() || portListPopup) return;
-    auto* popup = LayerColor::create(Color4B(127, 127, 127, 127), 1024, 768);
+    if (serial->ports.empty() || serial->isScanning() || panels.portListPopup) return;
+    auto* popup = LayerColor::create(kPanelShade, kDesignWidth, kDesignHeight);
     // The label lies in the drawer, which may sit anywhere on its slide; with the drawer shut
     // (the list opened from the board box) the list starts at the bottom of the screen.
     const Vec2 origin = portLabel->getParent()->convertToWorldSpace(Vec2::ZERO);
@@ -36,7 +39,7 @@ void FieldScene::openPortList() {
     float y = 0, width = 0;
     for (ssize_t i = 0; i < serial->ports.size(); ++i) {
         TavrickCardSerialData* port = serial->ports.at(i);
-        Label* entry = Label::createWithSystemFont("", "Futura-Medium", 20, Size::ZERO,
+        Label* entry = Label::createWithSystemFont("", kFont, 20, Size::ZERO,
                                                    TextHAlignment::LEFT, TextVAlignment::TOP);
         fitLabelText(entry, port->portName + " [ " + port->description + " ]", kListRight - x0);
         entry->setTextColor(Color4B(0, 0, 0, 255));
@@ -108,36 +111,29 @@ void FieldScene::openPortList() {
             if (!hits(label, t->getLocation())) return;
             if (t->getLocation().distance(t->getStartLocation()) > kTapSlop) return;
             choosePort(label->getTag());
-            runAction(CallFunc::create([this] { closePortList(); }));
+            panelkit::closeLater(this, [this] { closePortList(); });
         };
         // A touch the system cancels was no choice.
         l->onTouchCancelled = [](Touch*, Event* ev) { ev->getCurrentTarget()->setOpacity(255); };
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, e.label);
-        portListListeners.pushBack(l);
+        panels.portListListeners.pushBack(l);
     }
     addChild(popup);
-    portListPopup = popup;
-    portListView = list;
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    // Every touch on the screen, wherever it lands: nothing beneath may react while the
-    // list is open.
-    l->onTouchBegan = [](Touch*, Event*) { return true; };
-    l->onTouchEnded = [this](Touch* t, Event*) {
-        if (portListView && portListView->getViewRectInWorld().containsPoint(t->getLocation())) return;
-        if (hits(portListPopup, t->getLocation()))
-            runAction(CallFunc::create([this] { closePortList(); }));
-    };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, popup);
+    panels.portListPopup = popup;
+    panels.portListView = list;
+    panelkit::modal(popup, [this](Touch* t) {
+        if (panels.portListView && panels.portListView->getViewRectInWorld().containsPoint(t->getLocation())) return;
+        if (hits(panels.portListPopup, t->getLocation())) panelkit::closeLater(this, [this] { closePortList(); });
+    });
 }
 
 void FieldScene::closePortList() {
-    if (portListPopup) {
-        getEventDispatcher()->removeEventListenersForTarget(portListPopup, false);
-        portListPopup->removeFromParent();
+    if (panels.portListPopup) {
+        getEventDispatcher()->removeEventListenersForTarget(panels.portListPopup, false);
+        panels.portListPopup->removeFromParent();
     }
-    for (EventListener* l : portListListeners) getEventDispatcher()->removeEventListener(l);
-    portListListeners.clear();
-    portListPopup = nullptr;
-    portListView = nullptr;
+    for (EventListener* l : panels.portListListeners) getEventDispatcher()->removeEventListener(l);
+    panels.portListListeners.clear();
+    panels.portListPopup = nullptr;
+    panels.portListView = nullptr;
 }

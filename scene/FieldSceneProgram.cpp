@@ -2,9 +2,12 @@
 // is written to the board.
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Theme.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using namespace theme;
 
 SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
 
@@ -50,10 +53,10 @@ void FieldScene::buildAndSend() {
     if (serial->isSending()) return;
     // The list is being rebuilt: this press is kept and acted on when the scan ends.
     if (serial->isScanning() || serial->isRescanPending()) {
-        playPending = true;
+        send.playPending = true;
         return;
     }
-    playPending = false;
+    send.playPending = false;
     serial->sendQueue.clear();
     // A line that could not be made would vanish from the queue unseen (the queue takes no
     // null), and the board would get a program with a hole in it.
@@ -76,19 +79,19 @@ void FieldScene::buildAndSend() {
         showNotice(kNoBoardNotice);
         return;
     }
-    sendingPortName = serial->getSelectedPortName();
+    send.portName = serial->getSelectedPortName();
     if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); }, this)) {
         showSendingOverlay();
     } else {
         // Refused (the worker could not start): said, not swallowed.
-        showNotice(sendFailureText(sendingPortName, static_cast<int>(serial->getLastError())));
+        showNotice(sendFailureText(send.portName, static_cast<int>(serial->getLastError())));
     }
 }
 
 void FieldScene::stopSending() { TavrickCardSerialManager::getInstance()->stopSend(); }
 
 void FieldScene::showSendingOverlay() {
-    auto* overlay = LayerColor::create(Color4B(64, 64, 64, 64), 1024, 768);
+    auto* overlay = LayerColor::create(Color4B(64, 64, 64, 64), kDesignWidth, kDesignHeight);
     addChild(overlay);
     const Size s = overlay->getContentSize();
     if (Sprite* spinner = Sprite::create("res/r_loading.png")) {
@@ -98,80 +101,63 @@ void FieldScene::showSendingOverlay() {
     }
     // How far the send has got, so that a long program is seen to move: white on a dark
     // plate of its own, readable whatever the field beneath shows.
-    sendProgressPlate = LayerColor::create(Color4B(30, 30, 30, 230), 10, 10);
-    sendProgressPlate->setCornerRadius(14);
-    overlay->addChild(sendProgressPlate);
-    sendProgress = Label::createWithSystemFont("", "Futura-Medium", 28);
-    sendProgress->setTextColor(Color4B(255, 255, 255, 255));
-    sendProgress->setPosition(s.width / 2, s.height / 2 - 90);
-    overlay->addChild(sendProgress);
+    send.progressPlate = LayerColor::create(Color4B(30, 30, 30, 230), 10, 10);
+    send.progressPlate->setCornerRadius(14);
+    overlay->addChild(send.progressPlate);
+    send.progress = Label::createWithSystemFont("", kFont, 28);
+    send.progress->setTextColor(Color4B(255, 255, 255, 255));
+    send.progress->setPosition(s.width / 2, s.height / 2 - 90);
+    overlay->addChild(send.progress);
     refreshSendProgress();
     overlay->schedule([this](float) { refreshSendProgress(); }, 0.1f, "progress");
-    sendingOverlay = overlay;
+    send.overlay = overlay;
 
     // Stop: the line on the wire is finished, the rest is not sent.
-    stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
-    stopButton->setCornerRadius(12);
-    stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 190);
-    Label* stopText = Label::createWithSystemFont("Stop", "Futura-Medium", 24);
+    send.stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
+    send.stopButton->setCornerRadius(12);
+    send.stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 190);
+    Label* stopText = Label::createWithSystemFont("Stop", kFont, 24);
     stopText->setTextColor(Color4B(255, 255, 255, 255));
     stopText->setPosition(70, 25);
-    stopButton->addChild(stopText);
-    overlay->addChild(stopButton);
-    LayerColor* stop = stopButton;
-    auto* stopListener = EventListenerTouchOneByOne::create();
-    stopListener->setSwallowTouches(true);
-    stopListener->onTouchBegan = [stop](Touch* t, Event*) {
-        if (!hits(stop, t->getLocation())) return false;
-        stop->setOpacity(192);
-        return true;
-    };
-    stopListener->onTouchEnded = [this, stop](Touch* t, Event*) {
-        stop->setOpacity(255);
-        if (hits(stop, t->getLocation())) stopSending();
-    };
-    stopListener->onTouchCancelled = [stop](Touch*, Event*) { stop->setOpacity(255); };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(stopListener, stopButton);
-
-    auto* l = EventListenerTouchOneByOne::create();
-    l->setSwallowTouches(true);
-    l->onTouchBegan = [](Touch*, Event*) { return true; };
-    getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, overlay);
+    send.stopButton->addChild(stopText);
+    overlay->addChild(send.stopButton);
+    panelkit::pressable(send.stopButton, [this] { stopSending(); });
+    panelkit::modal(overlay);
 }
 
 void FieldScene::refreshSendProgress() {
-    if (!sendProgress) return;
+    if (!send.progress) return;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     const std::string text = "Sending " + std::to_string(serial->getLinesWritten()) + " / " +
                              std::to_string(serial->sendQueue.size());
-    if (text == sendProgress->getString() && sendProgressPlate->getContentSize().width > 10) return;
-    sendProgress->setString(text);
-    const Size t = sendProgress->getContentSize();
-    sendProgressPlate->setContentSize(Size(t.width + 48, t.height + 24));
-    sendProgressPlate->setPosition(sendProgress->getPositionX() - (t.width + 48) / 2,
-                                   sendProgress->getPositionY() - (t.height + 24) / 2);
+    if (text == send.progress->getString() && send.progressPlate->getContentSize().width > 10) return;
+    send.progress->setString(text);
+    const Size t = send.progress->getContentSize();
+    send.progressPlate->setContentSize(Size(t.width + 48, t.height + 24));
+    send.progressPlate->setPosition(send.progress->getPositionX() - (t.width + 48) / 2,
+                                   send.progress->getPositionY() - (t.height + 24) / 2);
 }
 
 void FieldScene::hideSendingOverlay(bool sent) {
-    if (sendingOverlay) {
-        getEventDispatcher()->removeEventListenersForTarget(sendingOverlay, true);
-        sendingOverlay->removeFromParent();
-        sendingOverlay = nullptr;
-        sendProgress = nullptr;
-        sendProgressPlate = nullptr;
-        stopButton = nullptr;
+    if (send.overlay) {
+        getEventDispatcher()->removeEventListenersForTarget(send.overlay, true);
+        send.overlay->removeFromParent();
+        send.overlay = nullptr;
+        send.progress = nullptr;
+        send.progressPlate = nullptr;
+        send.stopButton = nullptr;
     }
     if (sent) return;
     const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
     if (error == tavrick::SerialError::Stopped)
         showNotice("Sending stopped");
     else
-        showNotice(sendFailureText(sendingPortName, static_cast<int>(error)));
+        showNotice(sendFailureText(send.portName, static_cast<int>(error)));
 }
 
 void FieldScene::showNotice(const std::string& text, float seconds) {
     if (sendNotice) sendNotice->removeFromParent();
-    sendNotice = Label::createWithSystemFont(text, "Futura-Medium", 22);
+    sendNotice = Label::createWithSystemFont(text, kFont, 22);
     // A long port name must not run under the palette or the buttons.
     const float room = 580;
     if (sendNotice->getContentSize().width > room) sendNotice->setScale(room / sendNotice->getContentSize().width);

@@ -1,8 +1,10 @@
 // Deleting a card: carried over the trash icon it is tinted; released there it leaves
 // the program and the counts at once, then plays its four-frame animation.
 #include "FieldScene.h"
+#include "Theme.h"
 
 using namespace cocos2d;
+using namespace theme;
 
 void FieldScene::tintForCleanIcon(CardSprite* card, const Vec2& location) {
     card->setColor(cleanIcon->getBoundingBox().containsPoint(location) ? Color3B(0, 30, 70)

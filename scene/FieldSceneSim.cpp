@@ -5,16 +5,14 @@
 
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Theme.h"
 #include "SimPanel.h"
 
 using namespace cocos2d;
+using namespace theme;
 
 namespace {
-const char* kFont = "Futura-Medium";
-const Color4B kWhite(255, 255, 255, 255);
-const Color4B kGreen(39, 172, 56, 255);
-const Color4B kDarkText(30, 30, 30, 255);
-const Color4B kErrorText(200, 30, 30, 255);
 const Color4B kEndText(20, 120, 40, 255);
 const Color4B kControlText(47, 107, 216, 255);
 const Color3B kMarkRun(255, 214, 90);
@@ -57,7 +55,7 @@ SimPanel* SimPanel::create(FieldScene* scene) {
 }
 
 bool SimPanel::initWithScene(FieldScene* owner) {
-    const float H = 768;
+    const float H = kDesignHeight;
     if (!LayerColor::initWithColor(kWhite, kWidth, H)) return false;
     scene = owner;
 
@@ -114,14 +112,14 @@ bool SimPanel::initWithScene(FieldScene* owner) {
     own->setSwallowTouches(true);
     own->onTouchBegan = [this](Touch* t, Event*) {
         if (!FieldScene::hits(this, t->getLocation())) return false;
-        if (FieldScene::hits(stopButton, t->getLocation())) stopButton->setOpacity(192);
+        if (FieldScene::hits(stopButton, t->getLocation())) stopButton->setOpacity(kPressedOpacity);
         return true;
     };
     own->onTouchEnded = [this](Touch* t, Event*) {
         stopButton->setOpacity(255);
         if (!FieldScene::hits(stopButton, t->getLocation())) return;
         FieldScene* s = scene;
-        s->runAction(CallFunc::create([s] { s->closeSim(); }));
+        panelkit::closeLater(s, [s] { s->closeSim(); });
     };
     own->onTouchCancelled = [this](Touch*, Event*) { stopButton->setOpacity(255); };
     getEventDispatcher()->addEventListenerWithSceneGraphPriority(own, this);
@@ -316,7 +314,7 @@ void SimPanel::setStatus(const std::string& text, const Color4B& colour) {
 }
 
 void SimPanel::tell(const char* what, const boardsim::Event& e) {
-    if (scene->simObserver) scene->simObserver(what, e);
+    if (scene->sim.observer) scene->sim.observer(what, e);
 }
 
 // --- the scene's side ----------------------------------------------------------------------
@@ -337,40 +335,40 @@ bool FieldScene::buildTryButton() {
     tryButton->setPosition(playButton->getPositionX(), above - gap - tryButton->getContentSize().height / 2);
     addChild(tryButton);
     buttonListener(tryButton, &FieldScene::toggleSim);
-    simPanel = nullptr;
-    simRowMark = nullptr;
+    sim.panel = nullptr;
+    sim.rowMark = nullptr;
     return true;
 }
 
 void FieldScene::toggleSim() {
-    if (!simPanel)
+    if (!sim.panel)
         openSim();
-    else if (simPanel->isRunning())
+    else if (sim.panel->isRunning())
         closeSim();
     else
-        simPanel->start(programLines(), DeviceManager::getInstance()->target);
+        sim.panel->start(programLines(), DeviceManager::getInstance()->target);
 }
 
 void FieldScene::openSim() {
-    if (simPanel) return;
-    simPanel = SimPanel::create(this);
-    if (!simPanel) return;
-    addChild(simPanel);
-    simPanel->start(programLines(), DeviceManager::getInstance()->target);
+    if (sim.panel) return;
+    sim.panel = SimPanel::create(this);
+    if (!sim.panel) return;
+    addChild(sim.panel);
+    sim.panel->start(programLines(), DeviceManager::getInstance()->target);
 }
 
 void FieldScene::closeSim() {
-    if (!simPanel) return;
-    simPanel->stop("");
+    if (!sim.panel) return;
+    sim.panel->stop("");
     markSimRow(-1, false);
-    simPanel->removeFromParent();
-    simPanel = nullptr;
+    sim.panel->removeFromParent();
+    sim.panel = nullptr;
 }
 
 void FieldScene::markSimRow(int row, bool error) {
-    if (simRowMark) {
-        simRowMark->removeFromParent();
-        simRowMark = nullptr;
+    if (sim.rowMark) {
+        sim.rowMark->removeFromParent();
+        sim.rowMark = nullptr;
     }
     if (row < 0 || row >= static_cast<int>(slotRows.size()) || slotRows[row].size() < 2) return;
     // A frame round the row: its number plate (left of the left slot) and both slots.
@@ -392,7 +390,7 @@ void FieldScene::markSimRow(int row, bool error) {
     edge(x0, y0, t, y1 - y0);
     edge(x1 - t, y0, t, y1 - y0);
     fieldView->addChild(frame, 1000, "simRowMark");
-    simRowMark = frame;
+    sim.rowMark = frame;
 
     // Into view if it is not: centred in the band the bars leave free.
     Node* container = fieldView->getContainer();

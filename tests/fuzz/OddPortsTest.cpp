@@ -34,16 +34,16 @@ protected:
         const Rect box = scene->portLabel->getBoundingBox();
         const Vec2 at = scene->portLabel->getParent()->convertToWorldSpace(Vec2(box.getMinX() + 5, box.getMidY()));
         scenetest::tap(at);
-        ASSERT_NE(scene->portListPopup, nullptr);
+        ASSERT_NE(scene->panels.portListPopup, nullptr);
     }
 
     void choose(int index) {
-        Node* entry = scene->portListPopup->getChildByTag(index);
+        Node* entry = scene->panels.portListPopup->getChildByTag(index);
         ASSERT_NE(entry, nullptr);
         const Vec2 at = entry->getPosition() + Vec2(5, 0);  // its left end is on the screen
         scenetest::tap(at);
         scenetest::stepFrames(1);
-        EXPECT_EQ(scene->portListPopup, nullptr);
+        EXPECT_EQ(scene->panels.portListPopup, nullptr);
     }
 };
 
@@ -62,14 +62,14 @@ TEST_F(OddPorts, LongTextIsShortenedToTheScreenAndForeignTextIsShownWhole) {
     scenetest::stepFrames(2);  // drawn
 
     openList();
-    auto* longEntry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(0));
+    auto* longEntry = dynamic_cast<Label*>(scene->panels.portListPopup->getChildByTag(0));
     ASSERT_NE(longEntry, nullptr);
     EXPECT_TRUE(insideScreen(longEntry));
-    auto* entry = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(2));
+    auto* entry = dynamic_cast<Label*>(scene->panels.portListPopup->getChildByTag(2));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->getString(), shown(kUtf8Name, kUtf8Description));
     EXPECT_GT(entry->getContentSize().width, 0);
-    auto* raw = dynamic_cast<Label*>(scene->portListPopup->getChildByTag(1));
+    auto* raw = dynamic_cast<Label*>(scene->panels.portListPopup->getChildByTag(1));
     ASSERT_NE(raw, nullptr);
     EXPECT_EQ(raw->getString(), shown("ttyRAW", kNotUtf8));
     scenetest::stepFrames(2);

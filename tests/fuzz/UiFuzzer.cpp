@@ -216,22 +216,22 @@ std::string Screen::check() const {
     const std::string broken = fieldProblem(s);
     if (!broken.empty()) return broken;
 
-    if (s->targetPanel && s->portListPopup) return "popups: the target panel and the port list are both open";
-    for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
+    if (s->panels.targetPanel && s->panels.portListPopup) return "popups: the target panel and the port list are both open";
+    for (Node* popup : {static_cast<Node*>(s->panels.targetPanel), static_cast<Node*>(s->panels.portListPopup)})
         if (popup && popup->getParent() != s) return "popups: an open popup is not on the screen";
-    if ((s->sendingOverlay != nullptr) != serial()->isSending()) {
+    if ((s->send.overlay != nullptr) != serial()->isSending()) {
         return serial()->isSending() ? "overlay: a send runs without the sending overlay"
                                      : "overlay: the sending overlay is up with no send running";
     }
-    if (s->sendingOverlay && s->sendingOverlay->getParent() != s) return "overlay: not on the screen";
+    if (s->send.overlay && s->send.overlay->getParent() != s) return "overlay: not on the screen";
 
-    if (touchListeners(s->fieldView) != (s->isDragging ? 0u : 1u))
+    if (touchListeners(s->fieldView) != (s->drag.isDragging ? 0u : 1u))
         return "field: it listens to touches while a card is carried, or not when none is";
 
     if (anyFingerDown()) return "";
     // No finger down: nothing may stay carried, and no listener may be left behind.
-    if (s->touchedCard || s->isDragging) return "rest: a card is still touched with no finger down";
-    if (s->ghostCard || s->placingCard) return "rest: a palette drag is still under way with no finger down";
+    if (s->drag.touchedCard || s->drag.isDragging) return "rest: a card is still touched with no finger down";
+    if (s->drag.ghostCard || s->drag.placingCard) return "rest: a palette drag is still under way with no finger down";
     for (CardSprite* c : s->fieldCards) {
         if (c->getOpacity() != 255) return "rest: a field card stays translucent";
         if (c->getColor() != Color3B::WHITE) return "rest: a field card stays tinted";
@@ -241,17 +241,17 @@ std::string Screen::check() const {
             return "rest: a palette card still swallows touches";
     std::vector<Node*> controls = {s->reloadButton, s->portLabel,  s->settingsButton, s->playButton,
                                    s->targetButton, s->tryButton,  s->undoButton,     s->clearButton,
-                                   s->clearYesButton, s->clearNoButton};
-    if (s->simPanel) controls.push_back(s->simPanel->stopButton);
-    for (Node* popup : {static_cast<Node*>(s->targetPanel), static_cast<Node*>(s->portListPopup)})
+                                   s->panels.clearYesButton, s->panels.clearNoButton};
+    if (s->sim.panel) controls.push_back(s->sim.panel->stopButton);
+    for (Node* popup : {static_cast<Node*>(s->panels.targetPanel), static_cast<Node*>(s->panels.portListPopup)})
         if (popup)
             for (Node* c : popup->getChildren())
                 if (c->getTag() >= 0) controls.push_back(c);
     for (Node* c : controls)
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
-    if (!s->targetPanel && !s->portListPopup && !s->sendingOverlay && !s->clearQuestion) {
+    if (!s->panels.targetPanel && !s->panels.portListPopup && !s->send.overlay && !s->panels.clearQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
-        const size_t panel = s->simPanel ? 2 : 0;  // the board panel's own and its edit watch
+        const size_t panel = s->sim.panel ? 2 : 0;  // the board panel's own and its edit watch
         if (n != baseListeners_ + s->fieldCards.size() + panel) return "listeners: some are left behind or missing";
     }
     return "";
@@ -423,25 +423,25 @@ bool Generator::startScript(const Screen& s, int f) {
         auto add = [&nodes](Node* n) {
             if (n && n->getParent()) nodes.push_back(n);
         };
-        Node* popup = scene->targetPanel ? static_cast<Node*>(scene->targetPanel)
-                                         : static_cast<Node*>(scene->portListPopup);
+        Node* popup = scene->panels.targetPanel ? static_cast<Node*>(scene->panels.targetPanel)
+                                         : static_cast<Node*>(scene->panels.portListPopup);
         if (popup && chance(0.7)) {
             for (Node* c : popup->getChildren()) add(c);
             add(popup);
-        } else if (scene->sendingOverlay && chance(0.5)) {
-            add(scene->sendingOverlay);
-        } else if (scene->clearQuestion && chance(0.7)) {
-            add(scene->clearYesButton);
-            add(scene->clearNoButton);
-            add(scene->clearQuestion);
+        } else if (scene->send.overlay && chance(0.5)) {
+            add(scene->send.overlay);
+        } else if (scene->panels.clearQuestion && chance(0.7)) {
+            add(scene->panels.clearYesButton);
+            add(scene->panels.clearNoButton);
+            add(scene->panels.clearQuestion);
         } else {
             // The buttons that do most are listed twice.
             for (Node* n : std::initializer_list<Node*>{
                      scene->reloadButton, scene->portLabel, scene->settingsButton, scene->targetButton,
                      scene->menuUpButton, scene->menuDownButton, scene->cleanIcon, scene->sendNotice,
                      scene->portLabelBackground, scene->playButton, scene->playButton, scene->tryButton,
-                     scene->undoButton, scene->undoButton, scene->clearButton, scene->simPanel,
-                     scene->simPanel ? scene->simPanel->stopButton : nullptr})
+                     scene->undoButton, scene->undoButton, scene->clearButton, scene->sim.panel,
+                     scene->sim.panel ? scene->sim.panel->stopButton : nullptr})
                 add(n);
             for (int k = 0; k < 6; ++k) {
                 add(scene->paletteCards[k]);

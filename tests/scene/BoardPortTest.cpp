@@ -39,8 +39,8 @@ TEST_F(BoardPort, PlayWithNoBoardSaysSoAndOpensNothing) {
     EXPECT_EQ(scene->portLabel->getString(), "Not Found ...");
     scenetest::tap(worldOf(scene->playButton));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(), "No board found: plug in the board's USB cable");
     EXPECT_FALSE(TavrickCardSerialManager::getInstance()->isBusy());
@@ -63,8 +63,8 @@ TEST_F(BoardPort, TheUsbBoardIsChosenShownBesidePlayAndItsBoxOpensTheList) {
     // The box opens the list with every entry on the screen, the drawer shut.
     const Rect box = scene->boardBox->getBoundingBox();
     scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
-    ASSERT_NE(scene->portListPopup, nullptr);
-    for (Node* child : scene->portListPopup->getChildren()) {
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    for (Node* child : scene->panels.portListPopup->getChildren()) {
         const Rect r = child->getBoundingBox();
         if (dynamic_cast<Label*>(child)) {
             EXPECT_GE(r.getMinY(), 0);
@@ -91,13 +91,13 @@ TEST_F(BoardPort, PlayDuringAScanIsKeptAndSendsWhenTheScanEnds) {
     EXPECT_GT(scene->reloadButton->getNumberOfRunningActions(), 0);  // the arrow turns
     scenetest::tap(worldOf(scene->playButton));
     scenetest::stepFrames(3);
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
-    EXPECT_TRUE(scene->playPending);
+    EXPECT_EQ(scene->send.overlay, nullptr);
+    EXPECT_TRUE(scene->send.playPending);
     release.set_value();
     waitIdle();  // the scan ends, and the kept press starts the send
     waitIdle();
     EXPECT_EQ(drain(far), "NEW\r\n10 LED 0\r\nSAVE 0\r\nRUN\r\n");
-    EXPECT_FALSE(scene->playPending);
+    EXPECT_FALSE(scene->send.playPending);
 }
 
 TEST_F(BoardPort, AHandChoiceIsRememberedForTheNextStartAndABadFileIsIgnored) {
@@ -106,8 +106,8 @@ TEST_F(BoardPort, AHandChoiceIsRememberedForTheNextStartAndABadFileIsIgnored) {
     start(ports);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
     scene->openPortList();
-    ASSERT_NE(scene->portListPopup, nullptr);
-    Node* entry = scene->portListPopup->getChildByTag(indexOf("/dev/ttyUSB1"));
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    Node* entry = scene->panels.portListPopup->getChildByTag(indexOf("/dev/ttyUSB1"));
     ASSERT_NE(entry, nullptr);
     scenetest::tap(entry->getParent()->convertToWorldSpace(entry->getPosition() + Vec2(5, 0)));
     scenetest::stepFrames(1);
@@ -165,18 +165,18 @@ TEST_F(BoardPort, StopOnTheOverlayEndsTheSendBetweenLines) {
     start({{port, "Board", PortKind::Usb}});
     for (int r = 0; r < 30; ++r) put(r, 0, LedOn);  // some twelve seconds of pauses
     scenetest::tap(worldOf(scene->playButton));
-    ASSERT_NE(scene->sendingOverlay, nullptr);
-    ASSERT_NE(scene->stopButton, nullptr);
+    ASSERT_NE(scene->send.overlay, nullptr);
+    ASSERT_NE(scene->send.stopButton, nullptr);
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (serial->getLinesWritten() < 2 && std::chrono::steady_clock::now() < deadline)
         scenetest::stepFrames(1, 0.05f);
     ASSERT_GE(serial->getLinesWritten(), 2);
-    const Rect stop = scene->stopButton->getBoundingBox();
-    scenetest::tap(scene->stopButton->getParent()->convertToWorldSpace(
+    const Rect stop = scene->send.stopButton->getBoundingBox();
+    scenetest::tap(scene->send.stopButton->getParent()->convertToWorldSpace(
         Vec2(stop.getMidX(), stop.getMidY())));
     waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(), "Sending stopped");
     const std::string partial = drain(far);
@@ -224,11 +224,11 @@ Rect worldBox(Node* node) {
 class PortList : public BoardPort {
 protected:
     bool inSight(int index) {
-        Label* entry = entryOf(scene->portListPopup, index);
+        Label* entry = entryOf(scene->panels.portListPopup, index);
         if (!entry) return false;
         const Rect box = worldBox(entry);
         const Rect screen(0, 0, 1024, 768);
-        const Rect view = scene->portListView ? scene->portListView->getViewRectInWorld() : screen;
+        const Rect view = scene->panels.portListView ? scene->panels.portListView->getViewRectInWorld() : screen;
         return view.containsPoint(Vec2(box.getMidX(), box.getMinY())) &&
                view.containsPoint(Vec2(box.getMidX(), box.getMaxY())) &&
                screen.containsPoint(Vec2(box.getMaxX(), box.getMidY()));
@@ -238,7 +238,7 @@ protected:
     bool scrollTo(int index) {
         for (float notch : {1.f, -1.f}) {
             for (int i = 0; i < 120 && !inSight(index); ++i) {
-                const Rect view = scene->portListView->getViewRectInWorld();
+                const Rect view = scene->panels.portListView->getViewRectInWorld();
                 scenetest::wheel(Vec2(view.getMidX(), view.getMidY()), notch);
                 scenetest::stepFrames(1);
             }
@@ -257,23 +257,23 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         choosePort(ports.back().portName);  // the top of the list, the farthest from where it opens
         scene->openPortList();
-        ASSERT_NE(scene->portListPopup, nullptr);
-        if (n == 3) { EXPECT_EQ(scene->portListView, nullptr); }
-        if (n == 40) { EXPECT_NE(scene->portListView, nullptr); }
-        if (scene->portListView) {
-            const Rect view = scene->portListView->getViewRectInWorld();
+        ASSERT_NE(scene->panels.portListPopup, nullptr);
+        if (n == 3) { EXPECT_EQ(scene->panels.portListView, nullptr); }
+        if (n == 40) { EXPECT_NE(scene->panels.portListView, nullptr); }
+        if (scene->panels.portListView) {
+            const Rect view = scene->panels.portListView->getViewRectInWorld();
             EXPECT_GE(view.getMinY(), 0);
             EXPECT_LE(view.getMaxY(), 768);
         }
         EXPECT_TRUE(inSight(n - 1)) << n << " ports: the chosen entry is out of sight";
         for (int target : {0, n / 2}) {
-            if (!scene->portListPopup) scene->openPortList();
-            if (scene->portListView) { ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target; }
+            if (!scene->panels.portListPopup) scene->openPortList();
+            if (scene->panels.portListView) { ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target; }
             ASSERT_TRUE(inSight(target));
-            const Rect box = worldBox(entryOf(scene->portListPopup, target));
+            const Rect box = worldBox(entryOf(scene->panels.portListPopup, target));
             scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
             scenetest::stepFrames(1);
-            EXPECT_EQ(scene->portListPopup, nullptr);
+            EXPECT_EQ(scene->panels.portListPopup, nullptr);
             EXPECT_EQ(serial->getSelectedPortName(), ports[target].portName) << n << " ports";
         }
     }
@@ -284,18 +284,18 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     for (int i = 0; i < 40; ++i) ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board", PortKind::Usb});
     start(ports);
     scene->openPortList();
-    ASSERT_NE(scene->portListView, nullptr);
-    const Vec2 before = scene->portListView->getContentOffset();
-    const Rect view = scene->portListView->getViewRectInWorld();
+    ASSERT_NE(scene->panels.portListView, nullptr);
+    const Vec2 before = scene->panels.portListView->getContentOffset();
+    const Rect view = scene->panels.portListView->getViewRectInWorld();
     scenetest::drag(Vec2(view.getMinX() + 20, view.getMidY()), Vec2(view.getMinX() + 20, view.getMidY() - 150));
     scenetest::stepFrames(30);
-    EXPECT_NE(scene->portListView->getContentOffset(), before);
-    EXPECT_NE(scene->portListPopup, nullptr);
+    EXPECT_NE(scene->panels.portListView->getContentOffset(), before);
+    EXPECT_NE(scene->panels.portListPopup, nullptr);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
     // A tap on the grey area beside the list still closes it.
     scenetest::tap(Vec2(1000, 384));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
 }
 
 
@@ -328,28 +328,28 @@ TEST_F(BoardPort, EscapeClosesThePanelOnTopAndF11FillsTheScreen) {
     start(kTwoPorts);
     using K = EventKeyboard::KeyCode;
     scene->openTargetPanel();
-    ASSERT_NE(scene->targetPanel, nullptr);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
     press(K::KEY_ESCAPE);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     EXPECT_EQ(DeviceManager::getInstance()->target, Dov);  // closed, nothing chosen
 
     scene->openPortList();
-    ASSERT_NE(scene->portListPopup, nullptr);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
     const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     press(K::KEY_ESCAPE);
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), chosen);
 
     // The question over the open drawer: Escape is No, and the cards stay.
     put(0, 0, LedOn);
     scene->askClearField();
-    ASSERT_NE(scene->clearQuestion, nullptr);
+    ASSERT_NE(scene->panels.clearQuestion, nullptr);
     press(K::KEY_ESCAPE);
-    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_EQ(scene->panels.clearQuestion, nullptr);
     EXPECT_NE(scene->slotRows[0].at(0)->connectors[0].partner, nullptr);
 
     press(K::KEY_ESCAPE);  // nothing open: nothing happens
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
 
     GLView* view = Director::getInstance()->getOpenGLView();
     press(K::KEY_F11);

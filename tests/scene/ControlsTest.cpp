@@ -14,7 +14,7 @@ TEST_F(Controls, ButtonReleasedOutsideOnlyRestoresItsOpacity) {
     scenetest::touchEnded(at + Vec2(0, -200));
     scenetest::stepFrames(2);
     EXPECT_EQ(scene->targetButton->getOpacity(), 255);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
 }
 
 TEST_F(Controls, GearTwiceQuicklyReversesTheDrawer) {
@@ -24,9 +24,9 @@ TEST_F(Controls, GearTwiceQuicklyReversesTheDrawer) {
     scenetest::stepFrames(6, 0.02f);  // on its way up
     const float mid = scene->settingsLayer->getPositionY();
     EXPECT_GT(mid, shut.y);
-    EXPECT_TRUE(FieldScene::settingsOpen);
+    EXPECT_TRUE(scene->settingsOpen);
     scenetest::tap(worldOf(scene->settingsButton));
-    EXPECT_FALSE(FieldScene::settingsOpen);
+    EXPECT_FALSE(scene->settingsOpen);
     scenetest::stepFrames(3, 0.02f);
     EXPECT_LT(scene->settingsLayer->getPositionY(), mid);  // turned back at once
     scenetest::stepSeconds(1);
@@ -36,26 +36,26 @@ TEST_F(Controls, GearTwiceQuicklyReversesTheDrawer) {
 TEST_F(Controls, TargetPanelChoosesVeltoAndTheGreyAreaCloses) {
     start();
     scenetest::tap(worldOf(scene->targetButton));
-    ASSERT_NE(scene->targetPanel, nullptr);
-    EXPECT_EQ(scene->targetPanelListeners.size(), 2);
-    Node* velto = scene->targetPanel->getChildByTag(Velto);
-    Node* dov = scene->targetPanel->getChildByTag(Dov);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanelListeners.size(), 2);
+    Node* velto = scene->panels.targetPanel->getChildByTag(Velto);
+    Node* dov = scene->panels.targetPanel->getChildByTag(Dov);
     ASSERT_TRUE(velto && dov);
     scenetest::touchBegan(worldOf(velto));
     EXPECT_EQ(velto->getOpacity(), 128);
     scenetest::touchEnded(worldOf(velto));
     EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
-    EXPECT_NE(scene->targetPanel, nullptr);  // closes on the next step, not in the callback
+    EXPECT_NE(scene->panels.targetPanel, nullptr);  // closes on the next step, not in the callback
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->targetPanel, nullptr);
-    EXPECT_EQ(scene->targetPanelListeners.size(), 0);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanelListeners.size(), 0);
     EXPECT_EQ(scene->targetButton->getTexture()->getPath(), "res/r_to_velto.png");
 
     scenetest::tap(worldOf(scene->targetButton));
-    ASSERT_NE(scene->targetPanel, nullptr);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
     scenetest::tap(Vec2(500, 300));  // grey, beside the options
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
 }
 
@@ -65,33 +65,33 @@ TEST_F(Controls, OnlyTheLabelOpensThePortListWhichStacksUpwardsAndOnlyAReleaseOn
     // Only the label itself opens it: not the white box, left of the text.
     scenetest::tap(worldOf(scene->portLabelBackground) + Vec2(4, 4));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
     const Vec2 label = worldOf(scene->portLabel);
     scenetest::tap(label + Vec2(5, 0));
-    ASSERT_NE(scene->portListPopup, nullptr);
-    ASSERT_EQ(scene->portListListeners.size(), 2);
-    Node* com3 = scene->portListPopup->getChildByTag(0);
-    Node* com5 = scene->portListPopup->getChildByTag(1);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    ASSERT_EQ(scene->panels.portListListeners.size(), 2);
+    Node* com3 = scene->panels.portListPopup->getChildByTag(0);
+    Node* com5 = scene->panels.portListPopup->getChildByTag(1);
     ASSERT_TRUE(com3 && com5);
     EXPECT_GT(com5->getPositionY(), com3->getPositionY());  // upwards from the label
     scenetest::tap(com5->getPosition() + Vec2(5, 0));
     scenetest::stepFrames(1);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "COM5");
     EXPECT_EQ(scene->portLabel->getString(), "COM5 [ Bluetooth Link ]");
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
 
     // Pressing an entry and sliding off keeps the list open and the choice as it was.
     scenetest::tap(label + Vec2(5, 0));
-    ASSERT_NE(scene->portListPopup, nullptr);
-    com3 = scene->portListPopup->getChildByTag(0);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    com3 = scene->panels.portListPopup->getChildByTag(0);
     scenetest::touchBegan(com3->getPosition() + Vec2(5, 0));
     scenetest::touchEnded(Vec2(600, 600));
     scenetest::stepFrames(1);
     EXPECT_EQ(com3->getOpacity(), 255);
-    ASSERT_NE(scene->portListPopup, nullptr);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
     scenetest::tap(Vec2(600, 600));  // the grey area
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->portListPopup, nullptr);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "COM5");
 }
 

@@ -42,7 +42,7 @@ protected:
         scenetest::touchBegan(at);
         moveTo(at, at + Vec2(10, 0), 10);  // decides: to the right
         moveTo(at, Vec2(400, at.y));       // the ghost leaves the palette
-        CardSprite* card = scene->placingCard;
+        CardSprite* card = scene->drag.placingCard;
         if (card) {
             // The card lags the touch by the step that made it.
             cocos2d::Vec2 target = world(fieldPoint) + (at - world(card->getPosition()));

@@ -10,12 +10,12 @@ TEST_F(Editing, PaletteTouchWaitsForTwoUnitsThenJudgesTheDirection) {
     const Vec2 start = worldOf(scene->paletteCards[0]);
     scenetest::touchBegan(start);
     scenetest::touchMoved(start + Vec2(1.5f, 0));
-    EXPECT_FALSE(scene->paletteDragDecided);
+    EXPECT_FALSE(scene->drag.paletteDragDecided);
     scenetest::touchMoved(start + Vec2(1.5f, 1.9f));  // 2.4 from the start: judged now
-    EXPECT_TRUE(scene->paletteDragDecided);
-    EXPECT_NE(scene->ghostCard, nullptr);  // 38 degrees from straight up: a drag
+    EXPECT_TRUE(scene->drag.paletteDragDecided);
+    EXPECT_NE(scene->drag.ghostCard, nullptr);  // 38 degrees from straight up: a drag
     scenetest::touchEnded(start);
-    EXPECT_EQ(scene->ghostCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard, nullptr);
 }
 
 TEST_F(Editing, OnlyARightwardFirstStepMakesACard) {
@@ -32,7 +32,7 @@ TEST_F(Editing, OnlyARightwardFirstStepMakesACard) {
         scenetest::touchMoved(start + step);
         scenetest::touchMoved(start + step + Vec2(300, 0));  // turning right later changes nothing
         scenetest::touchMoved(start + step + Vec2(400, 0));
-        EXPECT_EQ(scene->ghostCard, nullptr) << step.x << "," << step.y;
+        EXPECT_EQ(scene->drag.ghostCard, nullptr) << step.x << "," << step.y;
         scenetest::touchEnded(start + step + Vec2(400, 0));
         scenetest::stepSeconds(1.0f);
     }
@@ -44,25 +44,25 @@ TEST_F(Editing, GhostFollowsUntilItLeavesThePaletteThenTheCardAppears) {
     const Vec2 start = worldOf(scene->paletteCards[2]);
     scenetest::touchBegan(start);
     scenetest::touchMoved(start + Vec2(10, 0));
-    ASSERT_NE(scene->ghostCard, nullptr);
-    EXPECT_EQ(scene->ghostCard->getOpacity(), 150);
-    const float edge = scene->ghostCard->getContentSize().width / 2 + 250;
+    ASSERT_NE(scene->drag.ghostCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard->getOpacity(), 150);
+    const float edge = scene->drag.ghostCard->getContentSize().width / 2 + 250;
     Vec2 at = start + Vec2(10, 0);
-    while (scene->ghostCard->getPositionX() < edge) {
+    while (scene->drag.ghostCard->getPositionX() < edge) {
         at += Vec2(7, 0);
         scenetest::touchMoved(at);
-        EXPECT_EQ(scene->placingCard, nullptr);  // the crossing step only moves the ghost
+        EXPECT_EQ(scene->drag.placingCard, nullptr);  // the crossing step only moves the ghost
     }
-    const Vec2 ghostAt = scene->ghostCard->getPosition();
+    const Vec2 ghostAt = scene->drag.ghostCard->getPosition();
     scenetest::touchMoved(at + Vec2(7, 0));
-    ASSERT_NE(scene->placingCard, nullptr);
-    EXPECT_EQ(scene->ghostCard->getPosition(), ghostAt);
-    EXPECT_FALSE(scene->ghostCard->isVisible());
-    EXPECT_EQ(world(scene->placingCard->getPosition()), ghostAt);  // it did not move yet
+    ASSERT_NE(scene->drag.placingCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard->getPosition(), ghostAt);
+    EXPECT_FALSE(scene->drag.ghostCard->isVisible());
+    EXPECT_EQ(world(scene->drag.placingCard->getPosition()), ghostAt);  // it did not move yet
     EXPECT_EQ(scene->cardCounts[2], 1);  // counted when it appeared
     EXPECT_EQ(scene->countLabels[2]->getString(), "1");
     scenetest::touchEnded(at);
-    EXPECT_EQ(scene->ghostCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard, nullptr);
     ASSERT_EQ(scene->fieldCards.size(), 1);
     EXPECT_EQ(scene->fieldCards.at(0)->getOpacity(), 255);
     EXPECT_EQ(scene->cardCounts[2], 1);
@@ -107,7 +107,7 @@ TEST_F(Editing, HoldingStillPicksUpMovingAtOnceScrolls) {
         scenetest::stepFrames(1, 0.01f);
     }
     scenetest::stepFrames(10);
-    EXPECT_FALSE(scene->isDragging);
+    EXPECT_FALSE(scene->drag.isDragging);
     EXPECT_NE(scene->fieldView->getContentOffset(), offset);
     EXPECT_EQ(card->getPosition(), Vec2(900, 4000));
     scenetest::touchEnded(at);
@@ -115,7 +115,7 @@ TEST_F(Editing, HoldingStillPicksUpMovingAtOnceScrolls) {
 
     // Held still: picked up, translucent, on top, the trash fading in, the field still.
     at = pickUp(card);
-    EXPECT_TRUE(scene->isDragging);
+    EXPECT_TRUE(scene->drag.isDragging);
     EXPECT_EQ(card->getOpacity(), 150);
     EXPECT_EQ(card->getLocalZOrder(), 2147483647);
     scenetest::stepSeconds(0.3f);
@@ -128,7 +128,7 @@ TEST_F(Editing, HoldingStillPicksUpMovingAtOnceScrolls) {
     scenetest::stepSeconds(0.3f);
     EXPECT_EQ(scene->cleanIcon->getOpacity(), 0);
     EXPECT_EQ(card->getOpacity(), 255);
-    EXPECT_EQ(scene->touchedCard, nullptr);
+    EXPECT_EQ(scene->drag.touchedCard, nullptr);
 }
 
 TEST_F(Editing, ASecondCardIsRefusedWhileOneIsTouched) {
@@ -140,7 +140,7 @@ TEST_F(Editing, ASecondCardIsRefusedWhileOneIsTouched) {
     scenetest::touchMoved(bAt + Vec2(-50, 0), 1);
     scenetest::touchEnded(bAt + Vec2(-50, 0), 1);
     EXPECT_EQ(b->getPosition(), Vec2(850, 3900));
-    EXPECT_EQ(scene->touchedCard, a);
+    EXPECT_EQ(scene->drag.touchedCard, a);
 }
 
 TEST_F(Editing, PullOfTwentyKeepsTheCardBeyondItTearsLoose) {
@@ -214,7 +214,7 @@ TEST_F(Editing, ReleasedOverTheTrashTheCardIsCountedOutAndAnimatesAway) {
         // A touch during the animation does nothing.
         if (i == 5) {
             scenetest::touchBegan(world(card->getPosition()));
-            EXPECT_EQ(scene->touchedCard, nullptr);
+            EXPECT_EQ(scene->drag.touchedCard, nullptr);
             scenetest::touchEnded(world(card->getPosition()));
         }
     }
@@ -255,8 +255,8 @@ TEST_F(Editing, ACarriedCardIsDrawnAboveEveryOtherAndTheRestKeepTheirOrder) {
     Vec2 at = world(a->getPosition() + Vec2(-a->getContentSize().width / 2 + 5, 0));
     scenetest::touchBegan(at);
     scenetest::stepFrames(6, 0.02f);
-    ASSERT_EQ(scene->touchedCard, a);
-    ASSERT_TRUE(scene->isDragging);
+    ASSERT_EQ(scene->drag.touchedCard, a);
+    ASSERT_TRUE(scene->drag.isDragging);
     EXPECT_EQ(order(), (std::vector<CardSprite*>{b, c, a}));
     scenetest::touchEnded(at);
     scenetest::stepFrames(1);
@@ -268,7 +268,7 @@ TEST_F(Editing, ACardCarriedLeftStopsAtThePalettesEdgeAtAnyZoom) {
         scene->fieldView->setZoom(zoom);
         CardSprite* card = scene->layCard(Wait10, container(Vec2(700, 400)));
         Vec2 at = pickUp(card);
-        ASSERT_TRUE(scene->isDragging);
+        ASSERT_TRUE(scene->drag.isDragging);
         moveTo(at, Vec2(20, at.y), 40);
         const Rect box = card->getBoundingBox();
         const float left = world(Vec2(box.getMinX(), box.getMidY())).x;
@@ -295,22 +295,22 @@ TEST_F(Editing, NoWheelScrollOrZoomWhileACardIsCarried) {
     Vec2 at = worldOf(scene->paletteCards[LedOn]);
     scenetest::touchBegan(at);
     moveTo(at, at + Vec2(10, 0), 10);
-    ASSERT_NE(scene->ghostCard, nullptr);
+    ASSERT_NE(scene->drag.ghostCard, nullptr);
     const Vec2 list = scene->paletteView->getContentOffset();
     still("with the ghost over the palette");
     EXPECT_EQ(scene->paletteView->getContentOffset(), list);
     moveTo(at, Vec2(500, at.y));
-    ASSERT_NE(scene->placingCard, nullptr);
-    const Vec2 cardAt = scene->placingCard->getPosition();
+    ASSERT_NE(scene->drag.placingCard, nullptr);
+    const Vec2 cardAt = scene->drag.placingCard->getPosition();
     still("with a new card on the field");
-    EXPECT_EQ(scene->placingCard->getPosition(), cardAt);
+    EXPECT_EQ(scene->drag.placingCard->getPosition(), cardAt);
     scenetest::touchEnded(at);
     scenetest::stepFrames(1);
 
     // A field card picked up.
     CardSprite* card = scene->fieldCards.at(0);
     at = pickUp(card);
-    ASSERT_TRUE(scene->isDragging);
+    ASSERT_TRUE(scene->drag.isDragging);
     still("with a field card picked up");
     scenetest::touchEnded(at);
     scenetest::stepFrames(1);
@@ -326,7 +326,7 @@ TEST_F(Editing, ACardCarriedToTheEdgeScrollsTheFieldFromRowTenToRowThreeHundred)
     ASSERT_TRUE(linkedTo(card, 0, 0));
     FieldScrollView* field = scene->fieldView;
     Vec2 at = pickUp(card);
-    ASSERT_TRUE(scene->isDragging);
+    ASSERT_TRUE(scene->drag.isDragging);
 
     // At the field's top, the top edge has nothing more to show.
     const Vec2 top = field->getContentOffset();

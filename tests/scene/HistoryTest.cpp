@@ -77,8 +77,8 @@ protected:
     void chooseTarget(int target) {
         scenetest::tap(worldOf(scene->targetButton));
         scenetest::stepFrames(1);
-        ASSERT_NE(scene->targetPanel, nullptr);
-        for (Node* option : scene->targetPanel->getChildren())
+        ASSERT_NE(scene->panels.targetPanel, nullptr);
+        for (Node* option : scene->panels.targetPanel->getChildren())
             if (option->getTag() == target) scenetest::tap(worldOf(option));
         scenetest::stepFrames(2);
     }
@@ -320,24 +320,24 @@ TEST_F(History, ClearAsksOnceAndCanBeUndone) {
     openDrawer();
     scenetest::tap(worldOf(scene->clearButton) + Vec2(70, 20));
     scenetest::stepFrames(1);
-    ASSERT_NE(scene->clearQuestion, nullptr);
+    ASSERT_NE(scene->panels.clearQuestion, nullptr);
     // Nothing under the question answers meanwhile.
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->targetPanel, nullptr);
-    EXPECT_EQ(scene->clearQuestion, nullptr);  // a tap beside the answers is a "no"
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.clearQuestion, nullptr);  // a tap beside the answers is a "no"
     EXPECT_EQ(scene->fieldCards.size(), 2);
 
     scene->askClearField();
-    scenetest::tap(worldOf(scene->clearNoButton) + Vec2(75, 30));
+    scenetest::tap(worldOf(scene->panels.clearNoButton) + Vec2(75, 30));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_EQ(scene->panels.clearQuestion, nullptr);
     EXPECT_EQ(scene->fieldCards.size(), 2);
 
     scene->askClearField();
-    scenetest::tap(worldOf(scene->clearYesButton) + Vec2(75, 30));
+    scenetest::tap(worldOf(scene->panels.clearYesButton) + Vec2(75, 30));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->clearQuestion, nullptr);
+    EXPECT_EQ(scene->panels.clearQuestion, nullptr);
     EXPECT_TRUE(scene->fieldCards.empty());
     EXPECT_EQ(inSlot(0, 0), nullptr);
     checkInvariants("cleared");

@@ -24,7 +24,7 @@ TEST_F(Program, WorkedExampleOnBothTargets) {
                               {"30 LED 0\r\n", 400},
                               {"SAVE 0\r\n", 1000},
                               {"RUN\r\n", 200}}));
-    EXPECT_EQ(scene->sendingOverlay, nullptr);  // nothing to send to: no overlay
+    EXPECT_EQ(scene->send.overlay, nullptr);  // nothing to send to: no overlay
 
     DeviceManager::getInstance()->target = Velto;  // changes the next build only
     EXPECT_EQ(queue().size(), 5u);
@@ -41,21 +41,21 @@ TEST_F(Program, OverlaySwallowsEveryTouchAndShowsProgress) {
     const std::string path = openPort(&far);
     start({{path, "Test Port"}});
     scene->buildAndSend();
-    ASSERT_NE(scene->sendingOverlay, nullptr);
-    ASSERT_NE(scene->sendProgress, nullptr);
-    EXPECT_EQ(scene->sendProgress->getString().rfind("Sending ", 0), 0u);
-    EXPECT_NE(scene->sendProgress->getString().find(" / 3"), std::string::npos);
+    ASSERT_NE(scene->send.overlay, nullptr);
+    ASSERT_NE(scene->send.progress, nullptr);
+    EXPECT_EQ(scene->send.progress->getString().rfind("Sending ", 0), 0u);
+    EXPECT_NE(scene->send.progress->getString().find(" / 3"), std::string::npos);
     // Neither the target button nor the gear reacts while the overlay is up.
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(2);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     EXPECT_EQ(scene->targetButton->getOpacity(), 255);
     waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
     EXPECT_EQ(scene->sendNotice, nullptr);  // it went through: no notice
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(2);
-    EXPECT_NE(scene->targetPanel, nullptr);
+    EXPECT_NE(scene->panels.targetPanel, nullptr);
     drain(far);
 }
 
@@ -63,7 +63,7 @@ TEST_F(Program, FailedSendShowsANoticeForAboutThreeSeconds) {
     start({{"/nonexistent/ttyNothing", "Gone"}});
     scene->buildAndSend();
     waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString().rfind("Could not send to /nonexistent/ttyNothing", 0), 0u);
     scenetest::stepSeconds(2.5f);
@@ -95,7 +95,7 @@ TEST_F(Program, ASendWhoseQueueCannotBeBuiltWhollyDoesNotStartAndSaysSo) {
         };
         scene->buildAndSend();
         EXPECT_FALSE(TavrickCardSerialManager::getInstance()->isSending()) << failing;
-        EXPECT_EQ(scene->sendingOverlay, nullptr) << failing;
+        EXPECT_EQ(scene->send.overlay, nullptr) << failing;
         EXPECT_TRUE(queue().empty()) << failing;
         ASSERT_NE(scene->sendNotice, nullptr) << failing;
         EXPECT_EQ(scene->sendNotice->getString(), "Could not build the program: nothing was sent");
@@ -139,22 +139,22 @@ TEST_F(Program, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     start({{first, "Board"}, {second, "Spare"}});
     for (int r = 0; r < 6; ++r) put(r, 0, LedOn);  // lines of 400 ms each: time to pull it out
     scene->buildAndSend();
-    ASSERT_NE(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->send.overlay, nullptr);
     char buf[64];
     ASSERT_GT(read(far1, buf, sizeof buf), 0);  // the first line is out
     close(far1);                                // the cable goes
     fds.erase(std::find(fds.begin(), fds.end(), far1));
     waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + first + ": the board is not connected");
     // The screen answers.
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(2);
-    ASSERT_NE(scene->targetPanel, nullptr);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
     scenetest::tap(Vec2(500, 300));
     scenetest::stepFrames(2);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     // The other port takes the whole program.
     choosePort(second);
     scene->buildAndSend();
@@ -172,7 +172,7 @@ TEST_F(Program, TheSendCountReadsClearlyOverAFullField) {
         put(r, 1, Wait1);
     }
     scene->buildAndSend();
-    ASSERT_NE(scene->sendProgress, nullptr);
+    ASSERT_NE(scene->send.progress, nullptr);
     scenetest::stepFrames(2);
     // The brightest pixel of the text against its plate, by the WCAG contrast ratio.
     auto luminance = [](Color4B c) {
@@ -182,17 +182,17 @@ TEST_F(Program, TheSendCountReadsClearlyOverAFullField) {
         };
         return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
     };
-    Rect text = scene->sendProgress->getBoundingBox();
-    text.origin = scene->sendProgress->getParent()->convertToWorldSpace(text.origin);
-    const Rect plate = scene->sendProgressPlate->getBoundingBox();
+    Rect text = scene->send.progress->getBoundingBox();
+    text.origin = scene->send.progress->getParent()->convertToWorldSpace(text.origin);
+    const Rect plate = scene->send.progressPlate->getBoundingBox();
     const Vec2 plateCorner =
-        scene->sendProgressPlate->getParent()->convertToWorldSpace(plate.origin) + Vec2(plate.size.width / 2, 4);
+        scene->send.progressPlate->getParent()->convertToWorldSpace(plate.origin) + Vec2(plate.size.width / 2, 4);
     const double background = luminance(scenetest::pixelAt(plateCorner));
     double brightest = 0;
     for (float x = text.getMinX(); x < text.getMaxX(); x += 1)
         brightest = std::max(brightest, luminance(scenetest::pixelAt(Vec2(x, text.getMidY()))));
     EXPECT_GE((brightest + 0.05) / (background + 0.05), 7.0);
-    EXPECT_GE(scene->sendProgress->getSystemFontSize(), 24);
+    EXPECT_GE(scene->send.progress->getSystemFontSize(), 24);
     TavrickCardSerialManager::getInstance()->stopSend();
     waitIdle();
 }

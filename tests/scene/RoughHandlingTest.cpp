@@ -16,7 +16,7 @@ protected:
     Vec2 dragOut(int kind, int finger = 0, int steps = 40, bool untilPlaced = false) {
         Vec2 at = worldOf(scene->paletteCards[kind]);
         scenetest::touchBegan(at, finger);
-        for (int i = 0; i < steps && !(untilPlaced && scene->placingCard); ++i)
+        for (int i = 0; i < steps && !(untilPlaced && scene->drag.placingCard); ++i)
             scenetest::touchMoved(at += Vec2(10, 0), finger);
         return at;
     }
@@ -43,22 +43,22 @@ TEST_F(RoughHandling, ACardTakenOutAlongTheTopEdgeStartsInsideTheField) {
     at += Vec2(10, 0);
     scenetest::touchMoved(at);
     at = Vec2(at.x, 765);
-    for (int i = 0; i < 100 && !scene->placingCard; ++i) {
+    for (int i = 0; i < 100 && !scene->drag.placingCard; ++i) {
         at += Vec2(30, 0);
         scenetest::touchMoved(at);
     }
-    ASSERT_NE(scene->placingCard, nullptr);
+    ASSERT_NE(scene->drag.placingCard, nullptr);
     scenetest::touchEnded(at);
     EXPECT_EQ(fieldProblem(scene), "");  // among others: the card lies inside the field
 }
 
 TEST_F(RoughHandling, ACancelledPaletteDragLeavesNothingBehind) {
     const Vec2 at = dragOut(Wait3, 0, 30);
-    CardSprite* card = scene->placingCard;
+    CardSprite* card = scene->drag.placingCard;
     ASSERT_NE(card, nullptr);
     scenetest::touchCancelled(at);
-    EXPECT_EQ(scene->ghostCard, nullptr);
-    EXPECT_EQ(scene->placingCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard, nullptr);
+    EXPECT_EQ(scene->drag.placingCard, nullptr);
     EXPECT_EQ(card->getOpacity(), 255);
     EXPECT_FALSE(scene->paletteCards[Wait3]->listener->isSwallowTouches());
     // The card stays, as after a release, and is counted once.
@@ -70,7 +70,7 @@ TEST_F(RoughHandling, AfterACancelledPaletteDragCardsAreDeletedAndMadeAsUsual) {
     // A cancelled drag once left its card as the one being placed: the next palette drag
     // moved that card (even after it had been deleted and freed) instead of making one.
     Vec2 at = dragOut(LedOn);
-    CardSprite* card = scene->placingCard;
+    CardSprite* card = scene->drag.placingCard;
     ASSERT_NE(card, nullptr);
     scenetest::touchCancelled(at);
     trash(card, 1);
@@ -85,21 +85,21 @@ TEST_F(RoughHandling, OnePaletteDragAtATime) {
     const Vec2 b = worldOf(scene->paletteCards[Wait1]);
     scenetest::touchBegan(a, 0);
     scenetest::touchMoved(a + Vec2(10, 0), 0);
-    ASSERT_NE(scene->ghostCard, nullptr);
+    ASSERT_NE(scene->drag.ghostCard, nullptr);
     // A second finger on the palette neither restarts nor steers the first one's drag.
     scenetest::touchBegan(b, 1);
     scenetest::touchMoved(b + Vec2(0, 40), 1);
     scenetest::touchMoved(b + Vec2(0, 80), 1);
-    EXPECT_EQ(scene->ghostCard->getPosition(), a + Vec2(10, 0));
+    EXPECT_EQ(scene->drag.ghostCard->getPosition(), a + Vec2(10, 0));
     scenetest::touchEnded(b + Vec2(0, 80), 1);
-    EXPECT_NE(scene->ghostCard, nullptr);  // still carried by the first finger
+    EXPECT_NE(scene->drag.ghostCard, nullptr);  // still carried by the first finger
     Vec2 at = a + Vec2(10, 0);
     for (int i = 0; i < 40; ++i) {
         at += Vec2(10, 0);
         scenetest::touchMoved(at, 0);
     }
     scenetest::touchEnded(at, 0);
-    EXPECT_EQ(scene->ghostCard, nullptr);
+    EXPECT_EQ(scene->drag.ghostCard, nullptr);
     ASSERT_EQ(scene->fieldCards.size(), 1);
     EXPECT_EQ(scene->fieldCards.at(0)->kind, LedOn);
     for (CardSprite* p : scene->paletteCards) EXPECT_FALSE(p->listener->isSwallowTouches());
@@ -109,7 +109,7 @@ TEST_F(RoughHandling, ACardStillComingFromThePaletteCannotBeTakenByAnotherFinger
     // Taken and dropped on the trash by a second finger, it was freed while the first
     // finger still moved it.
     const Vec2 at = dragOut(Wait5, 2, 40, true);
-    CardSprite* card = scene->placingCard;
+    CardSprite* card = scene->drag.placingCard;
     ASSERT_NE(card, nullptr);
     trash(card, 0);
     scenetest::touchMoved(at + Vec2(30, 20), 2);
@@ -131,19 +131,19 @@ TEST_F(RoughHandling, AClickInTheBarsIsNoClickOnAPanelsGreyArea) {
     waitIdle();
     // An open panel stays open: a click beside the screen is no click on its grey area.
     scenetest::tap(worldOf(scene->targetButton));
-    ASSERT_NE(scene->targetPanel, nullptr);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
     scenetest::tap(Vec2(500, -40));
     scenetest::stepFrames(1);
-    EXPECT_NE(scene->targetPanel, nullptr);
+    EXPECT_NE(scene->panels.targetPanel, nullptr);
     scenetest::tap(Vec2(500, 300));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
 }
 
 TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
     // The system cancels touches, for one when the window loses the focus mid-press.
     openDrawer();  // the reload arrow comes up on the screen
-    ASSERT_TRUE(FieldScene::settingsOpen);
+    ASSERT_TRUE(scene->settingsOpen);
     for (Node* button : {static_cast<Node*>(scene->playButton), static_cast<Node*>(scene->targetButton),
                          static_cast<Node*>(scene->settingsButton), static_cast<Node*>(scene->reloadButton)}) {
         scenetest::touchBegan(worldOf(button));
@@ -151,11 +151,11 @@ TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
         scenetest::touchCancelled(worldOf(button));
         EXPECT_EQ(button->getOpacity(), 255);
     }
-    EXPECT_EQ(scene->sendingOverlay, nullptr);  // a cancel is no release: nothing was done
-    EXPECT_TRUE(FieldScene::settingsOpen);
+    EXPECT_EQ(scene->send.overlay, nullptr);  // a cancel is no release: nothing was done
+    EXPECT_TRUE(scene->settingsOpen);
     scenetest::tap(worldOf(scene->targetButton));
-    ASSERT_NE(scene->targetPanel, nullptr);
-    Node* velto = scene->targetPanel->getChildByTag(Velto);
+    ASSERT_NE(scene->panels.targetPanel, nullptr);
+    Node* velto = scene->panels.targetPanel->getChildByTag(Velto);
     scenetest::touchBegan(worldOf(velto));
     scenetest::touchCancelled(worldOf(velto));
     EXPECT_EQ(velto->getOpacity(), 255);
@@ -164,8 +164,8 @@ TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
     scenetest::stepFrames(1);
     const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0));
-    ASSERT_NE(scene->portListPopup, nullptr);
-    Node* entry = scene->portListPopup->getChildByTag(1);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    Node* entry = scene->panels.portListPopup->getChildByTag(1);
     scenetest::touchBegan(entry->getPosition() + Vec2(5, 0));
     scenetest::touchCancelled(entry->getPosition() + Vec2(5, 0));
     EXPECT_EQ(entry->getOpacity(), 255);
@@ -177,22 +177,22 @@ TEST_F(RoughHandling, AButtonHeldWhileAPanelOpensDoesNothingOnRelease) {
     const Vec2 target = worldOf(scene->targetButton);
     scenetest::touchBegan(target, 0);
     scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0), 1);
-    ASSERT_NE(scene->portListPopup, nullptr);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
     scenetest::touchEnded(target, 0);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     EXPECT_EQ(scene->targetButton->getOpacity(), 255);
     scenetest::tap(Vec2(600, 600));
     scenetest::stepFrames(1);
-    ASSERT_EQ(scene->portListPopup, nullptr);
+    ASSERT_EQ(scene->panels.portListPopup, nullptr);
 
     // Nor while a send runs under its overlay.
     scenetest::touchBegan(target, 0);
     scenetest::tap(worldOf(scene->playButton), 1);
-    ASSERT_NE(scene->sendingOverlay, nullptr);
+    ASSERT_NE(scene->send.overlay, nullptr);
     scenetest::touchEnded(target, 0);
-    EXPECT_EQ(scene->targetPanel, nullptr);
+    EXPECT_EQ(scene->panels.targetPanel, nullptr);
     waitIdle();
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
 }
 
 }  // namespace

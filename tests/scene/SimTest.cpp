@@ -20,7 +20,7 @@ class TryOnScreen : public SceneTest {
 protected:
     void startWatching(std::vector<tavrick::PortInfo> ports = {}) {
         start(std::move(ports));
-        scene->simObserver = [this](const char* what, const boardsim::Event& e) {
+        scene->sim.observer = [this](const char* what, const boardsim::Event& e) {
             told.push_back({what, e.ms, clock * 1000, e.on, e.text});
         };
     }
@@ -43,8 +43,8 @@ protected:
     // Frames until the run is over; the frames drawn.
     int runToEnd(int most = 2000) {
         int frames = 0;
-        while (scene->simPanel && scene->simPanel->isRunning() && frames < most && nextFrame()) ++frames;
-        EXPECT_FALSE(scene->simPanel && scene->simPanel->isRunning()) << "the run did not end";
+        while (scene->sim.panel && scene->sim.panel->isRunning() && frames < most && nextFrame()) ++frames;
+        EXPECT_FALSE(scene->sim.panel && scene->sim.panel->isRunning()) << "the run did not end";
         return frames;
     }
 
@@ -75,7 +75,7 @@ TEST_F(TryOnScreen, TryRunsTheFieldInTimeWithNoPortAndSaysItEnded) {
     put(2, 1, LedOff);  // alone in the right slot, two rows down
     scenetest::stepFrames(1);
     pressTry();
-    ASSERT_NE(scene->simPanel, nullptr);
+    ASSERT_NE(scene->sim.panel, nullptr);
     const double pressed = clock * 1000;
     // The frame right after the press, the window having been idle: its time step reaches
     // back to before the press, and the run must not count it.
@@ -91,24 +91,24 @@ TEST_F(TryOnScreen, TryRunsTheFieldInTimeWithNoPortAndSaysItEnded) {
     EXPECT_EQ(first("sim-led", false)->ms, 1000);
     EXPECT_EQ(told.back().ms, 1000);
 
-    SimPanel* panel = scene->simPanel;
+    SimPanel* panel = scene->sim.panel;
     EXPECT_FALSE(panel->ledOn());
     EXPECT_FALSE(panel->ledLight->isVisible());
     EXPECT_EQ(panel->statusText(), "The program has ended.");
     EXPECT_EQ(panel->markedLine(), -1);
-    EXPECT_EQ(scene->simRowMark, nullptr);
+    EXPECT_EQ(scene->sim.rowMark, nullptr);
 
     // Pressed after the end, try runs the program again; during a run it closes the panel.
     told.clear();
     pressTry();
     nextFrame();
-    ASSERT_EQ(scene->simPanel, panel);
+    ASSERT_EQ(scene->sim.panel, panel);
     EXPECT_TRUE(panel->isRunning());
     EXPECT_TRUE(panel->ledOn());
     pressTry();
-    EXPECT_EQ(scene->simPanel, nullptr);
+    EXPECT_EQ(scene->sim.panel, nullptr);
     EXPECT_EQ(whats().back(), "sim-stop");
-    EXPECT_EQ(scene->simRowMark, nullptr);
+    EXPECT_EQ(scene->sim.rowMark, nullptr);
 }
 
 TEST_F(TryOnScreen, AWaitDrawsOnlyItsCountdownStepsOncePerSecond) {
@@ -118,14 +118,14 @@ TEST_F(TryOnScreen, AWaitDrawsOnlyItsCountdownStepsOncePerSecond) {
     put(1, 0, LedOff);
     pressTry();
     nextFrame();
-    ASSERT_TRUE(scene->simPanel->ledOn());
+    ASSERT_TRUE(scene->sim.panel->ledOn());
     // From here to the end every frame drawn shows a new countdown step, and nothing else
     // is drawn: no frame between two steps.
-    std::vector<std::string> shown = {scene->simPanel->countdownText()};
-    while (scene->simPanel->isRunning() && nextFrame()) shown.push_back(scene->simPanel->countdownText());
+    std::vector<std::string> shown = {scene->sim.panel->countdownText()};
+    while (scene->sim.panel->isRunning() && nextFrame()) shown.push_back(scene->sim.panel->countdownText());
     EXPECT_EQ(shown, (std::vector<std::string>{"Waiting 3 s", "Waiting 2 s", "Waiting 1 s", ""}));
     EXPECT_NEAR(clock * 1000 - told[0].stepped, 3000, 1.0);
-    EXPECT_FALSE(scene->simPanel->ledOn());
+    EXPECT_FALSE(scene->sim.panel->ledOn());
 }
 
 TEST_F(TryOnScreen, StopAndAnEditEndTheRun) {
@@ -134,12 +134,12 @@ TEST_F(TryOnScreen, StopAndAnEditEndTheRun) {
     put(0, 1, Wait10);
     pressTry();
     nextFrame();
-    ASSERT_TRUE(scene->simPanel->isRunning());
+    ASSERT_TRUE(scene->sim.panel->isRunning());
     // The panel's stop closes it through an action, after the touch.
-    scenetest::tap(worldOf(scene->simPanel->stopButton));
-    EXPECT_NE(scene->simPanel, nullptr);
+    scenetest::tap(worldOf(scene->sim.panel->stopButton));
+    EXPECT_NE(scene->sim.panel, nullptr);
     nextFrame();
-    EXPECT_EQ(scene->simPanel, nullptr);
+    EXPECT_EQ(scene->sim.panel, nullptr);
     EXPECT_EQ(whats().back(), "sim-stop");
     scenetest::stepSeconds(11);
     EXPECT_EQ(whats().back(), "sim-stop");  // nothing of the closed run comes later
@@ -152,7 +152,7 @@ TEST_F(TryOnScreen, StopAndAnEditEndTheRun) {
     told.clear();
     pressTry();
     nextFrame();
-    ASSERT_TRUE(scene->simPanel->isRunning());
+    ASSERT_TRUE(scene->sim.panel->isRunning());
     Vec2 at = worldOf(card);
     scenetest::touchBegan(at);
     scenetest::stepFrames(6, 0.02f);  // held still: the card is picked up
@@ -163,22 +163,22 @@ TEST_F(TryOnScreen, StopAndAnEditEndTheRun) {
     }
     scenetest::touchEnded(at);
     nextFrame();
-    ASSERT_NE(scene->simPanel, nullptr);
-    EXPECT_FALSE(scene->simPanel->isRunning());
+    ASSERT_NE(scene->sim.panel, nullptr);
+    EXPECT_FALSE(scene->sim.panel->isRunning());
     EXPECT_EQ(whats().back(), "sim-stop");
-    EXPECT_NE(scene->simPanel->statusText().find("program changed"), std::string::npos);
+    EXPECT_NE(scene->sim.panel->statusText().find("program changed"), std::string::npos);
 
     // Scrolling the field changes no card: a run goes on.
     pressTry();
     nextFrame();
     scenetest::drag(Vec2(900, 300), Vec2(900, 360), 4);
     nextFrame();
-    EXPECT_TRUE(scene->simPanel->isRunning());
+    EXPECT_TRUE(scene->sim.panel->isRunning());
     // Another target is another program: the run ends at its next step.
     DeviceManager::getInstance()->target = Velto;
-    while (scene->simPanel->isRunning() && nextFrame()) {}
+    while (scene->sim.panel->isRunning() && nextFrame()) {}
     EXPECT_EQ(whats().back(), "sim-stop");
-    EXPECT_NE(scene->simPanel->statusText().find("program changed"), std::string::npos);
+    EXPECT_NE(scene->sim.panel->statusText().find("program changed"), std::string::npos);
 }
 
 TEST_F(TryOnScreen, TheRunningRowIsMarkedAndScrolledIntoView) {
@@ -186,8 +186,8 @@ TEST_F(TryOnScreen, TheRunningRowIsMarkedAndScrolledIntoView) {
     put(29, 1, Wait1);  // line 300, far below the screen
     pressTry();
     nextFrame();
-    ASSERT_NE(scene->simRowMark, nullptr);
-    EXPECT_EQ(scene->simPanel->markedLine(), 1);
+    ASSERT_NE(scene->sim.rowMark, nullptr);
+    EXPECT_EQ(scene->sim.panel->markedLine(), 1);
     scenetest::stepSeconds(0.5f);  // the scroll's animation
     CardSprite* slot = scene->slotRows[29].at(1);
     const float y = worldOf(slot).y;
@@ -207,10 +207,10 @@ TEST_F(TryOnScreen, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
         put(29, 0, Wait3);
         pressTry();
         nextFrame();
-        ASSERT_TRUE(scene->simPanel->isRunning());
+        ASSERT_TRUE(scene->sim.panel->isRunning());
         // Sending to the board while the panel is open.
         scenetest::tap(worldOf(scene->playButton));
-        ASSERT_NE(scene->sendingOverlay, nullptr);
+        ASSERT_NE(scene->send.overlay, nullptr);
         waitIdle();
         const std::string sent = drain(far);
         ASSERT_FALSE(sent.empty());
@@ -218,7 +218,7 @@ TEST_F(TryOnScreen, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
         // terminator back, are the bytes on the line.
         const std::string terminator = target == Dov ? "\r\n" : "\n";
         std::string fromView;
-        for (std::string line : scene->simPanel->textLines()) {
+        for (std::string line : scene->sim.panel->textLines()) {
             if (line == "[Ctrl-D]")
                 fromView += '\x04';
             else
@@ -226,9 +226,9 @@ TEST_F(TryOnScreen, TheTextViewIsWhatTheSendCarriesOnBothTargets) {
         }
         EXPECT_EQ(fromView, sent) << "target " << target;
         std::vector<std::string> labels;
-        for (size_t i = 0; i < scene->simPanel->textLines().size(); ++i)
-            labels.push_back(scene->simPanel->rows.at(i)->getString());
-        EXPECT_EQ(labels, scene->simPanel->textLines());
+        for (size_t i = 0; i < scene->sim.panel->textLines().size(); ++i)
+            labels.push_back(scene->sim.panel->rows.at(i)->getString());
+        EXPECT_EQ(labels, scene->sim.panel->textLines());
         TearDown();
         fds.clear();
     }
@@ -238,7 +238,7 @@ TEST_F(TryOnScreen, ALineTheBoardCannotRunIsShownWithItsLine) {
     startWatching();
     pressTry();
     nextFrame();
-    SimPanel* panel = scene->simPanel;
+    SimPanel* panel = scene->sim.panel;
     panel->start({{"NEW\r\n", 200, -1}, {"10 LED 1:WAIT 6O\r\n", 0, 0}, {"RUN\r\n", 200, -1}}, Dov);
     nextFrame();
     EXPECT_FALSE(panel->isRunning());
@@ -246,6 +246,6 @@ TEST_F(TryOnScreen, ALineTheBoardCannotRunIsShownWithItsLine) {
     EXPECT_EQ(told.back().text, "10 LED 1:WAIT 6O");
     EXPECT_NE(panel->statusText().find("10 LED 1:WAIT 6O"), std::string::npos);
     EXPECT_EQ(panel->markedLine(), 1);
-    EXPECT_NE(scene->simRowMark, nullptr);  // the row too
+    EXPECT_NE(scene->sim.rowMark, nullptr);  // the row too
     EXPECT_TRUE(panel->ledOn());            // what ran before it
 }

@@ -177,9 +177,9 @@ std::string layoutJson(FieldScene* s) {
              std::to_string(c->getColor().r) + "," + std::to_string(c->getColor().g) + "," +
              std::to_string(c->getColor().b) + "]}";
     }
-    j += "],\"touched\":" + std::to_string(cardIndex(s, s->touchedCard)) +
-         ",\"dragging\":" + std::string(s->isDragging ? "true" : "false") +
-         ",\"placing\":" + std::string(s->placingCard ? "true" : "false") + ",";
+    j += "],\"touched\":" + std::to_string(cardIndex(s, s->drag.touchedCard)) +
+         ",\"dragging\":" + std::string(s->drag.isDragging ? "true" : "false") +
+         ",\"placing\":" + std::string(s->drag.placingCard ? "true" : "false") + ",";
 
     j += "\"controls\":{\"play\":" + box(s->playButton) + ",\"target\":" + box(s->targetButton) +
          ",\"settings\":" + box(s->settingsButton) + ",\"reload\":" + box(s->reloadButton) +
@@ -190,11 +190,11 @@ std::string layoutJson(FieldScene* s) {
          quote(s->portLabel->getString()) + ",\"board\":" + box(s->boardBox) +
          ",\"boardText\":" + quote(s->boardLabel->getString()) +
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
-         ",\"stop\":" + box(s->stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) +
+         ",\"stop\":" + box(s->send.stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) +
          ",\"undo\":" + box(s->undoButton) + ",\"clear\":" + box(s->clearButton) + "},";
 
-    j += "\"simPanel\":" + box(s->simPanel) + ",\"sim\":";
-    if (SimPanel* p = s->simPanel) {
+    j += "\"simPanel\":" + box(s->sim.panel) + ",\"sim\":";
+    if (SimPanel* p = s->sim.panel) {
         j += "{\"running\":" + std::string(p->isRunning() ? "true" : "false") +
              ",\"led\":" + std::string(p->ledOn() ? "true" : "false") +
              ",\"countdown\":" + quote(p->countdownText()) + ",\"status\":" + quote(p->statusText()) +
@@ -208,24 +208,24 @@ std::string layoutJson(FieldScene* s) {
         j += "null,";
     }
     j += "\"clearQuestion\":";
-    if (s->clearQuestion)
-        j += "{\"yes\":" + box(s->clearYesButton) + ",\"no\":" + box(s->clearNoButton) + "},";
+    if (s->panels.clearQuestion)
+        j += "{\"yes\":" + box(s->panels.clearYesButton) + ",\"no\":" + box(s->panels.clearNoButton) + "},";
     else
         j += "null,";
-    j += "\"history\":{\"undo\":" + std::to_string(s->undoSteps.size()) +
-         ",\"redo\":" + std::to_string(s->redoSteps.size()) + "},";
+    j += "\"history\":{\"undo\":" + std::to_string(s->history.undoSteps.size()) +
+         ",\"redo\":" + std::to_string(s->history.redoSteps.size()) + "},";
 
     j += "\"drawer\":{\"y\":" + num(s->settingsLayer->getPositionY()) +
-         ",\"open\":" + std::string(FieldScene::settingsOpen ? "true" : "false") +
+         ",\"open\":" + std::string(s->settingsOpen ? "true" : "false") +
          ",\"moving\":" +
          std::string(s->settingsLayer->getNumberOfRunningActions() > 0 ? "true" : "false") + "},";
 
     j += "\"target\":" + std::to_string(DeviceManager::getInstance()->target) + ",";
     j += "\"targetPanel\":";
-    if (s->targetPanel) {
+    if (s->panels.targetPanel) {
         j += "[";
         bool first = true;
-        for (Node* option : s->targetPanel->getChildren()) {
+        for (Node* option : s->panels.targetPanel->getChildren()) {
             if (!first) j += ",";
             first = false;
             j += "{\"target\":" + std::to_string(option->getTag()) + ",\"box\":" + box(option) + "}";
@@ -235,7 +235,7 @@ std::string layoutJson(FieldScene* s) {
         j += "null";
     }
     j += ",\"portList\":";
-    if (s->portListPopup) {
+    if (s->panels.portListPopup) {
         j += "[";
         bool first = true;
         // Entries sit in the popup, or in its scrolling list when they do not fit.
@@ -246,7 +246,7 @@ std::string layoutJson(FieldScene* s) {
                 else collect(child);
             }
         };
-        collect(s->portListPopup);
+        collect(s->panels.portListPopup);
         for (Label* entry : entries) {
             if (!first) j += ",";
             first = false;
@@ -258,14 +258,14 @@ std::string layoutJson(FieldScene* s) {
         j += "null";
     }
     j += ",\"portListView\":" +
-         (s->portListView ? rect(s->portListView->getViewRectInWorld()) : std::string("null"));
+         (s->panels.portListView ? rect(s->panels.portListView->getViewRectInWorld()) : std::string("null"));
     j += ",\"notice\":";
     if (s->sendNotice && s->sendNotice->getParent())
         j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->sendNotice) + "}";
     else
         j += "null";
 
-    j += ",\"overlay\":" + std::string(s->sendingOverlay ? "true" : "false") +
+    j += ",\"overlay\":" + std::string(s->send.overlay ? "true" : "false") +
          ",\"sending\":" + std::string(serial->isSending() ? "true" : "false") +
          ",\"scanning\":" + std::string(serial->isScanning() ? "true" : "false") + ",\"ports\":[";
     for (ssize_t i = 0; i < serial->ports.size(); ++i) {
@@ -348,7 +348,7 @@ struct Watcher {
     void tick() {
         FieldScene* scene = findScene();
         if (!scene) return;
-        if (printEvents && !scene->simObserver) scene->simObserver = simEvent;
+        if (printEvents && !scene->sim.observer) scene->sim.observer = simEvent;
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         const bool scanning = serial->isScanning(), sending = serial->isSending();
         if (printEvents) {

@@ -1,0 +1,50 @@
+#include "PanelKit.h"
+
+using namespace cocos2d;
+
+namespace panelkit {
+
+bool hits(Node* node, const Vec2& location) {
+    if (!node || !node->getParent()) return false;
+    Rect box = node->getBoundingBox();
+    box.origin = node->getParent()->convertToWorldSpace(box.origin);
+    return box.containsPoint(location);
+}
+
+EventListenerTouchOneByOne* pressable(Node* button, std::function<void()> action, std::function<bool()> refused,
+                                      uint8_t pressedOpacity) {
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(true);
+    l->onTouchBegan = [button, pressedOpacity](Touch* t, Event*) {
+        if (!hits(button, t->getLocation())) return false;
+        button->setOpacity(pressedOpacity);
+        return true;
+    };
+    l->onTouchEnded = [button, action, refused](Touch* t, Event*) {
+        button->setOpacity(255);
+        if (refused && refused()) return;
+        if (hits(button, t->getLocation())) action();
+    };
+    // A touch the system cancels was no release: undimmed, nothing done.
+    l->onTouchCancelled = [button](Touch*, Event*) { button->setOpacity(255); };
+    button->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, button);
+    return l;
+}
+
+EventListenerTouchOneByOne* modal(Node* panel, std::function<void(Touch*)> ended, std::function<void(Touch*)> began,
+                                  std::function<void()> cancelled) {
+    auto* l = EventListenerTouchOneByOne::create();
+    l->setSwallowTouches(true);
+    l->onTouchBegan = [began](Touch* t, Event*) {
+        if (began) began(t);
+        return true;
+    };
+    if (ended) l->onTouchEnded = [ended](Touch* t, Event*) { ended(t); };
+    if (cancelled) l->onTouchCancelled = [cancelled](Touch*, Event*) { cancelled(); };
+    panel->getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, panel);
+    return l;
+}
+
+void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }
+
+}  // namespace panelkit

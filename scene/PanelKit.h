@@ -1,0 +1,33 @@
+#pragma once
+// The two touch behaviours every control of the screen shares: a button that dims while
+// pressed and acts on a release inside it, and a modal panel that takes every touch on the
+// screen while it is open. A panel closed by one of its own touches is closed through an
+// action on the next step, never inside the touch callback that the dispatcher is running.
+#include <functional>
+
+#include "Theme.h"
+#include "cocos2d.h"
+
+namespace panelkit {
+
+// The hit test of every control: the node's box, its origin taken to world space through the
+// parent, against the touch location.
+bool hits(cocos2d::Node* node, const cocos2d::Vec2& location);
+
+// `button` dims to `pressedOpacity` while a touch that began on it is held; a release inside
+// calls `action` unless `refused()` says that something else now has the screen. Swallows.
+cocos2d::EventListenerTouchOneByOne* pressable(cocos2d::Node* button, std::function<void()> action,
+                                               std::function<bool()> refused = {},
+                                               uint8_t pressedOpacity = theme::kPressedOpacity);
+
+// Every touch on the screen goes to `panel` while it is open, wherever it lands: nothing
+// beneath may react. `began` and `ended` (each optional) see the touches.
+cocos2d::EventListenerTouchOneByOne* modal(cocos2d::Node* panel,
+                                           std::function<void(cocos2d::Touch*)> ended = {},
+                                           std::function<void(cocos2d::Touch*)> began = {},
+                                           std::function<void()> cancelled = {});
+
+// Runs `close` on `owner`'s next step (the dispatcher may still be walking the panel's listeners).
+void closeLater(cocos2d::Node* owner, std::function<void()> close);
+
+}  // namespace panelkit
