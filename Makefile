@@ -1,14 +1,24 @@
-# Front doors: `make run` builds and starts the program, `make test` installs what is
-# missing, builds and runs every test (once more under ASan and UBSan).
+# Front doors: `make run` builds and starts the program, `make check` is the quick loop after
+# every change (the unit and scene suites, natively, nothing installed), `make test` installs
+# what is missing, builds and runs every test (once more under ASan and UBSan, for Windows
+# under wine, for arm64 under qemu), as CI does.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
 
-DEBIAN_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
-  libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core libgtest-dev \
-  libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev dbus-daemon shared-mime-info \
-  libbenchmark-dev xvfb xauth xdotool imagemagick python3 dpkg-dev file lintian appstream \
-  desktop-file-utils openbox x11-utils
+# What building and running the program needs (`make run`); a machine without a display
+# also needs the virtual one that `make run` starts it on.
+BUILD_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
+  libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core \
+  libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev
+HEADLESS_PACKAGES = xvfb xauth
+# What the tests add: GoogleTest and Benchmark, a session bus for the portal's test, the X
+# tools of the end-to-end suite, and the packaging checks.
+TEST_PACKAGES = libgtest-dev libbenchmark-dev dbus-daemon shared-mime-info xvfb xauth xdotool \
+  imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils openbox x11-utils
+DEBIAN_PACKAGES = $(BUILD_PACKAGES) $(TEST_PACKAGES)
+# The suites `make check` leaves to `make test`: the real window, installing and packaging.
+SLOW_TESTS = ^(e2e|Install\..*|BadPictures\..*|board_emulator)$$
 
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
@@ -26,19 +36,21 @@ ARM64_PACKAGES = g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libsdl2-image
 ARM64_TESTS = engine_tests store_tests services_tests cards_tests boardsim_tests serial_tests scrollview_tests scene_tests \
   tavrick-cards tavrick-cards-docs
 
-.PHONY: all deps configure build run test test-asan clean install package screenshot bench test-win \
+.PHONY: all deps deps-run configure configure-tests build run check test test-asan clean install package screenshot bench test-win \
   windows test-windows \
   deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
 all: build
 
+# Installs (as root, unless INSTALL=no) or names what is missing of PACKAGES and EXTRA_PACKAGES.
+PACKAGES ?= $(DEBIAN_PACKAGES)
 deps:
 	@missing=""; \
-	for p in $(DEBIAN_PACKAGES) $(EXTRA_PACKAGES); do \
+	for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
+	  if [ "$$(id -u)" = 0 ] && [ "$(INSTALL)" != no ]; then \
 	    echo "Installing:$$missing"; \
 	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
 	  else \
@@ -48,13 +60,26 @@ deps:
 	  fi; \
 	fi
 
-configure: deps
+deps-run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  $(MAKE) --no-print-directory deps PACKAGES="$(BUILD_PACKAGES) $(HEADLESS_PACKAGES)"; \
+	else \
+	  $(MAKE) --no-print-directory deps PACKAGES="$(BUILD_PACKAGES)"; \
+	fi
+
+# The tests are built where GoogleTest is installed; configure-tests makes sure they are.
+configure:
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja
 
-build: configure
+configure-tests:
+	@grep -q '^TAVRICK_HAVE_GTEST:INTERNAL=1' $(BUILD)/CMakeCache.txt 2>/dev/null || \
+	  cmake -S . -B $(BUILD) -G Ninja -DTAVRICK_TESTS=ON
+
+build: deps configure-tests
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps-run configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavrick-cards tavrick-cards-first-run
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  tools/first-run.sh $(BUILD); \
 	else \
@@ -88,6 +113,13 @@ bench: build
 
 screenshot: build
 	tools/readme-screenshot.sh $(BUILD)
+
+# The quick loop: nothing installed (a missing package is named), no wine, qemu or sanitizers.
+check:
+	@$(MAKE) --no-print-directory deps INSTALL=no PACKAGES="$(BUILD_PACKAGES) libgtest-dev"
+	@$(MAKE) --no-print-directory configure-tests
+	cmake --build $(BUILD) -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -E '$(SLOW_TESTS)'
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

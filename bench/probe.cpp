@@ -33,17 +33,9 @@ double now() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-FieldScene* findScene() {
-    Scene* s = Director::getInstance()->getRunningScene();
-    if (!s) return nullptr;
-    for (Node* n : s->getChildren())
-        if (auto* f = dynamic_cast<FieldScene*>(n)) return f;
-    return nullptr;
-}
-
 void watch(float) {
     if (scanSeen) return;
-    FieldScene* scene = findScene();
+    FieldScene* scene = FieldScene::findRunning();
     if (!scene || TavrickCardSerialManager::getInstance()->isBusy()) return;
     scanSeen = true;
     if (fill) {

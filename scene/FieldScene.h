@@ -117,6 +117,8 @@ struct SimState {
 class FieldScene : public cocos2d::Layer, public FieldScrollViewDelegate {
 public:
     static FieldScene* create();
+    // The screen the director runs now, or null (tools and benchmarks drive it from outside).
+    static FieldScene* findRunning();
     // Starts decoding every picture of the screen in the background (before the window
     // opens); the screen's building takes them when it comes to them.
     static void preloadPictures();

@@ -44,6 +44,14 @@ Label* makeLabel(const std::string& text, float size) {
 }  // namespace
 
 
+FieldScene* FieldScene::findRunning() {
+    Scene* running = Director::getInstance()->getRunningScene();
+    if (!running) return nullptr;
+    for (Node* child : running->getChildren())
+        if (auto* field = dynamic_cast<FieldScene*>(child)) return field;
+    return nullptr;
+}
+
 FieldScene* FieldScene::create() {
     auto* s = new FieldScene;
     if (s->init()) {

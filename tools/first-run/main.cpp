@@ -19,14 +19,6 @@ struct Watch {
     int result = 1;
 } watch;
 
-FieldScene* findScene() {
-    Scene* s = Director::getInstance()->getRunningScene();
-    if (!s) return nullptr;
-    for (Node* n : s->getChildren())
-        if (auto* f = dynamic_cast<FieldScene*>(n)) return f;
-    return nullptr;
-}
-
 void layExample(FieldScene* scene) {
     // LED on, wait 1 s, LED off, wait 1 s: a blinking light.
     const int kinds[][2] = {{0, 2}, {1, 2}};
@@ -39,7 +31,7 @@ void layExample(FieldScene* scene) {
 
 void check(float) {
     if (watch.requested) return;
-    FieldScene* scene = findScene();
+    FieldScene* scene = FieldScene::findRunning();
     if (!scene || TavrickCardSerialManager::getInstance()->isBusy()) return;
     watch.requested = true;
     if (watch.cards) layExample(scene);

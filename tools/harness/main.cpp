@@ -105,14 +105,6 @@ void emit(const std::string& word, const std::string& json) {
 
 // --- what the screen shows --------------------------------------------------------------
 
-FieldScene* findScene() {
-    Scene* running = Director::getInstance()->getRunningScene();
-    if (!running) return nullptr;
-    for (Node* child : running->getChildren())
-        if (auto* field = dynamic_cast<FieldScene*>(child)) return field;
-    return nullptr;
-}
-
 int cardIndex(FieldScene* s, CardSprite* card) {
     if (!card) return -1;
     for (ssize_t i = 0; i < s->fieldCards.size(); ++i)
@@ -346,7 +338,7 @@ struct Watcher {
     Commands* commands = nullptr;
 
     void tick() {
-        FieldScene* scene = findScene();
+        FieldScene* scene = FieldScene::findRunning();
         if (!scene) return;
         if (printEvents && !scene->sim.observer) scene->sim.observer = simEvent;
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
