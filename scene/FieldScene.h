@@ -224,6 +224,8 @@ public:
     // The chooser every scene uses; tests and platforms replace it.
     static FileChooser fileChooser;
     static FileChooser defaultFileChooser();
+    // How long a chooser that has not answered keeps another from being asked for.
+    static std::chrono::milliseconds chooserPatience;
 
     // --- the board on the screen (FieldSceneSim.cpp) ----------------------------------------
     // The try button opens the panel and runs the program; pressed during a run, it ends the
@@ -321,7 +323,6 @@ private:
     void finishHistory();
     // One chooser at a time, unless the last one has not answered for a while.
     void askChooser(FileChooserMode mode, const std::string& suggested, std::function<void(const std::string&)> chosen);
-    static constexpr int kChooserPatienceSeconds = 5;
 
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
     cocos2d::EventListenerCustom* dropListener = nullptr;

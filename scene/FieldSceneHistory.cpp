@@ -61,6 +61,7 @@ FileChooser FieldScene::defaultFileChooser() {
 }
 
 FileChooser FieldScene::fileChooser = FieldScene::defaultFileChooser();
+std::chrono::milliseconds FieldScene::chooserPatience = std::chrono::seconds(5);
 
 // --- the field as data ---------------------------------------------------------------
 
@@ -425,7 +426,7 @@ void FieldScene::askChooser(FileChooserMode mode, const std::string& suggested,
                             std::function<void(const std::string&)> chosen) {
     using Clock = std::chrono::steady_clock;
     if (!fileChooser) return;
-    if (history.choosersOpen > 0 && Clock::now() - history.chooserAskedAt < std::chrono::seconds(kChooserPatienceSeconds)) return;
+    if (history.choosersOpen > 0 && Clock::now() - history.chooserAskedAt < chooserPatience) return;
     ++history.choosersOpen;
     history.chooserAskedAt = Clock::now();
     std::shared_ptr<bool> living = alive;

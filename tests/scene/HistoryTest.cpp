@@ -13,6 +13,7 @@
 
 #include "EditingFixture.h"
 #include "Settings.h"
+#include "files.h"
 
 using namespace cocos2d;
 using tavrick::FieldDocument;
@@ -389,6 +390,27 @@ TEST_F(History, ProgramFilesSaveAndOpenThroughTheChooser) {
     };
     key(EventKeyboard::KeyCode::KEY_S);
     EXPECT_EQ(notice(), "No file chooser found");
+}
+
+// A chooser hidden or hung never answers: Ctrl+S and Ctrl+O are not locked by it for good, and
+// its answer, if it comes after all, is still taken.
+TEST_F(History, AChooserThatNeverAnswersDoesNotLockTheKeys) {
+    std::vector<std::function<void(const std::string&, const std::string&)>> asked;
+    FieldScene::fileChooser = [&](FileChooserMode, const std::string&,
+                                  std::function<void(const std::string&, const std::string&)> done) {
+        asked.push_back(done);
+    };
+    key(EventKeyboard::KeyCode::KEY_S);
+    key(EventKeyboard::KeyCode::KEY_O);
+    EXPECT_EQ(asked.size(), 1u) << "a second chooser over the first one";
+    FieldScene::chooserPatience = std::chrono::milliseconds(0);
+    key(EventKeyboard::KeyCode::KEY_S);
+    ASSERT_EQ(asked.size(), 2u) << "the keys stay locked by a chooser that never answered";
+    FieldScene::chooserPatience = std::chrono::seconds(5);
+    dragFromPalette(0, seatOf(0, 0));
+    asked[0](folder + "late.cards", "");
+    std::string text, problem;
+    EXPECT_TRUE(tavrick::readWholeFile(folder + "late.cards", text, problem)) << problem;
 }
 
 TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {
