@@ -58,4 +58,18 @@ std::string temporaryName(const std::string& path) {
 }
 
 }  // namespace files_detail
+
+std::string keepBadFile(const std::string& path) {
+    const std::string base = files_detail::badFileBase(path);
+    for (int i = 1; i < 1000; ++i) {
+        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
+        switch (files_detail::moveAside(path, name)) {
+        case files_detail::MoveAside::Moved: return name;
+        case files_detail::MoveAside::NameTaken: continue;
+        case files_detail::MoveAside::Failed: return "";
+        }
+    }
+    return "";
+}
+
 }  // namespace tavrick

@@ -29,6 +29,9 @@ std::string keepBadFile(const std::string& path);
 namespace files_detail {
 // "<path>.bad-2026-12-08-071044": the first name keepBadFile tries.
 std::string badFileBase(const std::string& path);
+// Moves `path` to `name` unless `name` is already taken (never replacing it).
+enum class MoveAside { Moved, NameTaken, Failed };
+MoveAside moveAside(const std::string& path, const std::string& name);
 // "<path>.tmp-<process>-<n>": a temporary name no other write of this or another process uses.
 std::string temporaryName(const std::string& path);
 }  // namespace files_detail

@@ -50,22 +50,20 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     return true;
 }
 
-std::string keepBadFile(const std::string& path) {
-    const std::string base = files_detail::badFileBase(path);
-    for (int i = 1; i < 1000; ++i) {
-        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
-        // link() refuses an existing name, so a kept file is never replaced, not even by a race.
-        if (::link(path.c_str(), name.c_str()) == 0) {
-            ::unlink(path.c_str());
-            return name;
-        }
-        if (errno == EEXIST) continue;
-        // Where hard links are refused (some file systems, a folder named like the file).
-        if (::access(name.c_str(), F_OK) == 0) continue;
-        if (::rename(path.c_str(), name.c_str()) == 0) return name;
-        return "";
+namespace files_detail {
+
+MoveAside moveAside(const std::string& path, const std::string& name) {
+    // link() refuses an existing name, so a kept file is never replaced, not even by a race.
+    if (::link(path.c_str(), name.c_str()) == 0) {
+        ::unlink(path.c_str());
+        return MoveAside::Moved;
     }
-    return "";
+    if (errno == EEXIST) return MoveAside::NameTaken;
+    // Where hard links are refused (some file systems, a folder named like the file).
+    if (::access(name.c_str(), F_OK) == 0) return MoveAside::NameTaken;
+    return ::rename(path.c_str(), name.c_str()) == 0 ? MoveAside::Moved : MoveAside::Failed;
 }
+
+}  // namespace files_detail
 
 }  // namespace tavrick

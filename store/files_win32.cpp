@@ -63,15 +63,15 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     return true;
 }
 
-std::string keepBadFile(const std::string& path) {
-    const std::string base = files_detail::badFileBase(path);
-    for (int i = 1; i < 1000; ++i) {
-        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
-        // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
-        if (MoveFileExW(widen(path).c_str(), widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return "";
-    }
-    return "";
+namespace files_detail {
+
+MoveAside moveAside(const std::string& path, const std::string& name) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
+    if (MoveFileExW(widen(path).c_str(), widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return MoveAside::Moved;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? MoveAside::NameTaken : MoveAside::Failed;
 }
+
+}  // namespace files_detail
 
 }  // namespace tavrick
