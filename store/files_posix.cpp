@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrick {
@@ -46,6 +47,66 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
         error = path + ": " + std::strerror(errno);
         ::unlink(temp.c_str());
         return false;
+    }
+    return true;
+}
+
+namespace {
+const char* whatItIs(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    return "it is not a file";
+}
+}  // namespace
+
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text, FileRefusal& refusal,
+                   std::string& problem) {
+    text.clear();
+    refusal = FileRefusal::None;
+    problem.clear();
+    auto refuse = [&](FileRefusal why, const std::string& words) {
+        text.clear();
+        refusal = why;
+        problem = words;
+        return false;
+    };
+    // A look at the name first: a device or a pipe is never opened (opening a serial port
+    // resets many boards; opening a pipe with no writer would wait for one).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return refuse(FileRefusal::Missing, "there is no such file");
+        return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode)) return refuse(FileRefusal::NotAFile, whatItIs(st.st_mode));
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    // The name may have been given to something else since: the open does not wait, and what
+    // was opened is looked at again.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return refuse(FileRefusal::Missing, "there is no such file");
+        return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0) return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(FileRefusal::NotAFile, whatItIs(st.st_mode));
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    // One byte past the limit is asked for: a file that grew since its size was read is
+    // still refused, never read on without end.
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const std::size_t room = maxBytes + 1 - text.size();
+        const ssize_t n = ::read(fd, buf, room < sizeof buf ? room : sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+        if (n == 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
     }
     return true;
 }
