@@ -40,7 +40,9 @@ const std::string& AppDelegate::getStartProblem() { return startProblem(); }
 void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
 
 AppDelegate::AppDelegate() {}
-AppDelegate::~AppDelegate() {}
+// The window has closed: a send under way finishes its line and stops as the stop button
+// stops it (the board is not left in the middle of a program), within about a second.
+AppDelegate::~AppDelegate() { TavrickCardSerialManager::getInstance()->shutdown(); }
 
 void AppDelegate::addResourceFolders() {
     FileUtils* files = FileUtils::getInstance();
@@ -102,6 +104,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     return true;
 }
 
-void AppDelegate::applicationDidEnterBackground() { Director::getInstance()->stopAnimation(); }
+// Minimised, the program goes on working (the autosave, the port watch, a send under way);
+// only the drawing stops.
+void AppDelegate::applicationDidEnterBackground() { Director::getInstance()->setWindowHidden(true); }
 
-void AppDelegate::applicationWillEnterForeground() { Director::getInstance()->startAnimation(); }
+void AppDelegate::applicationWillEnterForeground() { Director::getInstance()->setWindowHidden(false); }
