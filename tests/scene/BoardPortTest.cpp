@@ -164,7 +164,7 @@ TEST_F(BoardPort, WithOnlyBuiltInPortsPlaySendsNothingAndSaysNoBoardUntilOneIsCh
     put(0, 0, LedOn);
     scenetest::tap(worldOf(scene->playButton));
     scenetest::stepFrames(1);
-    EXPECT_EQ(scene->sendingOverlay, nullptr);
+    EXPECT_EQ(scene->send.overlay, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
     EXPECT_EQ(scene->sendNotice->getString(), "No board found: plug in the board's USB cable");
     EXPECT_FALSE(serial->isBusy());
