@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "FieldScene.h"
@@ -17,6 +18,14 @@ std::function<void(const char*)>& stageListener() {
     static std::function<void(const char*)> listener;
     return listener;
 }
+std::string& startProblem() {
+    static std::string text;
+    return text;
+}
+void failed(const std::string& text) {
+    startProblem() = text;
+    std::fprintf(stderr, "tavrick-cards: %s\n", text.c_str());
+}
 void reached(const char* stage) {
     if (stageListener()) stageListener()(stage);
 }
@@ -26,10 +35,14 @@ void AppDelegate::setStageListener(std::function<void(const char*)> listener) {
     stageListener() = std::move(listener);
 }
 
+const std::string& AppDelegate::getStartProblem() { return startProblem(); }
+
 void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
 
 AppDelegate::AppDelegate() {}
-AppDelegate::~AppDelegate() {}
+// The window has closed: a send under way finishes its line and stops as the stop button
+// stops it (the board is not left in the middle of a program), within about a second.
+AppDelegate::~AppDelegate() { TavrickCardSerialManager::getInstance()->shutdown(); }
 
 void AppDelegate::addResourceFolders() {
     FileUtils* files = FileUtils::getInstance();
@@ -58,7 +71,11 @@ bool AppDelegate::applicationDidFinishLaunching() {
     if (!view) {
         view = GLViewImpl::createWithRect("TavrickApps", Rect(0, 0, 1024, 768), 1.0f);
         if (!view) {
-            std::fprintf(stderr, "tavrick-cards: the window could not be opened (is a display available?)\n");
+            // Never a start without a window: the program ends, and says why.
+            std::string why = GLViewImpl::getOpenProblem();
+            const char* display = std::getenv("DISPLAY");
+            failed("the window could not be opened: " + (why.empty() ? std::string("no display") : why) +
+                   (display && *display ? std::string(" (DISPLAY=") + display + ")" : std::string()));
             return false;
         }
         director->setOpenGLView(view);
@@ -71,7 +88,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     Scene* scene = Scene::create();
     FieldScene* field = FieldScene::create();
     if (!field) {
-        std::fprintf(stderr, "tavrick-cards: the screen could not be built; are the pictures in res/ installed?\n");
+        failed("the screen could not be built; are the pictures in res/ installed?");
         return false;
     }
     scene->addChild(field);
@@ -87,6 +104,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     return true;
 }
 
-void AppDelegate::applicationDidEnterBackground() { Director::getInstance()->stopAnimation(); }
+// Minimised, the program goes on working (the autosave, the port watch, a send under way);
+// only the drawing stops.
+void AppDelegate::applicationDidEnterBackground() { Director::getInstance()->setWindowHidden(true); }
 
-void AppDelegate::applicationWillEnterForeground() { Director::getInstance()->startAnimation(); }
+void AppDelegate::applicationWillEnterForeground() { Director::getInstance()->setWindowHidden(false); }

@@ -115,6 +115,30 @@ void UndoRedoFullField(benchmark::State& state) {
 }
 BENCHMARK(UndoRedoFullField)->Unit(benchmark::kMillisecond);
 
+// A field of n loose cards laid as a saved field is (each card a node with its own touch
+// listener, entering the running scene) and taken off again: about linear in n.
+void CardsAddedAndRemoved(benchmark::State& state) {
+    scenetest::useOffscreenView(1024, 768);
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    serial->resetForTests();
+    serial->setScanFunction([] { return std::vector<tavrick::PortInfo>{}; });
+    FieldScene* scene = FieldScene::create();
+    scenetest::runScene(scene);
+    tavrick::FieldDocument many, none;
+    for (int i = 0; i < state.range(0); ++i)
+        many.cards.push_back({i % 6, 700.f + (i * 37) % 1300, 200.f + (i * 53) % 3800, -1, 0});
+    for (auto _ : state) {
+        scene->restore(many, false);
+        scene->restore(none, false);
+    }
+    state.counters["us_per_card"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * state.range(0),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    serial->resetForTests();
+    scenetest::resetEngine();
+}
+BENCHMARK(CardsAddedAndRemoved)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -82,3 +82,5 @@ bool DeviceManager::usesLineNumbers() const { return kLineNumbering[targetIndex(
 std::int32_t DeviceManager::getMsPerCharacter() const {
     return kMsPerCharacter[targetIndex(target)];
 }
+
+int DeviceManager::getClosingTrailerLines() const { return kClosingTrailerLines[targetIndex(target)]; }

@@ -58,6 +58,11 @@ inline constexpr std::array<const char*, kTargetCount> kStatementSeparators = {"
 inline constexpr std::array<bool, kTargetCount> kLineNumbering = {true, false};
 // Milliseconds of pause per byte sent, for lines whose pause is derived.
 inline constexpr std::array<std::int32_t, kTargetCount> kMsPerCharacter = {40, 0};
+// How many trailer lines, from the first, close what the header opened. A stopped send still
+// sends them once the header has gone out: Velto's Ctrl-D ends the upload that
+// "cat uart > ." began, so the board does not keep a half-received script open. Dov's
+// header opens nothing (and "SAVE 0", "RUN" must not follow a stop).
+inline constexpr std::array<int, kTargetCount> kClosingTrailerLines = {0, 1};
 
 // Created on first use, never destroyed; main thread only. Every per-target lookup reads
 // the current `target` and throws std::out_of_range when it is not 0 or 1.
@@ -79,6 +84,7 @@ public:
     std::string getStatementSeparator() const;
     bool usesLineNumbers() const;
     std::int32_t getMsPerCharacter() const;
+    int getClosingTrailerLines() const;
 
     Target target = Dov;
 

@@ -52,6 +52,10 @@ std::vector<ProgramLine> buildProgramLines(const FieldKinds& field, const Device
         lineNumber += 10;  // positional: an empty row keeps its number
     }
 
-    for (const CodeLine& t : devices.getTrailerLines()) lines.push_back(fixedLine(t, devices));
+    const std::vector<CodeLine> trailer = devices.getTrailerLines();
+    for (size_t i = 0; i < trailer.size(); ++i) {
+        lines.push_back(fixedLine(trailer[i], devices));
+        lines.back().closing = static_cast<int>(i) < devices.getClosingTrailerLines();
+    }
     return lines;
 }

@@ -13,6 +13,7 @@ struct ProgramLine {
     std::string text;       // the bytes, terminator included where one is due
     std::int32_t delayMs;   // pause after the line; 0 = none
     int row;                // the field row (0 = line 10) a card line comes from; -1 for header and trailer
+    bool closing = false;   // closes what the header opened: sent even after a stop
 };
 
 // The field as kinds: 30 rows of two slots, left first; -1 marks an empty slot.

@@ -51,7 +51,8 @@ bool setLanguage(const std::string& code, std::string* problem) {
     const std::string path = cataloguePath(code);
     if (path.empty()) return english("the words for " + nativeName(code) + " are not installed");
     std::string bytes, why;
-    if (!tavrick::readWholeFile(path, bytes, why)) return english(why);
+    tavrick::FileRefusal refusal;
+    if (!tavrick::readSmallFile(path, 4 << 20, bytes, refusal, why)) return english(why);
     auto catalogue = std::make_unique<Catalogue>();
     if (!catalogue->load(bytes, why)) return english(path + ": " + why);
     s.code = code;

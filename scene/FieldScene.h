@@ -327,7 +327,8 @@ private:
     void onCardTouchMoved(cocos2d::Touch* touch, cocos2d::Event* event);
     void onCardTouchEnded(cocos2d::Touch* touch, cocos2d::Event* event);
     void pickUp(std::int32_t serial);
-    CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position);
+    // showCount false: the kind's count label is left for the caller (a restore shows all six once).
+    CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position, bool showCount = true);
     void unlinkCard(CardSprite* card);
 
     // Keeping the work.

@@ -131,7 +131,7 @@ void FieldScene::updateCountLabel(int kind) {
     countLabels[kind]->setString(std::to_string(cardCounts[kind]));
 }
 
-CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
+CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position, bool showCount) {
     CardSprite* card = CardSprite::create(DeviceManager::getInstance()->getCardImage(kind));
     if (!card) return nullptr;
     // Made under a touch at the screen's edge, the card would otherwise stick out of the field.
@@ -142,7 +142,7 @@ CardSprite* FieldScene::newFieldCard(int kind, const Vec2& position) {
     card->kind = kind;
     fieldCards.pushBack(card);
     cardCounts[kind] += 1;
-    updateCountLabel(kind);
+    if (showCount) updateCountLabel(kind);
     card->connectors[0].point = Vec2(0, card->getContentSize().height * 0.5f);
     card->connectors[0].toward = card->connectors[0].point + Vec2(1, 0);
     auto* l = EventListenerTouchOneByOne::create();

@@ -95,7 +95,9 @@ FieldDocument FieldScene::snapshot() const {
 }
 
 void FieldScene::restore(const FieldDocument& doc, bool withView) {
-    for (CardSprite* card : fieldCards) {
+    // Last laid first: each comes off the end of its parent's children.
+    for (ssize_t i = fieldCards.size() - 1; i >= 0; --i) {
+        CardSprite* card = fieldCards.at(i);
         unlinkCard(card);
         getEventDispatcher()->removeEventListenersForTarget(card, false);
         card->stopAllActions();
@@ -106,7 +108,7 @@ void FieldScene::restore(const FieldDocument& doc, bool withView) {
     DeviceManager::getInstance()->target = doc.target == 1 ? Velto : Dov;
     applyTargetImage();
     for (const CardRecord& r : doc.cards) {
-        CardSprite* card = newFieldCard(r.kind, Vec2(r.x, r.y));
+        CardSprite* card = newFieldCard(r.kind, Vec2(r.x, r.y), false);  // counted once, below
         if (!card) continue;
         card->setOpacity(255);
         if (r.row < 0 || r.row >= static_cast<int>(slotRows.size()) || r.side < 0 ||
@@ -216,13 +218,14 @@ void FieldScene::restoreAutosave() {
     const std::string folder = FileUtils::getInstance()->getWritablePath();
     history.autosavePath = folder.empty() ? "" : folder + FieldDocument::kAutosaveName;
     if (!history.autosavePath.empty()) {
-        std::string text, problem;
-        bool missing = false;
+        std::string problem;
         FieldDocument doc;
-        if (tavrick::readWholeFile(history.autosavePath, text, problem, &missing) &&
-            FieldDocument::fromJson(text, doc, problem)) {
+        // Looked at before it is read: a pipe, a folder, a device or a huge file in its place is
+        // never read (it would hold the start for ever, or fill the memory), only kept aside.
+        const FieldDocument::ReadResult read = FieldDocument::readFile(history.autosavePath, doc, problem);
+        if (read == FieldDocument::ReadResult::Read) {
             restore(doc, true);
-        } else if (!missing) {
+        } else if (read != FieldDocument::ReadResult::Missing) {
             // Never lost: moved aside, and the field starts empty over it.
             const std::string kept = tavrick::keepBadFile(history.autosavePath);
             std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", history.autosavePath.c_str(), problem.c_str(),
@@ -399,9 +402,15 @@ bool FieldScene::saveProgramFile(const std::string& chosen) {
 }
 
 bool FieldScene::openProgramFile(const std::string& path) {
-    std::string text, problem;
+    std::string problem;
     FieldDocument doc;
-    if (!tavrick::readWholeFile(path, text, problem) || !FieldDocument::fromJson(text, doc, problem)) {
+    const FieldDocument::ReadResult read = FieldDocument::readFile(path, doc, problem);
+    if (read == FieldDocument::ReadResult::NotAProgramFile) {
+        showNotice(i18n::format(tr("This is not a program file: {file} ({why})"),
+                                {{"file", fileNameOf(path)}, {"why", problem}}));
+        return false;
+    }
+    if (read != FieldDocument::ReadResult::Read) {
         showNotice(i18n::format(tr("Could not open {file}: {why}"), {{"file", fileNameOf(path)}, {"why", problem}}));
         return false;
     }

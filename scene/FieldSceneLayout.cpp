@@ -423,11 +423,8 @@ void FieldScene::updatePortLabel() {
     if (reloadButton) reloadButton->stopAllActions();
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     const float room = kPortTextRight - portLabel->getPositionX();
-    if (!serial->ports.empty()) {
-        const ssize_t i = serial->selectedPort >= 0 && serial->selectedPort < serial->ports.size()
-                              ? serial->selectedPort
-                              : 0;
-        TavrickCardSerialData* port = serial->ports.at(i);
+    if (serial->hasChosenPort()) {
+        TavrickCardSerialData* port = serial->ports.at(serial->selectedPort);
         fitLabelText(portLabel, port->portName + " [ " + port->description + " ]", room);
         if (boardLabel) {
             fitLabelText(boardLabel, port->description, kBoardBoxWidth - 16);

@@ -65,9 +65,10 @@ void FieldScene::buildAndSend() {
     // null), and the board would get a program with a hole in it.
     bool complete = true;
     for (const ProgramLine& line : programLines()) {
-        if (SendData* made = makeSendLine(line.text, line.delayMs))
+        if (SendData* made = makeSendLine(line.text, line.delayMs)) {
+            made->closing = line.closing;
             serial->sendQueue.pushBack(made);
-        else
+        } else
             complete = false;
     }
     if (!complete) {
@@ -77,8 +78,9 @@ void FieldScene::buildAndSend() {
     }
 
     // The program is built either way (it is what the board would get); with no board it goes
-    // nowhere, and the child is told why.
-    if (serial->ports.empty()) {
+    // nowhere, and the child is told why. Built-in ports alone are no board: a send into one
+    // would go nowhere and look like success.
+    if (!serial->hasChosenPort()) {
         showNotice(tr(kNoBoardNotice));
         return;
     }

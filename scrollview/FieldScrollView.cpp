@@ -1,7 +1,9 @@
 #include "FieldScrollView.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <iterator>
 
 using namespace cocos2d;
 
@@ -16,8 +18,17 @@ const float kFreeDecay = 0.93f;
 const float kSpringTime = 0.15f;
 const float kReturnTime = 0.1f;
 const float kInsideDecay = 0.55f;
-const float kWheelStep = 40.f;         // points per wheel notch
-const float kWheelZoom = 1.1f;         // scale factor per wheel notch with Ctrl
+// A notch that follows the last one within this many seconds, the same way, is part of a
+// quick turn and counts this much more than the one before, up to the limit.
+const double kWheelQuickGap = 0.12;
+const float kWheelBoostStep = 0.5f;
+const float kWheelMaxBoost = 4.f;
+// The zoom steps (keys, Ctrl+wheel): 1 is one of them, so stepping in and out always comes
+// back to it, whatever the limits and a pinch did in between.
+const float kZoomLadder[] = {0.25f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f,
+                             1.1f,  1.25f, 1.5f, 1.75f, 2.0f, 2.5f, 3.0f, 4.0f};
+// Scales this close (relative) to a step count as that step.
+const float kZoomSame = 1e-3f;
 
 // The non-bouncing limit of one axis; with the minimum above the maximum (content
 // smaller than the view) the minimum wins.
@@ -133,17 +144,23 @@ void FieldScrollView::setTouchEnabled(bool enabled) {
 
 // --- offsets -------------------------------------------------------------------------
 
+// A content point c shows at offset + (c - anchor) * scale: the maximum offset puts the
+// scroll area's lower-left corner on the view's, the minimum its upper-right on the view's.
 Vec2 FieldScrollView::maxOffset() const {
     const Vec2 a = container->isIgnoreAnchorPointForPosition() ? Vec2::ZERO : container->getAnchorPoint();
     const Size& s = container->getContentSize();
-    return Vec2(a.x * s.width * container->getScaleX(), a.y * s.height * container->getScaleY());
+    const Vec2 lowest = scrollArea.size.equals(Size::ZERO) ? Vec2::ZERO : scrollArea.origin;
+    return Vec2((a.x * s.width - lowest.x) * container->getScaleX(),
+                (a.y * s.height - lowest.y) * container->getScaleY());
 }
 
 Vec2 FieldScrollView::minOffset() const {
     const Vec2 a = container->isIgnoreAnchorPointForPosition() ? Vec2::ZERO : container->getAnchorPoint();
     const Size& s = container->getContentSize();
-    return Vec2(viewSize.width - (1 - a.x) * s.width * container->getScaleX(),
-                viewSize.height - (1 - a.y) * s.height * container->getScaleY());
+    const bool whole = scrollArea.size.equals(Size::ZERO);
+    const Vec2 highest = whole ? Vec2(s.width, s.height) : Vec2(scrollArea.getMaxX(), scrollArea.getMaxY());
+    return Vec2(viewSize.width - (highest.x - a.x * s.width) * container->getScaleX(),
+                viewSize.height - (highest.y - a.y * s.height) * container->getScaleY());
 }
 
 void FieldScrollView::setContentOffset(Vec2 offset, bool animated) {
@@ -208,16 +225,67 @@ void FieldScrollView::settleIntoBounds() {
 
 void FieldScrollView::updateTweenAction(float value, const std::string&) { setZoom(value); }
 
+Vec2 FieldScrollView::viewMiddleInWorld() const {
+    return convertToWorldSpace(Vec2(viewSize.width * 0.5f, viewSize.height * 0.5f));
+}
+
 void FieldScrollView::setZoom(float scale) {
     if (container->getScale() == scale) return;
     // The pinch centre is kept in the view's own space; zooming works in world points.
-    const Vec2 centre = touchLength == 0
-                            ? convertToWorldSpace(Vec2(viewSize.width * 0.5f, viewSize.height * 0.5f))
-                            : convertToWorldSpace(touchPoint);
+    const Vec2 centre = touchLength == 0 ? viewMiddleInWorld() : convertToWorldSpace(touchPoint);
     zoomAbout(centre, scale);
 }
 
-void FieldScrollView::zoomAbout(const Vec2& centre, float scale) {
+float FieldScrollView::steppedScale(float scale, int steps) const {
+    const float lo = std::min(minScale, maxScale), hi = maxScale;
+    float s = scale;
+    for (; steps > 0; --steps) {
+        float next = hi;
+        for (float step : kZoomLadder)
+            if (step > s * (1 + kZoomSame)) {
+                next = std::min(step, hi);
+                break;
+            }
+        s = std::max(lo, next);
+    }
+    for (; steps < 0; ++steps) {
+        float next = lo;
+        for (auto it = std::rbegin(kZoomLadder); it != std::rend(kZoomLadder); ++it)
+            if (*it < s * (1 - kZoomSame)) {
+                next = std::max(*it, lo);
+                break;
+            }
+        s = std::min(hi, next);
+    }
+    return std::max(minScale, std::min(maxScale, s));
+}
+
+void FieldScrollView::stepZoom(int steps) { stepZoom(steps, viewMiddleInWorld()); }
+
+void FieldScrollView::stepZoom(int steps, const Vec2& worldCentre) {
+    const float current = container->getScale();
+    const float scale = steppedScale(current, steps);
+    if (scale == current) return;
+    zoomAbout(worldCentre, scale);
+    if (bounceable) {
+        // Zoomed out past the end of the content: back inside at once, not by a bounce.
+        const Vec2 pos = container->getPosition();
+        const Vec2 settled = offsetInBounds(pos);
+        if (settled != pos) setContentOffset(settled, false);
+    }
+}
+
+void FieldScrollView::zoomAbout(const Vec2& worldCentre, float scale) {
+    // On an axis the user cannot scroll, nothing could bring content back that a zoom
+    // about the pointer had pushed aside: that axis always zooms about the anchor.
+    Vec2 centre = worldCentre;
+    if (direction != Direction::BOTH) {
+        const Vec2 anchor = hasZoomAnchor ? convertToWorldSpace(zoomAnchor) : viewMiddleInWorld();
+        if (direction == Direction::VERTICAL)
+            centre.x = anchor.x;
+        else
+            centre.y = anchor.y;
+    }
     const Vec2 before = container->convertToNodeSpace(centre);
     container->setScale(std::max(minScale, std::min(maxScale, scale)));
     const Vec2 after = container->convertToWorldSpace(before);
@@ -557,6 +625,11 @@ void FieldScrollView::stepInertia(float dt) {
 
 // --- mouse wheel ---------------------------------------------------------------------
 
+double FieldScrollView::wheelClock() const {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 void FieldScrollView::onMouseScroll(EventMouse* event) {
     // Follows touch handling: off while a card is carried.
     if (!wheelEnabled || !touchListener || !isVisible() || !allParentsVisible()) return;
@@ -566,25 +639,35 @@ void FieldScrollView::onMouseScroll(EventMouse* event) {
     if (event->isControlDown()) {
         if (!(maxScale > minScale) || notches == 0) return;
         event->stopPropagation();  // an enclosing view must not zoom as well
-        const float current = container->getScale();
-        const float scale =
-            std::max(minScale, std::min(maxScale, current * std::pow(kWheelZoom, -notches)));
-        if (scale == current) return;
-        zoomAbout(event->getLocation(), scale);
-        if (bounceable) {
-            const Vec2 pos = container->getPosition();
-            const Vec2 settled = offsetInBounds(pos);
-            if (settled != pos) setContentOffset(settled, false);
-        }
+        // Away from the user: closer. A touchpad's part notches add up to whole steps.
+        if ((zoomNotchRest > 0) != (-notches > 0)) zoomNotchRest = 0;
+        zoomNotchRest -= notches;
+        const int steps = static_cast<int>(zoomNotchRest);
+        zoomNotchRest -= static_cast<float>(steps);
+        if (steps != 0) stepZoom(steps, event->getLocation());
         return;
     }
 
     // Wheel towards the user shows what lies further down: the content moves up.
+    const float across = -event->getScrollX();
     Vec2 step;
-    if (direction != Direction::HORIZONTAL) step.y = notches * kWheelStep;
-    if (direction != Direction::VERTICAL) step.x = -event->getScrollX() * kWheelStep;
+    if (direction != Direction::HORIZONTAL) step.y = notches;
+    if (direction != Direction::VERTICAL) step.x = across;
     if (step == Vec2::ZERO) return;
     event->stopPropagation();
+    // A quick turn goes further with each notch; whole notches only, so a touchpad's
+    // stream of small ones keeps following the fingers one to one.
+    const float turn = step.y != 0 ? step.y : step.x;
+    const float sign = turn > 0 ? 1.f : -1.f;
+    const double now = wheelClock();
+    if (now - lastWheelTime > kWheelQuickGap || sign != lastWheelSign || std::fabs(turn) < 1)
+        wheelBoost = 1;
+    else
+        wheelBoost = std::min(kWheelMaxBoost, wheelBoost + kWheelBoostStep * std::fabs(turn));
+    lastWheelTime = now;
+    lastWheelSign = sign;
+    step.x *= wheelStep * container->getScaleX() * wheelBoost;
+    step.y *= wheelStep * container->getScaleY() * wheelBoost;
     // The wheel takes over from any coasting.
     unschedule(CC_SCHEDULE_SELECTOR(FieldScrollView::stepInertia));
     velocity = Vec2::ZERO;

@@ -68,10 +68,36 @@ public:
     cocos2d::Rect getViewRectInWorld() const;
     bool allParentsVisible() const;
 
+    // The part of the content (container points, unscaled) that scrolling may bring into
+    // view: the offset limits keep this rectangle, not the whole content, filling the view.
+    // A bounce past its edge comes back to it. An empty rectangle (the default) is the
+    // whole content.
+    void setScrollArea(const cocos2d::Rect& area) { scrollArea = area; }
+    const cocos2d::Rect& getScrollArea() const { return scrollArea; }
+
+    // On an axis the view does not scroll, a zoom keeps the content under this point of
+    // the view (its own space) where it is, wherever the pinch or the pointer is: a
+    // vertical list stays where it was sideways through any number of zooms. Default: the
+    // view's middle.
+    void setZoomAnchor(const cocos2d::Vec2& viewPoint) { zoomAnchor = viewPoint; hasZoomAnchor = true; }
+    // The scale `steps` zoom steps from `scale` (positive: closer), on the ladder of steps
+    // that passes through 1 (... 0.8, 0.9, 1, 1.1, 1.25 ...) and within the limits. A
+    // scale between two steps (after a pinch) goes to the next one in that direction.
+    float steppedScale(float scale, int steps) const;
+    // Zooms `steps` steps about a world point (or, without one, about the view's middle).
+    void stepZoom(int steps);
+    void stepZoom(int steps, const cocos2d::Vec2& worldCentre);
+    // Back to scale 1 (within the limits), about the view's middle.
+    void resetZoom() { zoomAbout(viewMiddleInWorld(), 1.0f); }
+
     void stepInertia(float dt);
     float pointsToInches(float points) const;
-    // Mouse wheel: scrolls 40 points a notch; with Ctrl, zooms by 1.1 a notch.
+    // Mouse wheel: scrolls `wheelStep` content points a notch (so the same share of the
+    // content at any zoom), more a notch while the wheel is turned quickly; with Ctrl,
+    // one zoom step a notch.
     void onMouseScroll(cocos2d::EventMouse* event);
+    void setWheelStep(float contentPoints) { wheelStep = contentPoints; }
+    float getWheelStep() const { return wheelStep; }
     // The wheel can be held off on its own (while a card is carried over the view).
     void setWheelEnabled(bool enabled) { wheelEnabled = enabled; }
     bool isWheelEnabled() const { return wheelEnabled; }
@@ -88,6 +114,9 @@ protected:
     void zoomAbout(const cocos2d::Vec2& worldCentre, float scale);
     // `offset` brought inside the limits on the axes of `direction`, as a settle ends.
     cocos2d::Vec2 offsetInBounds(cocos2d::Vec2 offset) const;
+    cocos2d::Vec2 viewMiddleInWorld() const;
+    // Seconds on a steady clock: the gaps between wheel notches.
+    virtual double wheelClock() const;
     bool holds(cocos2d::Touch* touch) const;
     void forget(cocos2d::Touch* touch);
     // Drops held touches that ended where this view did not hear it (a listener above
@@ -120,4 +149,15 @@ protected:
     float bounceTargetX = 0, bounceTargetY = 0;
     cocos2d::EventListenerMouse* wheelListener = nullptr;
     bool wheelEnabled = true;
+    cocos2d::Rect scrollArea;
+    cocos2d::Vec2 zoomAnchor;
+    bool hasZoomAnchor = false;
+    float wheelStep = 40.f;
+    // Notches of a quick turn count more (1, 1.5, 2, ... up to a limit); a pause or a
+    // turn the other way starts again at 1.
+    float wheelBoost = 1.f;
+    double lastWheelTime = -1e9;
+    float lastWheelSign = 0;
+    // Part notches of a Ctrl+wheel (a touchpad's) not yet a whole zoom step.
+    float zoomNotchRest = 0;
 };

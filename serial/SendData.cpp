@@ -19,5 +19,6 @@ SendData::~SendData() = default;
 bool SendData::init() {
     text.clear();
     delayMs = 0;
+    closing = false;
     return true;
 }

@@ -17,4 +17,6 @@ public:
 
     std::string text;
     int32_t delayMs = 0;  // milliseconds; 0 or less: no pause
+    // Closes what the program's first line opened: still sent after a stop (see SerialLine).
+    bool closing = false;
 };

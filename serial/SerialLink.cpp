@@ -30,6 +30,8 @@ std::chrono::milliseconds wireTime(std::size_t bytes) {
     return std::chrono::milliseconds((bits + kBaud - 1) / kBaud);
 }
 
+bool sendAfterStop(const SerialLine& line, int written) { return line.closing && written > 0; }
+
 std::vector<PortInfo> usablePorts(std::vector<PortInfo> ports) {
     ports.erase(std::remove_if(ports.begin(), ports.end(),
                                [](const PortInfo& p) {
@@ -86,6 +88,84 @@ void orderPorts(std::vector<PortInfo>& ports) {
         if (ga != gb) return ga < gb;
         return naturalLess(a.portName, b.portName);
     });
+}
+
+}  // namespace tavrick
+
+namespace tavrick {
+namespace {
+
+// A line cut at its byte limit must not end in half a UTF-8 character, which no font can show.
+std::string cutLine(std::string text) {
+    std::size_t lead = text.size();
+    while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead > 0) {
+        const unsigned char c = static_cast<unsigned char>(text[lead - 1]);
+        const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (text.size() - (lead - 1) < need) text.resize(lead - 1);
+    }
+    return text + "...";
+}
+
+}  // namespace
+
+void BoardReplies::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+    partial_.clear();
+    cut_ = lastWasCr_ = heard_ = false;
+    ended_ = 0;
+}
+
+void BoardReplies::endLine() {
+    lines_.push_back(cut_ ? cutLine(std::move(partial_)) : std::move(partial_));
+    partial_.clear();
+    cut_ = false;
+    ++ended_;
+    if (lines_.size() > kMaxLines) lines_.erase(lines_.begin(), lines_.begin() + (lines_.size() - kMaxLines));
+}
+
+void BoardReplies::add(const char* data, std::size_t size) {
+    if (size == 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    heard_ = true;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        const bool cr = c == '\r';
+        // CR LF is one end of line, not two.
+        if (c == '\n' && lastWasCr_) {
+            lastWasCr_ = false;
+            continue;
+        }
+        lastWasCr_ = cr;
+        if (cr || c == '\n') {
+            endLine();
+        } else if (c == '\t' || c >= 0x20) {
+            if (c == 0x7f) continue;
+            if (partial_.size() < kMaxLineBytes)
+                partial_ += c == '\t' ? ' ' : static_cast<char>(c);
+            else
+                cut_ = true;
+        }
+    }
+}
+
+std::vector<std::string> BoardReplies::lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out = lines_;
+    if (!partial_.empty() || cut_) out.push_back(cut_ ? cutLine(partial_) : partial_);
+    if (out.size() > kMaxLines) out.erase(out.begin());
+    return out;
+}
+
+std::size_t BoardReplies::endedLines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
+}
+
+bool BoardReplies::heardAnything() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return heard_;
 }
 
 }  // namespace tavrick

@@ -27,5 +27,6 @@ TavrickCardSerialData::~TavrickCardSerialData() = default;
 bool TavrickCardSerialData::init() {
     portName.clear();
     description.clear();
+    kind = tavrick::PortKind::Other;
     return true;
 }

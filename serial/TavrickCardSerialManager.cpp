@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 #include <system_error>
+#include <thread>
 
 #include "CCDirector.h"
 #include "CCScheduler.h"
@@ -47,7 +48,7 @@ TavrickCardSerialManager::~TavrickCardSerialManager() {
 }
 
 bool TavrickCardSerialManager::init() {
-    selectedPort = 0;
+    selectedPort = -1;
     ports.clear();
     return true;
 }
@@ -58,6 +59,7 @@ void TavrickCardSerialManager::setScanFunction(ScanFunction scan) {
 
 bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> body,
                                            const Callback& callback) {
+    endListening();
     std::atomic<bool>& running = kind == Worker::Scan ? scanRunning_ : sendRunning_;
     workerOutcome_ = {};
     running.store(true, std::memory_order_release);
@@ -125,7 +127,7 @@ bool TavrickCardSerialManager::scanPorts(const Callback& callback, const void* o
 
 bool TavrickCardSerialManager::sendQueued(const Callback& callback, const void* owner) {
     if (isBusy()) return false;
-    if (ports.empty() || selectedPort < 0 || selectedPort >= ports.size()) {
+    if (!hasChosenPort()) {
         lastError_ = SerialError::NoPort;
         lastErrorDetail_ = "no serial port chosen";
         return false;
@@ -135,8 +137,12 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback, const void* 
     std::string portName = ports.at(selectedPort)->portName;
     std::vector<SerialLine> lines;
     lines.reserve(static_cast<std::size_t>(sendQueue.size()));
-    for (SendData* data : sendQueue) lines.push_back({data->text, data->delayMs});
+    for (SendData* data : sendQueue) lines.push_back({data->text, data->delayMs, data->closing});
 
+    // The answer of an earlier send is over before this one is heard.
+    endListening();
+    replies_.clear();
+    linesDone_.store(false);
     linesWritten_.store(0);
     lineCount_ = static_cast<int>(lines.size());
     tavrick::WriteOptions options = writeOptions_;
@@ -144,14 +150,21 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback, const void* 
     const bool started = startWorker(
         Worker::Send,
         [this, portName = std::move(portName), lines = std::move(lines), options] {
+            // Once linesDone_ is set the outcome belongs to the main thread: not written again.
+            auto sent = [this](const SendOutcome& outcome) {
+                workerOutcome_ = outcome;
+                linesDone_.store(true, std::memory_order_release);
+            };
+            SendOutcome outcome;
             try {
-                workerOutcome_ =
-                    tavrick::writeSerialLines(portName, lines, linesWritten_, options, &stop_);
+                outcome = tavrick::writeSerialLines(portName, lines, linesWritten_, options, &stop_,
+                                                    &replies_, sent);
             } catch (const std::exception& e) {
-                workerOutcome_ = {SerialError::WriteFailed, e.what()};
+                outcome = {SerialError::WriteFailed, e.what()};
             } catch (...) {
-                workerOutcome_ = {SerialError::WriteFailed, "send failed"};
+                outcome = {SerialError::WriteFailed, "send failed"};
             }
+            if (!linesDone_.load(std::memory_order_relaxed)) workerOutcome_ = outcome;
         },
         callback);
     if (started) completionOwner_ = owner;
@@ -162,11 +175,36 @@ void TavrickCardSerialManager::stopSend() {
     if (isSending()) stop_.stop();
 }
 
-void TavrickCardSerialManager::pollScan(float) {
-    if (worker_ != Worker::Scan || scanRunning_.load(std::memory_order_acquire)) return;
+void TavrickCardSerialManager::shutdown(std::chrono::milliseconds patience) {
+    watch_.stop();
+    listeners_.clear();
+    completionCallback_ = nullptr;
+    completionOwner_ = nullptr;
+    stop_.stop();
+    if (worker_ != Worker::None) {
+        const std::atomic<bool>& running = worker_ == Worker::Scan ? scanRunning_ : sendRunning_;
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (running.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (running.load(std::memory_order_acquire))
+            abandonWorker();
+        else
+            joinWorker();
+    }
+    scheduler()->unscheduleAllForTarget(this);
+    worker_ = Worker::None;
+    rescanPending_ = false;
+}
+
+void TavrickCardSerialManager::workerGone() {
     joinWorker();
     scheduler()->unscheduleAllForTarget(this);
     worker_ = Worker::None;
+}
+
+void TavrickCardSerialManager::pollScan(float) {
+    if (worker_ != Worker::Scan || scanRunning_.load(std::memory_order_acquire)) return;
+    workerGone();
 
     publishPorts(std::move(scanResult_));
     scanResult_.clear();
@@ -195,8 +233,10 @@ void TavrickCardSerialManager::publishPorts(std::vector<PortInfo> found) {
     for (TavrickCardSerialData* p : ports) before.push_back(p->portName);
     ports.clear();
     for (const PortInfo& info : found) {
-        if (TavrickCardSerialData* data = TavrickCardSerialData::create(info.portName, info.description))
+        if (TavrickCardSerialData* data = TavrickCardSerialData::create(info.portName, info.description)) {
+            data->kind = info.kind;
             ports.pushBack(data);
+        }
     }
     // A USB port that was not there at the last scan: the board just plugged in.
     int plugged = -1;
@@ -211,8 +251,13 @@ void TavrickCardSerialManager::publishPorts(std::vector<PortInfo> found) {
     scannedOnce_ = true;
     int chosen = indexOf(preferredName_);
     if (chosen < 0) chosen = plugged;
-    if (chosen < 0) chosen = indexOf(selectedName);
-    selectedPort = chosen < 0 ? 0 : chosen;
+    if (chosen < 0) {
+        chosen = indexOf(selectedName);
+        if (chosen >= 0 && !tavrick::mayBeDefault(ports.at(chosen)->kind)) chosen = -1;
+    }
+    for (ssize_t i = 0; chosen < 0 && i < ports.size(); ++i)
+        if (tavrick::mayBeDefault(ports.at(i)->kind)) chosen = static_cast<int>(i);
+    selectedPort = chosen;
 }
 
 void TavrickCardSerialManager::choosePort(int index) {
@@ -243,7 +288,7 @@ void TavrickCardSerialManager::forgetCallbacksOf(const void* owner) {
 
 void TavrickCardSerialManager::devicesChanged() {
     rescanPending_ = true;
-    if (isBusy()) return;  // the end of the running worker starts it
+    if (worker_ != Worker::None) return;  // the end of the running worker starts it
     // A plug makes several events in a row; they settle into one scan.
     scheduler()->schedule([this](float dt) { rescanNow(dt); }, this, 0.3f, false, "rescan");
 }
@@ -251,7 +296,7 @@ void TavrickCardSerialManager::devicesChanged() {
 void TavrickCardSerialManager::rescanNow(float) {
     scheduler()->unschedule("rescan", this);
     if (!rescanPending_) return;
-    if (isBusy()) return;
+    if (worker_ != Worker::None) return;
     scanPorts(nullptr);
 }
 
@@ -274,13 +319,47 @@ bool TavrickCardSerialManager::startWatching() {
 void TavrickCardSerialManager::stopWatching() { watch_.stop(); }
 
 void TavrickCardSerialManager::pollSend(float) {
-    if (worker_ != Worker::Send || sendRunning_.load(std::memory_order_acquire)) return;
-    joinWorker();
-    scheduler()->unscheduleAllForTarget(this);
-    worker_ = Worker::None;
+    if (worker_ != Worker::Send) return;
+    if (sendRunning_.load(std::memory_order_acquire)) {
+        if (!linesDone_.load(std::memory_order_acquire)) return;
+        // Every line is out: the send has ended for everyone, and the writer hears the board
+        // a moment longer. State first: the callback may well start the next worker.
+        scheduler()->unschedule(CC_SCHEDULE_SELECTOR(TavrickCardSerialManager::pollSend), this);
+        worker_ = Worker::Listen;
+        scheduler()->schedule(CC_SCHEDULE_SELECTOR(TavrickCardSerialManager::pollListen), this, 0.1f,
+                              false);
+        finish();
+        return;
+    }
+    workerGone();
+    const bool ok = workerOutcome_.ok();
     finish();
+    if (ok && linesDone_.load(std::memory_order_acquire)) announceAnswer();
     // A device event during the send: its rescan runs now, unless the callback sent again.
-    if (rescanPending_ && !isBusy()) rescanNow(0);
+    if (rescanPending_ && worker_ == Worker::None) rescanNow(0);
+}
+
+void TavrickCardSerialManager::pollListen(float) {
+    if (worker_ != Worker::Listen || sendRunning_.load(std::memory_order_acquire)) return;
+    workerGone();
+    announceAnswer();
+    if (rescanPending_ && worker_ == Worker::None) rescanNow(0);
+}
+
+void TavrickCardSerialManager::endListening() {
+    if (worker_ != Worker::Listen) return;
+    // The writer looks at the stop every few milliseconds while it listens: a short wait.
+    stop_.stop();
+    joinWorker();
+    scheduler()->unschedule(CC_SCHEDULE_SELECTOR(TavrickCardSerialManager::pollListen), this);
+    worker_ = Worker::None;
+    announceAnswer();
+}
+
+void TavrickCardSerialManager::announceAnswer() {
+    const bool heard = replies_.heardAnything();
+    for (auto& l : std::vector<std::pair<const void*, Listener>>(listeners_))
+        if (l.second.answerEnded) l.second.answerEnded(heard);
 }
 
 void TavrickCardSerialManager::finish() {
@@ -302,6 +381,8 @@ void TavrickCardSerialManager::resetForTests() {
     worker_ = Worker::None;
     scanRunning_ = false;
     sendRunning_ = false;
+    linesDone_ = false;
+    replies_.clear();
     completionCallback_ = nullptr;
     completionOwner_ = nullptr;
     listeners_.clear();
@@ -320,7 +401,7 @@ void TavrickCardSerialManager::resetForTests() {
     lastErrorDetail_.clear();
     ports.clear();
     sendQueue.clear();
-    selectedPort = 0;
+    selectedPort = -1;
 }
 
 #ifdef _WIN32
@@ -361,6 +442,12 @@ void TavrickCardSerialManager::joinWorker() {
     workerHandle_ = nullptr;
 }
 
+void TavrickCardSerialManager::abandonWorker() {
+    if (!workerHandle_) return;
+    CloseHandle(workerHandle_);
+    workerHandle_ = nullptr;
+}
+
 #else
 
 bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::string& error) {
@@ -375,6 +462,10 @@ bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::stri
 
 void TavrickCardSerialManager::joinWorker() {
     if (workerThread_.joinable()) workerThread_.join();
+}
+
+void TavrickCardSerialManager::abandonWorker() {
+    if (workerThread_.joinable()) workerThread_.detach();
 }
 
 #endif

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files.h"
 
 namespace tavrick {
 namespace {
@@ -49,7 +50,9 @@ std::string FieldDocument::toJson() const {
     return doc.dump(1, '\t') + "\n";
 }
 
-bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::string& problem) {
+bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::string& problem,
+                             bool* notAProgram) {
+    if (notAProgram) *notAProgram = false;
     const json doc = json::parse(text, nullptr, false);
     if (doc.is_discarded()) {
         problem = text.empty() ? "the file is empty" : "the file is not JSON (cut short or damaged)";
@@ -57,6 +60,7 @@ bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::s
     }
     if (!doc.is_object() || doc.value("format", json()) != "tavrick-cards") {
         problem = "the file is not a card program";
+        if (notAProgram) *notAProgram = true;
         return false;
     }
     const json version = doc.value("version", json());
@@ -77,6 +81,11 @@ bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::s
     const json cards = doc.value("cards", json());
     if (!cards.is_array()) {
         problem = "the file has no card list";
+        return false;
+    }
+    if (cards.size() > static_cast<size_t>(kMaxCards)) {
+        problem = "it holds more than " + std::to_string(kMaxCards / 1000) + ",000 cards";
+        if (notAProgram) *notAProgram = true;
         return false;
     }
     bool taken[kRows][2] = {};
@@ -123,6 +132,24 @@ bool FieldDocument::fromJson(const std::string& text, FieldDocument& out, std::s
     }
     out = std::move(d);
     return true;
+}
+
+FieldDocument::ReadResult FieldDocument::readFile(const std::string& path, FieldDocument& out,
+                                                  std::string& problem) {
+    std::string text;
+    FileRefusal refusal = FileRefusal::None;
+    if (!readSmallFile(path, kMaxProgramFileBytes, text, refusal, problem)) {
+        switch (refusal) {
+            case FileRefusal::Missing: return ReadResult::Missing;
+            case FileRefusal::NotAFile:
+            case FileRefusal::TooLarge: return ReadResult::NotAProgramFile;
+            default: return ReadResult::Unreadable;
+        }
+    }
+    bool notAProgram = false;
+    if (!fromJson(text, out, problem, &notAProgram))
+        return notAProgram ? ReadResult::NotAProgramFile : ReadResult::Damaged;
+    return ReadResult::Read;
 }
 
 }  // namespace tavrick

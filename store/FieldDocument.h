@@ -22,6 +22,8 @@ struct FieldDocument {
     static constexpr int kRows = 30;
     static constexpr const char* kAutosaveName = "field.json";
     static constexpr const char* kProgramExtension = ".cards";
+    // More than a child lays in reason (a full field is 60): a file with more is not a program.
+    static constexpr int kMaxCards = 10000;
 
     int target = 0;
     std::vector<CardRecord> cards;  // in the order they were laid
@@ -34,8 +36,23 @@ struct FieldDocument {
 
     std::string toJson() const;
     // False with `problem` for anything this version cannot take whole: not JSON, a newer
-    // format, an unknown kind, a row or side that does not exist, two cards in one slot.
-    static bool fromJson(const std::string& text, FieldDocument& out, std::string& problem);
+    // format, an unknown kind, a row or side that does not exist, two cards in one slot, more
+    // than kMaxCards cards. `notAProgram` is set when the text is no card program at all (not
+    // the format, or more cards than a program holds), left false when it is a damaged one.
+    static bool fromJson(const std::string& text, FieldDocument& out, std::string& problem,
+                         bool* notAProgram = nullptr);
+
+    enum class ReadResult {
+        Read,
+        Missing,          // no file by that name
+        NotAProgramFile,  // a folder, a pipe, a device, over kMaxProgramFileBytes, another format
+        Unreadable,       // no permission, a read error
+        Damaged,          // a card program this version cannot take (cut short, a newer format...)
+    };
+    // The one way a field or program file is read: looked at before it is read (files.h,
+    // readSmallFile), at most kMaxProgramFileBytes, then taken whole or not at all. Anything but
+    // Read leaves `out` as it was and says why in `problem`.
+    static ReadResult readFile(const std::string& path, FieldDocument& out, std::string& problem);
 };
 
 }  // namespace tavrick

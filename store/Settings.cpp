@@ -1,9 +1,5 @@
 #include "Settings.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
 
 #include "files.h"
@@ -15,11 +11,14 @@ namespace {
 using nlohmann::json;
 
 json readObject(const std::string& path, std::string* problem) {
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    if (!in) return json::object();  // none yet: nothing to say
-    std::stringstream text;
-    text << in.rdbuf();
-    json value = json::parse(text.str(), nullptr, false);
+    // Looked at before it is read, as the field is: a pipe in its place never holds the start.
+    std::string text, why;
+    FileRefusal refusal = FileRefusal::None;
+    if (!readSmallFile(path, kMaxProgramFileBytes, text, refusal, why)) {
+        if (refusal != FileRefusal::Missing && problem) *problem = path + " is not a settings file (" + why + ")";
+        return json::object();  // none yet: nothing to say
+    }
+    json value = json::parse(text, nullptr, false);
     if (value.is_discarded() || !value.is_object()) {
         if (problem) *problem = path + " is not a settings file";
         return json::object();

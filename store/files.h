@@ -2,6 +2,7 @@
 // The file helpers every stored file goes through, one implementation per platform
 // (files_posix.cpp, files_win32.cpp): UTF-8 paths everywhere, writes that a crash cannot
 // leave half done, and unusable files kept aside rather than lost.
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -19,8 +20,26 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
 // For tests: called once the temporary file is whole on disk, just before the rename.
 void setBeforeRenameHook(void (*hook)());
 
-// Reads a whole file. False with `problem` when it cannot be read (missing: `missing` set).
-bool readWholeFile(const std::string& path, std::string& text, std::string& problem, bool* missing = nullptr);
+// What readSmallFile found wrong with a file.
+enum class FileRefusal {
+    None,
+    Missing,     // there is nothing by that name
+    NotAFile,    // a folder, a named pipe, a device, a socket: never opened for reading
+    TooLarge,    // more bytes than the caller takes
+    Unreadable,  // no permission, or the read failed
+};
+
+// The most a field or program file may hold: a full field is a few kilobytes.
+constexpr std::size_t kMaxProgramFileBytes = 1024 * 1024;
+
+// Reads a file that must be a regular file of at most `maxBytes`, and looks before it reads:
+// anything but a regular file is refused without being opened (a device's open can act, a
+// named pipe's can wait for ever), the open itself never waits (O_NONBLOCK; on Windows only a
+// disk file is read), and a file over the limit is refused from its size, never read into
+// memory. False with `refusal` and `problem`, a few words for people ("it is a folder", "it
+// is larger than 1 MB", "could not be read: ..."); `text` is then empty.
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text, FileRefusal& refusal,
+                   std::string& problem);
 
 // Moves an unusable file aside as "<path>.bad-<date-time>" (with "-2", "-3"... when that name is
 // taken: an earlier bad file is never replaced). Returns the new path, or "" when it could not.
@@ -29,8 +48,13 @@ std::string keepBadFile(const std::string& path);
 namespace files_detail {
 // "<path>.bad-2026-12-08-071044": the first name keepBadFile tries.
 std::string badFileBase(const std::string& path);
+// Moves `path` to `name` unless `name` is already taken (never replacing it).
+enum class MoveAside { Moved, NameTaken, Failed };
+MoveAside moveAside(const std::string& path, const std::string& name);
 // "<path>.tmp-<process>-<n>": a temporary name no other write of this or another process uses.
 std::string temporaryName(const std::string& path);
+// "it is larger than 1 MB": the words for a file over `maxBytes`.
+std::string tooLarge(std::size_t maxBytes);
 }  // namespace files_detail
 
 #ifdef _WIN32

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrick {
@@ -50,22 +51,80 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     return true;
 }
 
-std::string keepBadFile(const std::string& path) {
-    const std::string base = files_detail::badFileBase(path);
-    for (int i = 1; i < 1000; ++i) {
-        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
-        // link() refuses an existing name, so a kept file is never replaced, not even by a race.
-        if (::link(path.c_str(), name.c_str()) == 0) {
-            ::unlink(path.c_str());
-            return name;
-        }
-        if (errno == EEXIST) continue;
-        // Where hard links are refused (some file systems, a folder named like the file).
-        if (::access(name.c_str(), F_OK) == 0) continue;
-        if (::rename(path.c_str(), name.c_str()) == 0) return name;
-        return "";
-    }
-    return "";
+namespace {
+const char* whatItIs(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    return "it is not a file";
 }
+}  // namespace
+
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text, FileRefusal& refusal,
+                   std::string& problem) {
+    text.clear();
+    refusal = FileRefusal::None;
+    problem.clear();
+    auto refuse = [&](FileRefusal why, const std::string& words) {
+        text.clear();
+        refusal = why;
+        problem = words;
+        return false;
+    };
+    // A look at the name first: a device or a pipe is never opened (opening a serial port
+    // resets many boards; opening a pipe with no writer would wait for one).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return refuse(FileRefusal::Missing, "there is no such file");
+        return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode)) return refuse(FileRefusal::NotAFile, whatItIs(st.st_mode));
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    // The name may have been given to something else since: the open does not wait, and what
+    // was opened is looked at again.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return refuse(FileRefusal::Missing, "there is no such file");
+        return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0) return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(FileRefusal::NotAFile, whatItIs(st.st_mode));
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    // One byte past the limit is asked for: a file that grew since its size was read is
+    // still refused, never read on without end.
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const std::size_t room = maxBytes + 1 - text.size();
+        const ssize_t n = ::read(fd, buf, room < sizeof buf ? room : sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return refuse(FileRefusal::Unreadable, std::string("could not be read: ") + std::strerror(errno));
+        if (n == 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    }
+    return true;
+}
+
+namespace files_detail {
+
+MoveAside moveAside(const std::string& path, const std::string& name) {
+    // link() refuses an existing name, so a kept file is never replaced, not even by a race.
+    if (::link(path.c_str(), name.c_str()) == 0) {
+        ::unlink(path.c_str());
+        return MoveAside::Moved;
+    }
+    if (errno == EEXIST) return MoveAside::NameTaken;
+    // Where hard links are refused (some file systems, a folder named like the file).
+    if (::access(name.c_str(), F_OK) == 0) return MoveAside::NameTaken;
+    return ::rename(path.c_str(), name.c_str()) == 0 ? MoveAside::Moved : MoveAside::Failed;
+}
+
+}  // namespace files_detail
 
 }  // namespace tavrick

@@ -63,15 +63,74 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     return true;
 }
 
-std::string keepBadFile(const std::string& path) {
-    const std::string base = files_detail::badFileBase(path);
-    for (int i = 1; i < 1000; ++i) {
-        const std::string name = i == 1 ? base : base + "-" + std::to_string(i);
-        // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
-        if (MoveFileExW(widen(path).c_str(), widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return name;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return "";
-    }
-    return "";
+namespace {
+std::string windowsError(DWORD code) {
+    return "could not be read (Windows error " + std::to_string(code) + ")";
 }
+}  // namespace
+
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text, FileRefusal& refusal,
+                   std::string& problem) {
+    text.clear();
+    refusal = FileRefusal::None;
+    problem.clear();
+    auto refuse = [&](FileRefusal why, const std::string& words) {
+        text.clear();
+        refusal = why;
+        problem = words;
+        return false;
+    };
+    const std::wstring wide = widen(path);
+    // A folder is refused by its attributes; a device name (COM1, \\.\pipe\...) is never
+    // opened for reading: what CreateFile opens is read only when it is a file on a disk.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return refuse(FileRefusal::Missing, "there is no such file");
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return refuse(FileRefusal::NotAFile, "it is a folder");
+    }
+    const HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return refuse(FileRefusal::Missing, "there is no such file");
+        return refuse(FileRefusal::Unreadable, windowsError(code));
+    }
+    struct Closer {
+        HANDLE h;
+        ~Closer() { CloseHandle(h); }
+    } closer{h};
+    if (GetFileType(h) != FILE_TYPE_DISK) return refuse(FileRefusal::NotAFile, "it is a device or a pipe, not a file");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size)) return refuse(FileRefusal::Unreadable, windowsError(GetLastError()));
+    if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    text.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buf[65536];
+    for (;;) {
+        const std::size_t room = maxBytes + 1 - text.size();
+        DWORD n = 0;
+        if (!ReadFile(h, buf, static_cast<DWORD>(room < sizeof buf ? room : sizeof buf), &n, nullptr))
+            return refuse(FileRefusal::Unreadable, windowsError(GetLastError()));
+        if (n == 0) break;
+        text.append(buf, n);
+        if (text.size() > maxBytes) return refuse(FileRefusal::TooLarge, files_detail::tooLarge(maxBytes));
+    }
+    return true;
+}
+
+namespace files_detail {
+
+MoveAside moveAside(const std::string& path, const std::string& name) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails rather than replace a kept file.
+    if (MoveFileExW(widen(path).c_str(), widen(name).c_str(), MOVEFILE_WRITE_THROUGH)) return MoveAside::Moved;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? MoveAside::NameTaken : MoveAside::Failed;
+}
+
+}  // namespace files_detail
 
 }  // namespace tavrick

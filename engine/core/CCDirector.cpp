@@ -11,6 +11,11 @@
 
 namespace cocos2d {
 
+namespace {
+// Seconds between frames that only advance actions, while the window is out of sight.
+constexpr double kHiddenActionStep = 0.1;
+}  // namespace
+
 Director* Director::getInstance() {
     static Director* instance = new Director;  // lives for the whole process
     return instance;
@@ -85,6 +90,11 @@ void Director::startAnimation() {
     _needsRedraw = true;
 }
 
+void Director::setWindowHidden(bool hidden) {
+    _hidden = hidden;
+    if (!hidden) _needsRedraw = true;
+}
+
 void Director::reset() {
     CC_SAFE_RELEASE_NULL(_nextScene);
     if (_runningScene) {
@@ -96,6 +106,7 @@ void Director::reset() {
     PoolManager::getInstance()->getCurrentPool()->clear();
     setOpenGLView(nullptr);
     _invalid = false;
+    _hidden = false;
     _purgeRequested = false;
     _needsRedraw = true;
     _drawingEnabled = true;
@@ -162,7 +173,7 @@ void Director::drawScene(float dt) {
         _actionManager->update(dt);
         _scheduler->update(dt);
         if (_nextScene) setNextScene();
-        if (_openGLView && _drawingEnabled) {
+        if (_openGLView && _drawingEnabled && !_hidden) {
             if (_runningScene) _runningScene->visit(_renderer, Mat4::IDENTITY, 0);
             _renderer->render(_openGLView->getRenderBackend());
             _openGLView->swapBuffers();
@@ -179,10 +190,20 @@ double Director::secondsToNextFrame() const {
     const double since =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - _lastUpdate).count();
     const double pace = std::max(0.0, _animationInterval - since);
-    if (_needsRedraw || _nextScene || _actionManager->hasActiveActions()) return pace;
+    if (_nextScene) return pace;
+    double due = -1;
+    if (!_hidden) {
+        if (_needsRedraw || _actionManager->hasActiveActions()) return pace;
+    } else if (_actionManager->hasActiveActions()) {
+        // Nobody sees them move: stepped often enough that a delayed call comes on time.
+        due = std::max(pace, kHiddenActionStep - since);
+    }
     const float timer = _scheduler->timeToNextTimer();
-    if (timer < 0) return -1;
-    return std::max(pace, timer - since);
+    if (timer >= 0) {
+        const double t = std::max(pace, timer - since);
+        due = due < 0 ? t : std::min(due, t);
+    }
+    return due;
 }
 
 }  // namespace cocos2d

@@ -43,6 +43,11 @@ public:
     void stopAnimation();
     void startAnimation();
     bool isAnimating() const { return !_invalid; }
+    // The window is out of sight (minimised): time goes on, actions and timers run (an autosave,
+    // a poll, a send in progress), but nothing is drawn, and no frame runs only to draw. Shown
+    // again, the next frame draws.
+    void setWindowHidden(bool hidden);
+    bool isWindowHidden() const { return _hidden; }
     void end() { _purgeRequested = true; }
     bool isEndRequested() const { return _purgeRequested; }
     // Takes the scene down and forgets the view: the state of a fresh start.
@@ -96,6 +101,7 @@ private:
     float _animationInterval = 1.0f / 60;
     float _contentScaleFactor = 1.0f;
     bool _invalid = false;
+    bool _hidden = false;
     bool _purgeRequested = false;
     bool _needsRedraw = true;
     bool _drawingEnabled = true;

@@ -72,66 +72,76 @@ EventListenerCustom* EventListenerCustom::clone() { return create(_eventName, _o
 
 EventDispatcher::~EventDispatcher() { removeAllEventListeners(); }
 
+void EventDispatcher::add(EventListener* listener, Node* node) {
+    listener->retain();
+    listener->_isRegistered = true;
+    listener->_node = node;
+    listener->_serial = ++_serial;
+    _listeners.emplace_hint(_listeners.end(), listener->_serial, listener);
+    if (node) _byNode[node].push_back(listener);
+}
+
+bool EventDispatcher::hears(const EventListener* listener) const {
+    return listener->_isRegistered && !(_inDispatch && listener->_serial > _serialAtDispatch);
+}
+
+void EventDispatcher::beginDispatch() {
+    if (_inDispatch++ == 0) _serialAtDispatch = _serial;
+}
+
+void EventDispatcher::endDispatch() {
+    --_inDispatch;
+    flushPending();
+}
+
 void EventDispatcher::addEventListenerWithSceneGraphPriority(EventListener* listener, Node* node) {
     assert(listener && node);
     if (!listener || !node) return;
     assert(!listener->_isRegistered && "listener registered twice");
     if (listener->_isRegistered || !listener->checkAvailable()) return;
-    listener->retain();
-    listener->_isRegistered = true;
-    listener->_node = node;
     listener->_paused = !node->isRunning();
-    Entry e{listener, ++_serial};
-    if (_inDispatch)
-        _toAdd.push_back(e);
-    else
-        _listeners.push_back(e);
+    add(listener, node);
 }
 
 EventListenerCustom* EventDispatcher::addCustomEventListener(
     const std::string& eventName, const std::function<void(EventCustom*)>& callback) {
     EventListenerCustom* listener = EventListenerCustom::create(eventName, callback);
     if (!listener->checkAvailable()) return nullptr;
-    listener->retain();
-    listener->_isRegistered = true;
-    listener->_node = nullptr;
     listener->_paused = false;
-    Entry e{listener, ++_serial};
-    if (_inDispatch)
-        _toAdd.push_back(e);
-    else
-        _listeners.push_back(e);
+    add(listener, nullptr);
     return listener;
 }
 
 void EventDispatcher::removeCustomEventListeners(const std::string& eventName) {
     std::vector<EventListener*> found;
-    for (auto* list : {&_listeners, &_toAdd})
-        for (const Entry& e : *list)
-            if (e.listener->_isRegistered && e.listener->getType() == EventListener::Type::CUSTOM &&
-                static_cast<EventListenerCustom*>(e.listener)->getEventName() == eventName)
-                found.push_back(e.listener);
+    for (const auto& e : _listeners)
+        if (e.second->getType() == EventListener::Type::CUSTOM &&
+            static_cast<EventListenerCustom*>(e.second)->getEventName() == eventName)
+            found.push_back(e.second);
     for (EventListener* l : found) remove(l);
 }
 
 void EventDispatcher::remove(EventListener* listener) {
+    const bool waiting = _inDispatch && listener->_serial > _serialAtDispatch;
+    if (Node* node = listener->_node) {
+        auto mine = _byNode.find(node);
+        if (mine != _byNode.end()) {
+            auto& list = mine->second;
+            list.erase(std::find(list.begin(), list.end(), listener));
+            if (list.empty()) _byNode.erase(mine);
+        }
+    }
     listener->_isRegistered = false;
     listener->_node = nullptr;
     if (listener->getType() == EventListener::Type::TOUCH_ONE_BY_ONE)
         static_cast<EventListenerTouchOneByOne*>(listener)->_claimedTouches.clear();
-    auto pred = [listener](const Entry& e) { return e.listener == listener; };
-    auto it = std::find_if(_toAdd.begin(), _toAdd.end(), pred);
-    if (it != _toAdd.end()) {
-        _toAdd.erase(it);
+    _listeners.erase(listener->_serial);
+    // One the dispatch under way may still hold (and call no more) is let go after it; one
+    // added during it was never seen by it.
+    if (_inDispatch && !waiting)
+        _removedInDispatch.push_back(listener);
+    else
         listener->release();
-        return;
-    }
-    if (_inDispatch) return;  // swept out by flushPending
-    it = std::find_if(_listeners.begin(), _listeners.end(), pred);
-    if (it != _listeners.end()) {
-        _listeners.erase(it);
-        listener->release();
-    }
 }
 
 void EventDispatcher::removeEventListener(EventListener* listener) {
@@ -140,34 +150,42 @@ void EventDispatcher::removeEventListener(EventListener* listener) {
 }
 
 void EventDispatcher::removeEventListenersForTarget(Node* target, bool recursive) {
-    for (EventListener* l : getListenersForTarget(target)) remove(l);
+    auto mine = _byNode.find(target);
+    if (mine != _byNode.end()) {
+        const std::vector<EventListener*> listeners = mine->second;
+        for (EventListener* l : listeners) remove(l);
+    }
     if (recursive) {
         for (Node* child : target->getChildren()) removeEventListenersForTarget(child, true);
     }
 }
 
 void EventDispatcher::removeAllEventListeners() {
-    std::vector<Entry> all;
+    std::map<unsigned long, EventListener*> all;
     all.swap(_listeners);
-    all.insert(all.end(), _toAdd.begin(), _toAdd.end());
-    _toAdd.clear();
+    _byNode.clear();
+    std::vector<EventListener*> removed;
+    removed.swap(_removedInDispatch);
     for (auto& e : all) {
-        if (e.listener->_isRegistered) {
-            e.listener->_isRegistered = false;
-            e.listener->_node = nullptr;
-        }
-        e.listener->release();
+        e.second->_isRegistered = false;
+        e.second->_node = nullptr;
+        e.second->release();
     }
+    for (EventListener* l : removed) l->release();
 }
 
 void EventDispatcher::pauseEventListenersForTarget(Node* target, bool recursive) {
-    for (EventListener* l : getListenersForTarget(target)) l->_paused = true;
+    auto mine = _byNode.find(target);
+    if (mine != _byNode.end())
+        for (EventListener* l : mine->second) l->_paused = true;
     if (recursive)
         for (Node* child : target->getChildren()) pauseEventListenersForTarget(child, true);
 }
 
 void EventDispatcher::resumeEventListenersForTarget(Node* target, bool recursive) {
-    for (EventListener* l : getListenersForTarget(target)) l->_paused = false;
+    auto mine = _byNode.find(target);
+    if (mine != _byNode.end())
+        for (EventListener* l : mine->second) l->_paused = false;
     if (recursive)
         for (Node* child : target->getChildren()) resumeEventListenersForTarget(child, true);
 }
@@ -177,25 +195,15 @@ bool EventDispatcher::hasEventListener(const EventListener* listener) const {
 }
 
 std::vector<EventListener*> EventDispatcher::getListenersForTarget(const Node* target) const {
-    std::vector<EventListener*> out;
-    for (auto* list : {&_listeners, &_toAdd})
-        for (const Entry& e : *list)
-            if (e.listener->_isRegistered && e.listener->_node == target) out.push_back(e.listener);
-    return out;
+    auto mine = _byNode.find(target);
+    return mine == _byNode.end() ? std::vector<EventListener*>() : mine->second;
 }
 
 void EventDispatcher::flushPending() {
     if (_inDispatch) return;
-    for (auto it = _listeners.begin(); it != _listeners.end();) {
-        if (!it->listener->_isRegistered) {
-            it->listener->release();
-            it = _listeners.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    _listeners.insert(_listeners.end(), _toAdd.begin(), _toAdd.end());
-    _toAdd.clear();
+    std::vector<EventListener*> removed;
+    removed.swap(_removedInDispatch);
+    for (EventListener* l : removed) l->release();
 }
 
 namespace {
@@ -225,12 +233,12 @@ std::vector<EventListener*> EventDispatcher::orderedListeners(EventListener::Typ
         unsigned long serial;
     };
     std::vector<Item> items;
-    for (const Entry& e : _listeners) {
-        EventListener* l = e.listener;
-        if (l->getType() != type || !l->_isRegistered || !l->_node) continue;
+    for (const auto& e : _listeners) {
+        EventListener* l = e.second;
+        if (l->getType() != type || !hears(l) || !l->_node) continue;
         auto it = order.find(l->_node);
         if (it == order.end()) continue;  // not in the running scene
-        items.push_back({l, it->second, e.serial});
+        items.push_back({l, it->second, e.first});
     }
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
         return a.order != b.order ? a.order > b.order : a.serial < b.serial;
@@ -262,12 +270,12 @@ void EventDispatcher::dispatchTouchEvent(EventTouch* event) {
     if (!_isEnabled) return;
     std::vector<EventListener*> listeners = orderedListeners(EventListener::Type::TOUCH_ONE_BY_ONE);
     for (EventListener* l : listeners) l->retain();
-    ++_inDispatch;
+    beginDispatch();
     const auto code = event->getEventCode();
     for (Touch* touch : event->getTouches()) {
         for (EventListener* base : listeners) {
             auto* l = static_cast<EventListenerTouchOneByOne*>(base);
-            if (!l->_isRegistered || l->_paused || !usable(l)) continue;
+            if (!hears(l) || l->_paused || !usable(l)) continue;
             event->setCurrentTarget(l->_node);
             bool claimed = false;
             auto& mine = l->_claimedTouches;
@@ -297,32 +305,29 @@ void EventDispatcher::dispatchTouchEvent(EventTouch* event) {
         }
         if (event->isStopped()) break;
     }
-    --_inDispatch;
     // An ended touch is forgotten everywhere, also where a listener that started swallowing
     // midway hid its end: the view frees it, and a later touch at the same address must not
     // reach a listener that never claimed it.
     if (code == EventTouch::EventCode::ENDED || code == EventTouch::EventCode::CANCELLED) {
-        for (auto* list : {&_listeners, &_toAdd}) {
-            for (Entry& e : *list) {
-                if (e.listener->getType() != EventListener::Type::TOUCH_ONE_BY_ONE) continue;
-                auto& mine = static_cast<EventListenerTouchOneByOne*>(e.listener)->_claimedTouches;
-                for (Touch* touch : event->getTouches())
-                    mine.erase(std::remove(mine.begin(), mine.end(), touch), mine.end());
-            }
+        for (auto& e : _listeners) {
+            if (e.second->getType() != EventListener::Type::TOUCH_ONE_BY_ONE) continue;
+            auto& mine = static_cast<EventListenerTouchOneByOne*>(e.second)->_claimedTouches;
+            for (Touch* touch : event->getTouches())
+                mine.erase(std::remove(mine.begin(), mine.end(), touch), mine.end());
         }
     }
     for (EventListener* l : listeners) l->release();
-    flushPending();
+    endDispatch();
 }
 
 void EventDispatcher::dispatchMouseEvent(EventMouse* event) {
     if (!_isEnabled) return;
     std::vector<EventListener*> listeners = orderedListeners(EventListener::Type::MOUSE);
     for (EventListener* l : listeners) l->retain();
-    ++_inDispatch;
+    beginDispatch();
     for (EventListener* base : listeners) {
         auto* l = static_cast<EventListenerMouse*>(base);
-        if (!l->_isRegistered || l->_paused || !usable(l)) continue;
+        if (!hears(l) || l->_paused || !usable(l)) continue;
         event->setCurrentTarget(l->_node);
         switch (event->getMouseEventType()) {
             case EventMouse::MouseEventType::MOUSE_DOWN:
@@ -342,19 +347,18 @@ void EventDispatcher::dispatchMouseEvent(EventMouse* event) {
         }
         if (event->isStopped()) break;
     }
-    --_inDispatch;
     for (EventListener* l : listeners) l->release();
-    flushPending();
+    endDispatch();
 }
 
 void EventDispatcher::dispatchKeyboardEvent(EventKeyboard* event) {
     if (!_isEnabled) return;
     std::vector<EventListener*> listeners = orderedListeners(EventListener::Type::KEYBOARD);
     for (EventListener* l : listeners) l->retain();
-    ++_inDispatch;
+    beginDispatch();
     for (EventListener* base : listeners) {
         auto* l = static_cast<EventListenerKeyboard*>(base);
-        if (!l->_isRegistered || l->_paused || !usable(l)) continue;
+        if (!hears(l) || l->_paused || !usable(l)) continue;
         event->setCurrentTarget(l->_node);
         if (event->isPressed()) {
             if (l->onKeyPressed) l->onKeyPressed(event->getKeyCode(), event);
@@ -363,9 +367,8 @@ void EventDispatcher::dispatchKeyboardEvent(EventKeyboard* event) {
         }
         if (event->isStopped()) break;
     }
-    --_inDispatch;
     for (EventListener* l : listeners) l->release();
-    flushPending();
+    endDispatch();
 }
 
 void EventDispatcher::dispatchCustomEvent(const std::string& eventName, void* userData) {
@@ -377,26 +380,25 @@ void EventDispatcher::dispatchCustomEvent(const std::string& eventName, void* us
 void EventDispatcher::dispatchCustom(EventCustom* event) {
     if (!_isEnabled) return;
     std::vector<EventListener*> listeners;
-    for (const Entry& e : _listeners) {
-        EventListener* l = e.listener;
-        if (l->getType() != EventListener::Type::CUSTOM || !l->_isRegistered) continue;
+    for (const auto& e : _listeners) {
+        EventListener* l = e.second;
+        if (l->getType() != EventListener::Type::CUSTOM || !hears(l)) continue;
         if (static_cast<EventListenerCustom*>(l)->getEventName() != event->getEventName()) continue;
         listeners.push_back(l);
     }
     for (EventListener* l : listeners) l->retain();
-    ++_inDispatch;
+    beginDispatch();
     for (EventListener* base : listeners) {
         auto* l = static_cast<EventListenerCustom*>(base);
         // One bound to a node hears only while the node is on the running scene.
-        if (!l->_isRegistered || l->_paused || !l->isEnabled()) continue;
+        if (!hears(l) || l->_paused || !l->isEnabled()) continue;
         if (l->_node && !l->_node->isRunning()) continue;
         event->setCurrentTarget(l->_node);
         l->_onCustomEvent(event);
         if (event->isStopped()) break;
     }
-    --_inDispatch;
     for (EventListener* l : listeners) l->release();
-    flushPending();
+    endDispatch();
 }
 
 }  // namespace cocos2d

@@ -4,8 +4,14 @@
 // end and cancel; a claiming listener that swallows hides the touch from those after it.
 // Listeners added while an event is dispatched take part from the next event; listeners
 // removed while dispatching get nothing more.
+//
+// The listeners are kept in registration order and, beside that, by node: adding, removing,
+// pausing or resuming the listeners of one node costs about the same with ten thousand cards
+// on the field as with ten (Node::onEnter and onExit ask for every node).
 #include <functional>
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "CCEventListener.h"
@@ -41,23 +47,31 @@ public:
     void dispatchCustomEvent(const std::string& eventName, void* userData = nullptr);
 
     bool hasEventListener(const EventListener* listener) const;
-    size_t getListenerCount() const { return _listeners.size() + _toAdd.size(); }
+    size_t getListenerCount() const { return _listeners.size() + _removedInDispatch.size(); }
     // Listeners registered for one node, in registration order.
     std::vector<EventListener*> getListenersForTarget(const Node* target) const;
 
 private:
-    struct Entry {
-        EventListener* listener;
-        unsigned long serial;
-    };
     std::vector<EventListener*> orderedListeners(EventListener::Type type);
+    void add(EventListener* listener, Node* node);
     void remove(EventListener* listener);
+    // Around the callbacks of one dispatch; the end of the outermost releases what was removed.
+    void beginDispatch();
+    void endDispatch();
+    // Registered, and not added during the dispatch under way.
+    bool hears(const EventListener* listener) const;
     void flushPending();
     void dispatchCustom(EventCustom* event);
-    std::vector<Entry> _listeners;
-    std::vector<Entry> _toAdd;
+    // Every registered listener, retained, by its serial (registration order).
+    std::map<unsigned long, EventListener*> _listeners;
+    // The registered listeners of each node, in registration order.
+    std::unordered_map<const Node*, std::vector<EventListener*>> _byNode;
+    // Removed during a dispatch: still retained, released when it ends.
+    std::vector<EventListener*> _removedInDispatch;
     int _inDispatch = 0;
     unsigned long _serial = 0;
+    // The last serial given before the outermost dispatch under way began: later ones wait.
+    unsigned long _serialAtDispatch = 0;
     bool _isEnabled = true;
 };
 

@@ -28,6 +28,7 @@ protected:
     bool _isEnabled = true;
     bool _isRegistered = false;
     bool _paused = false;
+    unsigned long _serial = 0;  // registration order, the dispatcher's key
     Node* _node = nullptr;
 };
 

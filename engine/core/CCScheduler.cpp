@@ -101,20 +101,24 @@ bool Scheduler::isScheduled(const std::string& key, const void* target) const {
 }
 
 void Scheduler::pauseTarget(void* target) {
-    if (!isTargetPaused(target)) _pausedTargets.push_back(target);
+    _pausedTargets.insert(target);
     for (auto& t : _timers)
         if (t->target == target) t->paused = true;
 }
 
 void Scheduler::resumeTarget(void* target) {
-    _pausedTargets.erase(std::remove(_pausedTargets.begin(), _pausedTargets.end(), target),
-                         _pausedTargets.end());
+    _pausedTargets.erase(target);
     for (auto& t : _timers)
         if (t->target == target) t->paused = false;
 }
 
 bool Scheduler::isTargetPaused(void* target) const {
-    return std::find(_pausedTargets.begin(), _pausedTargets.end(), target) != _pausedTargets.end();
+    return _pausedTargets.count(target) != 0;
+}
+
+void Scheduler::forgetTarget(void* target) {
+    unscheduleAllForTarget(target);
+    _pausedTargets.erase(target);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "CCRef.h"
@@ -30,6 +31,8 @@ public:
     void pauseTarget(void* target);
     void resumeTarget(void* target);
     bool isTargetPaused(void* target) const;
+    // Forgets a target that is going away (paused or not): a later one at its address starts afresh.
+    void forgetTarget(void* target);
 
     // Runs a function on the main thread at the next update (safe from any thread).
     void performFunctionInCocosThread(std::function<void()> function);
@@ -61,7 +64,8 @@ private:
     std::shared_ptr<Timer> find(void* target, SEL_SCHEDULE selector, const std::string& key) const;
     void add(std::shared_ptr<Timer> timer);
     std::vector<std::shared_ptr<Timer>> _timers;
-    std::vector<void*> _pausedTargets;
+    // A set: every node of the scene is paused as the scene ends, ten thousand cards with it.
+    std::unordered_set<void*> _pausedTargets;
     std::vector<std::function<void()>> _functions;
     struct FunctionLock;
     std::unique_ptr<FunctionLock> _lock;

@@ -1,5 +1,7 @@
 // Writer over termios. The descriptor is non-blocking and every wait goes through poll() with a
-// deadline, so a board that stops taking bytes ends the send instead of freezing it.
+// deadline, so a board that stops taking bytes ends the send instead of freezing it. The same
+// descriptor is read whenever the board has sent something, so its answer is heard without a
+// second thread and without a write ever waiting for a read.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -7,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -103,10 +106,50 @@ SendOutcome configure(int fd, const std::string& path) {
     return {};
 }
 
+// Takes whatever the board has sent so far, without waiting. A read error (the device gone) is
+// left to the next write to find.
+void hear(int fd, BoardReplies* replies) {
+    if (!replies) return;
+    char buffer[1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            replies->add(buffer, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return;
+    }
+}
+
+// Waits until `until`, hearing the board meanwhile; true if a stop came first.
+bool pause(int fd, Clock::time_point until, StopSignal* stop, BoardReplies* replies) {
+    bool hearing = replies != nullptr;
+    while (Clock::now() < until) {
+        if (stop && stop->stopped()) return true;
+        if (!hearing) {
+            // Nothing to hear, or the device hung up: only the clock and a stop count.
+            if (stop)
+                stop->waitFor(std::chrono::milliseconds(msUntil(until)));
+            else
+                std::this_thread::sleep_until(until);
+            continue;
+        }
+        // In slices, so that a stop is seen at once although poll() cannot wait on it.
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, std::min(msUntil(until), static_cast<int>(kWriterSlice.count())));
+        if (r < 0 && errno != EINTR) hearing = false;
+        if (r > 0 && (p.revents & POLLIN)) hear(fd, replies);
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) hearing = false;
+    }
+    return stop && stop->stopped();
+}
+
 // Writes all of `bytes` or fails. Gives up at `deadline`, or when `margin` passes without a
 // single byte taken.
 SendOutcome writeAll(int fd, const std::string& path, const std::string& bytes,
-                     Clock::time_point deadline, std::chrono::milliseconds margin) {
+                     Clock::time_point deadline, std::chrono::milliseconds margin,
+                     BoardReplies* replies) {
     std::size_t done = 0;
     Clock::time_point lastProgress = Clock::now();
     bool hungUp = false;
@@ -126,11 +169,14 @@ SendOutcome writeAll(int fd, const std::string& path, const std::string& bytes,
         if (Clock::now() >= limit) {
             return {SerialError::StoppedAnswering, "write " + path + ": device takes no bytes"};
         }
-        pollfd p{fd, POLLOUT, 0};
+        // A board that echoes fills our input while we wait to write: hear it as it comes.
+        pollfd p{fd, static_cast<short>(replies ? POLLOUT | POLLIN : POLLOUT), 0};
         int r = ::poll(&p, 1, msUntil(limit));
         if (r < 0 && errno != EINTR) return failure(SerialError::WriteFailed, "poll " + path, errno);
+        if (r > 0 && (p.revents & POLLIN)) hear(fd, replies);
         if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) hungUp = true;
     }
+    hear(fd, replies);
     return {};
 }
 
@@ -158,22 +204,12 @@ public:
 
     int fd() const { return fd_; }
 
-    // Lets the queue go out within the deadline; false if bytes had to be thrown away.
-    bool close(std::chrono::milliseconds margin) {
-        if (drain(fd_, margin)) {
-            release();
-            return true;
-        }
+    // Lets the queue go out within the deadline; false if bytes had to be thrown away (and
+    // the port is then closed).
+    bool drained(std::chrono::milliseconds margin) {
+        if (drain(fd_, margin)) return true;
         discard();
         return false;
-    }
-
-private:
-    // For a send that has failed: whatever is still queued would only hold up close().
-    void discard() {
-        if (fd_ < 0) return;
-        tcflush(fd_, TCOFLUSH);
-        release();
     }
 
     // No flush here: on a pseudo-terminal it would also throw away what the far side has not
@@ -185,6 +221,14 @@ private:
         fd_ = -1;
     }
 
+private:
+    // For a send that has failed: whatever is still queued would only hold up close().
+    void discard() {
+        if (fd_ < 0) return;
+        tcflush(fd_, TCOFLUSH);
+        release();
+    }
+
     int fd_;
 };
 
@@ -192,7 +236,8 @@ private:
 
 SendOutcome writeSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
                              std::atomic<int>& linesWritten, const WriteOptions& options,
-                             StopSignal* stop) {
+                             StopSignal* stop, BoardReplies* replies,
+                             const std::function<void(const SendOutcome&)>& sent) {
     std::string path;
     if (!devicePath(portName, path)) {
         return {SerialError::InvalidName, "\"" + portName + "\" names no device"};
@@ -219,26 +264,35 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
     SendOutcome outcome = configure(fd, path);
     if (!outcome.ok()) return outcome;
 
+    bool stopped = false;
+    int written = 0;
     for (const SerialLine& line : lines) {
-        if (stop && stop->stopped()) break;
+        stopped = stopped || (stop && stop->stopped());
+        if (stopped && !sendAfterStop(line, written)) continue;
         const Clock::time_point deadline =
             Clock::now() + wireTime(line.bytes.size()) + options.margin;
-        outcome = writeAll(fd, path, line.bytes, deadline, options.margin);
+        outcome = writeAll(fd, path, line.bytes, deadline, options.margin, replies);
         if (!outcome.ok()) return outcome;
+        ++written;
         linesWritten.fetch_add(1, std::memory_order_release);
-        if (line.delayMs > 0) {
-            const std::chrono::milliseconds pause(line.delayMs);
-            if (stop ? stop->waitFor(pause) : (std::this_thread::sleep_for(pause), false)) break;
-        }
+        if (!stopped && line.delayMs > 0)
+            stopped = pause(fd, Clock::now() + std::chrono::milliseconds(line.delayMs), stop, replies);
     }
 
     // What was written goes out whole: a stopped send still lets its last line drain.
-    if (!port.close(options.margin)) {
+    if (!port.drained(options.margin)) {
         return {SerialError::StoppedAnswering, "close " + path + ": output did not drain"};
     }
-    if (stop && stop->stopped() && linesWritten.load() < static_cast<int>(lines.size()))
+    if (replies && !stopped) {
+        if (sent) sent(outcome);
+        pause(fd, Clock::now() + options.listenAfter, stop, replies);
+        hear(fd, replies);
+    }
+    // Released, not discarded: whatever the far side has not read yet is still the program.
+    port.release();
+    if (stopped && written < static_cast<int>(lines.size()))
         return {SerialError::Stopped, "sending stopped"};
-    return {};
+    return outcome;
 }
 
 }  // namespace tavrick

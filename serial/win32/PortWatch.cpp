@@ -42,9 +42,15 @@ bool PortWatch::start(std::function<void()> changed, std::string& error) {
         delete impl;
         return false;
     }
-    bool ok = false;
+    // What the thread says before it sets `ready`: start() reads it only after the wait, and
+    // the thread touches it only before the set. After that the thread keeps to its own
+    // copies, since start() may have returned and its frame be gone.
+    struct Started {
+        bool ok = false;
+        std::string error;
+    } started;
     try {
-        impl->thread = std::thread([impl, ready, &ok, &error] {
+        impl->thread = std::thread([impl, ready, &started] {
             WNDCLASSW wc{};
             wc.lpfnWndProc = watchProc;
             wc.hInstance = GetModuleHandleW(nullptr);
@@ -62,10 +68,12 @@ bool PortWatch::start(std::function<void()> changed, std::string& error) {
                 note = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
             }
             impl->threadId = GetCurrentThreadId();
-            ok = window && note;
-            if (!ok) error = "device notifications refused: Windows error " + std::to_string(GetLastError());
-            SetEvent(ready);
-            if (ok) {
+            const bool watching = window && note;
+            started.ok = watching;
+            if (!watching)
+                started.error = "device notifications refused: Windows error " + std::to_string(GetLastError());
+            SetEvent(ready);  // the last touch of `started` and of `ready`
+            if (watching) {
                 MSG msg;
                 while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
             }
@@ -80,7 +88,8 @@ bool PortWatch::start(std::function<void()> changed, std::string& error) {
     }
     WaitForSingleObject(ready, INFINITE);
     CloseHandle(ready);
-    if (!ok) {
+    if (!started.ok) {
+        error = started.error;
         impl->thread.join();
         delete impl;
         return false;
@@ -88,6 +97,9 @@ bool PortWatch::start(std::function<void()> changed, std::string& error) {
     impl_ = impl;
     return true;
 }
+
+// A window's device notices do not break the way a socket does: nothing to try here.
+void PortWatch::breakForTests(bool) {}
 
 void PortWatch::stop() {
     if (!impl_) return;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "SceneDriver.h"
 
@@ -147,6 +148,51 @@ TEST_F(Dispatch, ListenersRemovedDuringDispatchGetNothingMore) {
     scenetest::tap(Vec2(1, 1));
     EXPECT_EQ(log, "bb be ");
     EXPECT_FALSE(root->getEventDispatcher()->hasEventListener(la));
+}
+
+// The listeners are also kept by node: what a node has is found, paused and dropped with it,
+// also when a listener is taken off and put back in the middle of a dispatch.
+TEST_F(Dispatch, ANodesListenersFollowItThroughRemovalAndReAdding) {
+    EventDispatcher* d = root->getEventDispatcher();
+    const size_t before = d->getListenerCount();
+    Node* a = child(root);
+    Node* b = child(root);
+    auto* a1 = listen(a, "a", false);
+    auto* a2 = listen(a, "A", false);
+    listen(b, "b", false);
+    EXPECT_EQ(d->getListenersForTarget(a), (std::vector<EventListener*>{a1, a2}));
+    a->removeFromParent();  // paused with it...
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "bb ");
+    log.clear();
+    root->addChild(a);  // ...and back, above b now
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "ab Ab bb ");
+    log.clear();
+
+    // a1 off and on again by a listener above it while a touch is dispatched: it hears from
+    // the next touch on, after a2.
+    auto* swap = EventListenerTouchOneByOne::create();
+    swap->onTouchBegan = [&](Touch*, Event*) {
+        d->removeEventListener(a1);
+        d->addEventListenerWithSceneGraphPriority(a1, a);
+        d->removeEventListener(swap);
+        return false;
+    };
+    d->addEventListenerWithSceneGraphPriority(swap, child(root));
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "Ab bb ");
+    log.clear();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "Ab ab bb ");
+    EXPECT_EQ(d->getListenersForTarget(a), (std::vector<EventListener*>{a2, a1}));
+
+    d->removeEventListenersForTarget(root, true);
+    EXPECT_TRUE(d->getListenersForTarget(a).empty());
+    EXPECT_EQ(d->getListenerCount(), before);
+    log.clear();
+    scenetest::tap(Vec2(1, 1));
+    EXPECT_EQ(log, "");
 }
 
 TEST_F(Dispatch, KeysReachKeyboardListenersTopmostFirstWithTheirModifiers) {

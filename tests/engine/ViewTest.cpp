@@ -71,6 +71,39 @@ TEST_F(View, StoppedAnimationDrawsAndAdvancesNothing) {
     EXPECT_EQ(root->getPositionX(), 50);
 }
 
+// Minimised: the clock goes on (actions, timers), only the drawing stops; shown again, the
+// screen is drawn as it is now.
+TEST_F(View, AHiddenWindowKeepsTimeGoingAndDrawsNothing) {
+    OffscreenView* v = scenetest::useOffscreenView();
+    LayerColor* root = LayerColor::create(Color4B(255, 0, 0, 255), 1024, 768);
+    scenetest::runScene(root);
+    Director* d = Director::getInstance();
+    scenetest::stepFrames(1);
+    ASSERT_EQ(v->readPixelAtDesignPoint(Vec2(500, 400)).r, 255);
+
+    d->setWindowHidden(true);
+    int ticks = 0;
+    d->getScheduler()->schedule([&ticks](float) { ++ticks; }, root, 0.1f, false, "tick");
+    bool called = false;
+    root->runAction(Sequence::create(DelayTime::create(0.3f), CallFunc::create([&called] { called = true; }),
+                                     nullptr));
+    root->setColor(Color3B(0, 0, 255));
+    // Something to draw, but nobody sees it: only the actions and the timer call for frames,
+    // a few times a second rather than at the frame rate.
+    EXPECT_GT(d->secondsToNextFrame(), 1.0 / 60 + 0.01);
+    scenetest::stepSeconds(1.0f, 0.05f);
+    EXPECT_GE(ticks, 9);
+    EXPECT_TRUE(called);
+    EXPECT_EQ(v->readPixelAtDesignPoint(Vec2(500, 400)).r, 255) << "drawn while hidden";
+    d->getScheduler()->unschedule("tick", root);
+    EXPECT_LT(d->secondsToNextFrame(), 0) << "an idle hidden window wakes for nothing";
+
+    d->setWindowHidden(false);
+    EXPECT_GE(d->secondsToNextFrame(), 0);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(v->readPixelAtDesignPoint(Vec2(500, 400)).b, 255);
+}
+
 }  // namespace
 
 // --- the window's pointers -------------------------------------------------------------

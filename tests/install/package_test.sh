@@ -87,5 +87,19 @@ for d in libsdl2-2.0-0 libsdl2-image-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libs
     grep -q "$d" <<< "$depends" || fail "not declared: $d (Depends: $depends)"
 done
 
+# Open and save need a file chooser where the desktop has no portal.
+recommends="$(dpkg-deb -f "$deb" Recommends)"
+grep -q 'zenity | kdialog' <<< "$recommends" || fail "no file chooser recommended (Recommends: $recommends)"
+
+# The manual page's synopsis is the program's own usage line, and it names the keys and the
+# files the program has.
+usage="$("$binary" -x 2>&1 >/dev/null || true)"
+manual="$(zcat "$root/usr/share/man/man1/tavrick-cards.1.gz" | MANWIDTH=200 man -l - 2>/dev/null)"
+synopsis="$(sed -n '/^SYNOPSIS/{n;p;q}' <<< "$manual" | sed 's/^ *//')"
+[ "usage: $synopsis" = "$usage" ] || fail "the manual's synopsis \"$synopsis\" is not the usage \"$usage\""
+for word in .cards field.json Ctrl+Z Ctrl+S Ctrl+O Ctrl+0 Home F11 Escape try undo zenity; do
+    grep -qF -- "$word" <<< "$manual" || fail "the manual page does not tell of $word"
+done
+
 bash "$here/start_check.sh" "$root/usr"
-echo "lintian clean package by $maintainer, $(stat -c %s "$binary") byte stripped binary; depends: $depends"
+echo "lintian clean package by $maintainer, $(stat -c %s "$binary") byte stripped binary; depends: $depends; recommends: $recommends"

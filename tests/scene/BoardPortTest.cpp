@@ -125,7 +125,7 @@ TEST_F(BoardPort, AHandChoiceIsRememberedForTheNextStartAndABadFileIsIgnored) {
 
 TEST_F(BoardPort, PluggingAndPullingUpdatesTheChoiceAndTheBoxWithoutATap) {
     start({{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn}});
-    EXPECT_EQ(scene->boardLabel->getString(), "ttyS0");
+    EXPECT_EQ(scene->boardLabel->getString(), "No board");
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     serial->setScanFunction([] {
         return std::vector<PortInfo>{{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn},
@@ -138,11 +138,48 @@ TEST_F(BoardPort, PluggingAndPullingUpdatesTheChoiceAndTheBoxWithoutATap) {
     EXPECT_EQ(scene->boardLabel->getString(), "Board");
     EXPECT_EQ(scene->reloadButton->getNumberOfRunningActions(), 0);
 
+    // Pulled: the built-in port left behind is no board either.
+    serial->setScanFunction([] { return std::vector<PortInfo>{{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn}}; });
+    serial->devicesChanged();
+    scenetest::stepSeconds(0.5f);
+    waitIdle();
+    EXPECT_EQ(scene->boardLabel->getString(), "No board");
+    EXPECT_EQ(serial->getSelectedPortName(), "");
+
     serial->setScanFunction([] { return std::vector<PortInfo>{}; });
     serial->devicesChanged();
     scenetest::stepSeconds(0.5f);
     waitIdle();
     EXPECT_EQ(scene->boardLabel->getString(), "No board");
+}
+
+TEST_F(BoardPort, WithOnlyBuiltInPortsPlaySendsNothingAndSaysNoBoardUntilOneIsChosenByHand) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    start({{port, "ttyS0", PortKind::BuiltIn}, {"/dev/ttyAMA0", "ttyAMA0", PortKind::BuiltIn}});
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    EXPECT_EQ(serial->ports.size(), 2);
+    EXPECT_EQ(scene->boardLabel->getString(), "No board");
+    EXPECT_EQ(scene->boardPortLabel->getString(), "");
+    put(0, 0, LedOn);
+    scenetest::tap(worldOf(scene->playButton));
+    scenetest::stepFrames(1);
+    EXPECT_EQ(scene->send.overlay, nullptr);
+    ASSERT_NE(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->sendNotice->getString(), "No board found: plug in the board's USB cable");
+    EXPECT_FALSE(serial->isBusy());
+    EXPECT_EQ(drain(far), "");
+
+    // Some boards do hang on a real serial port: one chosen by hand is used, and kept.
+    scene->choosePort(indexOf(port));
+    EXPECT_EQ(scene->boardLabel->getString(), "ttyS0");
+    scenetest::tap(worldOf(scene->playButton));
+    waitIdle();
+    EXPECT_EQ(drain(far), "NEW\r\n10 LED 1\r\nSAVE 0\r\nRUN\r\n");
+    EXPECT_EQ(tavrick::Settings::load(folder).port, port);
+    restart({{port, "ttyS0", PortKind::BuiltIn}});
+    EXPECT_EQ(serial->getSelectedPortName(), port);
+    EXPECT_EQ(scene->boardLabel->getString(), "ttyS0");
 }
 
 TEST_F(BoardPort, AScanThatCannotStartEndsTheSearch) {
@@ -183,6 +220,31 @@ TEST_F(BoardPort, StopOnTheOverlayEndsTheSendBetweenLines) {
     EXPECT_EQ(partial.rfind("NEW\r\n10 LED 1\r\n", 0), 0u);
     EXPECT_EQ(partial.substr(partial.size() - 2), "\r\n");  // whole lines only
     EXPECT_EQ(partial.find("RUN"), std::string::npos);
+}
+
+// (Velto's card lines have no pause: the stop comes in the Ctrl-D's. A stop before the Ctrl-D
+// is the serial suite's.)
+TEST_F(BoardPort, AVeltoSendStoppedFromTheOverlayEndsWithItsCtrlDAndIsNotRun) {
+    int far = -1;
+    const std::string port = openPort(&far);
+    start({{port, "Board", PortKind::Usb}});
+    DeviceManager::getInstance()->target = Velto;
+    put(0, 0, LedOn);
+    put(1, 0, LedOff);
+    scene->buildAndSend();
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    ASSERT_TRUE(serial->isSending());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (serial->getLinesWritten() < 2 && std::chrono::steady_clock::now() < deadline)
+        scenetest::stepFrames(1, 0.05f);
+    scene->stopSending();
+    waitIdle();
+    const std::string got = drain(far);
+    ASSERT_GE(got.size(), 1u);
+    EXPECT_EQ(got.rfind("cat uart > .\n", 0), 0u);
+    EXPECT_EQ(got.back(), '\x04') << "the board's capture is closed";
+    EXPECT_EQ(got.find("ms ."), std::string::npos) << "a stopped program is not run";
+    DeviceManager::getInstance()->target = Dov;
 }
 
 TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {

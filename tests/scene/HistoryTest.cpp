@@ -409,8 +409,10 @@ TEST_F(History, AChooserThatNeverAnswersDoesNotLockTheKeys) {
     FieldScene::chooserPatience = std::chrono::seconds(5);
     dragFromPalette(0, seatOf(0, 0));
     asked[0](folder + "late.cards", "");
-    std::string text, problem;
-    EXPECT_TRUE(tavrick::readWholeFile(folder + "late.cards", text, problem)) << problem;
+    FieldDocument late;
+    std::string problem;
+    EXPECT_EQ(FieldDocument::readFile(folder + "late.cards", late, problem), FieldDocument::ReadResult::Read)
+        << problem;
 }
 
 TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {

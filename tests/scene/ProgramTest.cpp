@@ -34,6 +34,13 @@ TEST_F(Program, WorkedExampleOnBothTargets) {
                               {"led(0);\n", 0},
                               {std::string(1, '\x04'), 2000},
                               {"ms .\n", 0}}));
+    // The Ctrl-D closes what "cat uart > ." opened: the one line a stop still sends.
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    for (ssize_t i = 0; i < serial->sendQueue.size(); ++i)
+        EXPECT_EQ(serial->sendQueue.at(i)->closing, i == 3) << i;
+    DeviceManager::getInstance()->target = Dov;
+    scene->buildAndSend();
+    for (SendData* line : serial->sendQueue) EXPECT_FALSE(line->closing) << line->text;
 }
 
 TEST_F(Program, OverlaySwallowsEveryTouchAndShowsProgress) {

@@ -230,12 +230,149 @@ TEST_F(Touches, CtrlWheelZoomsAboutThePointerWithinTheLimits) {
         EXPECT_FLOAT_EQ(c->getScale(), 1.1f);
         wheel(pointer, 2, true);
     });
-    EXPECT_FLOAT_EQ(c->getScale(), 1.1f / 1.21f);
+    EXPECT_FLOAT_EQ(c->getScale(), 0.9f);
     wheel(pointer, -30, true);
     EXPECT_FLOAT_EQ(c->getScale(), 2.0f);
     wheel(pointer, 30, true);
     EXPECT_FLOAT_EQ(c->getScale(), 0.5f);
     EXPECT_EQ(v->getContentOffset(), Vec2(0, 0));  // the view's size now: in bounds
+    // A touchpad's part notches add up to whole steps.
+    for (int i = 0; i < 3; ++i) wheel(pointer, -0.4f, true);
+    EXPECT_FLOAT_EQ(c->getScale(), 0.6f);
+}
+
+// From any scale, at any limits, stepping passes through 1: out from the top and back
+// in, after a pinch left the scale between steps, and a reset.
+TEST_F(Touches, ZoomStepsAlwaysPassThroughOne) {
+    ProbeView* v = view(Size(2000, 2000), Vec2(-500, -500));
+    Node* c = v->getContainer();
+    const std::pair<float, float> limits[] = {{0.5f, 2.0f}, {0.55f, 1.8f}, {0.7f, 1.0f}, {0.35f, 3.3f}};
+    for (const auto& l : limits) {
+        v->setMinScale(l.first);
+        v->setMaxScale(l.second);
+        for (int steps = 1; steps <= 20; ++steps) {
+            v->stepZoom(30);
+            EXPECT_FLOAT_EQ(c->getScale(), l.second);
+            v->stepZoom(-steps);
+            EXPECT_GE(c->getScale(), l.first);
+            float s = c->getScale();
+            while (s < 1 - 1e-6f) {  // back up, one step at a time, never jumping over 1
+                v->stepZoom(1);
+                EXPECT_GT(c->getScale(), s);
+                s = c->getScale();
+                EXPECT_LE(s, 1.0f) << l.first << ".." << l.second << " from " << steps;
+            }
+            while (s > 1 + 1e-6f) {
+                v->stepZoom(-1);
+                s = c->getScale();
+                EXPECT_GE(s, 1.0f);
+            }
+            EXPECT_EQ(s, 1.0f);
+        }
+    }
+    v->setMinScale(0.5f);
+    v->setMaxScale(2.0f);
+    v->setZoom(1.03f);  // as a pinch may leave it
+    EXPECT_FLOAT_EQ(v->steppedScale(1.03f, 1), 1.1f);
+    EXPECT_FLOAT_EQ(v->steppedScale(1.03f, -1), 1.0f);
+    EXPECT_FLOAT_EQ(v->steppedScale(1.0000001f, -1), 0.9f);  // a hair off a step is on it
+    v->resetZoom();
+    EXPECT_EQ(c->getScale(), 1.0f);
+    v->setMaxScale(0.8f);
+    v->resetZoom();
+    EXPECT_EQ(c->getScale(), 0.8f);
+}
+
+// A vertical list zoomed about the pointer, wherever it is, stays where it was sideways:
+// only its anchor decides, and back at 1 the list is exactly where it started.
+TEST_F(Touches, AVerticalViewZoomsSidewaysAboutItsAnchorOnly) {
+    ProbeView* v = vertical(view(Size(200, 2000), Vec2(0, -1000)));
+    Node* c = v->getContainer();
+    v->setMinScale(0.5f);
+    v->setMaxScale(2.0f);
+    v->setZoomAnchor(Vec2(40, 0));
+    const float worldX = 140;  // the view is at x 100
+    const float contentX = c->convertToNodeSpace(Vec2(worldX, 200)).x;
+    const float pointers[] = {110, 290, 150, 250, 105};
+    for (float x : pointers) {
+        wheel(Vec2(x, 200), x < 200 ? 1.f : -1.f, true);
+        EXPECT_NEAR(c->convertToWorldSpace(Vec2(contentX, 0)).x, worldX, 1e-3) << x;
+    }
+    // A pinch far to the right does not push the list aside either.
+    press({Vec2(250, 150)}, 0);
+    press({Vec2(290, 150), Vec2(295, 150)}, 1);
+    EXPECT_NEAR(c->convertToWorldSpace(Vec2(contentX, 0)).x, worldX, 1e-3);
+    touchEnded(Vec2(295, 150), 1);
+    touchEnded(Vec2(250, 150), 0);
+    v->resetZoom();
+    EXPECT_EQ(c->getScale(), 1.0f);
+    EXPECT_NEAR(v->getContentOffset().x, 0, 1e-4);
+}
+
+// One notch is a fixed share of the content at any zoom (a row of the field); notches of a
+// quick turn go further and further, up to a limit; a pause or a turn back starts over.
+TEST_F(Touches, TheWheelGoesAStepANotchAndFurtherWhenTurnedQuickly) {
+    ProbeView* v = vertical(view(Size(200, 100000), Vec2(0, -99800)));
+    v->setWheelStep(120);
+    v->clock = 10;
+    auto notch = [v](float notches, double after) {
+        v->clock += after;
+        const float y = v->getContentOffset().y;
+        wheel(Vec2(200, 200), notches);
+        return v->getContentOffset().y - y;
+    };
+    EXPECT_FLOAT_EQ(notch(1, 1), 120);
+    EXPECT_FLOAT_EQ(notch(1, 0.5), 120);  // slow: a step each
+    std::vector<float> quick;
+    for (int i = 0; i < 10; ++i) quick.push_back(notch(1, 0.03));
+    EXPECT_FLOAT_EQ(quick.front(), 180);
+    for (size_t i = 1; i < quick.size(); ++i) EXPECT_GE(quick[i], quick[i - 1]);
+    EXPECT_FLOAT_EQ(quick.back(), 480);
+    float ten = 0;
+    for (float q : quick) ten += q;
+    EXPECT_GT(ten, 25 * 120);  // ten quick notches go 25 rows and more, against 10 slow ones
+    EXPECT_FLOAT_EQ(notch(-1, 0.03), -120);  // turned back: one step
+    EXPECT_FLOAT_EQ(notch(1, 0.3), 120);      // after a pause: one step
+    for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(notch(0.25f, 0.01), 30);  // a touchpad: as it goes
+
+    v->setMinScale(0.5f);
+    v->setZoom(0.5f);
+    EXPECT_FLOAT_EQ(notch(1, 1), 60);  // the same row, half the size on the screen
+}
+
+// Only part of the content may scroll into view (the field's rows, not the blank below
+// them): the wheel, a drag and a flick all end at its edge, a bounce past it comes back.
+TEST_F(Touches, ScrollingEndsAtTheScrollAreaAndABounceComesBack) {
+    ProbeView* v = vertical(view(Size(200, 3000), Vec2(0, -2800)));
+    v->setScrollArea(Rect(0, 1000, 200, 2000));
+    EXPECT_EQ(v->minOffset().y, -2800);  // top of the content at the top of the view
+    EXPECT_EQ(v->maxOffset().y, -1000);  // the area's bottom at the bottom of the view
+    for (int i = 0; i < 100; ++i) wheel(Vec2(200, 200), 3);
+    EXPECT_EQ(v->getContentOffset().y, -1000);
+
+    // A flick past the end goes a little further and comes back to it.
+    float furthest = -1000;
+    for (int i = 0; i < 3; ++i) {
+        press({Vec2(200, 100), Vec2(200, 130), Vec2(200, 180), Vec2(200, 250)});
+        touchEnded(Vec2(200, 250));
+        for (int f = 0; f < 120; ++f) {
+            stepFrames(1);
+            furthest = std::max(furthest, v->getContentOffset().y);
+        }
+        EXPECT_EQ(v->getContentOffset().y, -1000) << i;
+    }
+    EXPECT_GT(furthest, -1000);
+
+    // Zoomed out, the end is where it was in the content.
+    v->setMinScale(0.5f);
+    v->setZoom(0.5f);
+    EXPECT_EQ(v->maxOffset().y, -500);
+    for (int i = 0; i < 40; ++i) wheel(Vec2(200, 200), 3);
+    EXPECT_EQ(v->getContentOffset().y, -500);
+    EXPECT_FLOAT_EQ(v->getContainer()->convertToNodeSpace(v->convertToWorldSpace(Vec2::ZERO)).y, 1000);
+    // And the top stays the top.
+    for (int i = 0; i < 100; ++i) wheel(Vec2(200, 200), -3);
+    EXPECT_FLOAT_EQ(v->getContentOffset().y, 200 - 3000 * 0.5f);
 }
 
 

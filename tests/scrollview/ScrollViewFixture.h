@@ -13,6 +13,9 @@
 struct ProbeView : FieldScrollView {
     using FieldScrollView::velocity;
     bool coasting() const { return isScheduled(CC_SCHEDULE_SELECTOR(FieldScrollView::stepInertia)); }
+    // The wheel's clock, when set (seconds); else the real one.
+    double clock = -1;
+    double wheelClock() const override { return clock < 0 ? FieldScrollView::wheelClock() : clock; }
 };
 
 // Logs "s" for each onScrolled and "z" for each onZoomed.

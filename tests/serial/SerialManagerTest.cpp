@@ -152,13 +152,62 @@ TEST_F(SerialManager, ANewlyPluggedUsbPortIsTakenUnlessAPresentPortWasChosenByHa
     const PortInfo usb9{"/dev/ttyUSB9", "Board", PortKind::Usb};
     const PortInfo acm0{"/dev/ttyACM0", "Other board", PortKind::Usb};
     scanWith({builtIn});
-    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyS0");
+    EXPECT_EQ(manager->getSelectedPortName(), "") << "a built-in port is no board";
     scanWith({builtIn, usb9});
     EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB9");
     // The same list again: nothing new, the choice stays even though it does not sort first.
     choose("/dev/ttyS0");  // the built-in port, by hand
     scanWith({builtIn, usb9, acm0});
     EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyS0");
+}
+
+TEST_F(SerialManager, BuiltInPortsAreListedButNeverTheDefault) {
+    using tavrick::PortKind;
+    const PortInfo ttyS0{"/dev/ttyS0", "ttyS0", PortKind::BuiltIn};
+    const PortInfo ama0{"/dev/ttyAMA0", "ttyAMA0", PortKind::BuiltIn};
+    // A desktop, a virtual machine, a Raspberry Pi with no board plugged in.
+    scanWith({ttyS0, ama0});
+    EXPECT_EQ(portNames(), (std::vector<std::string>{"/dev/ttyAMA0", "/dev/ttyS0"}));
+    for (TavrickCardSerialData* p : manager->ports) EXPECT_TRUE(p->isBuiltIn()) << p->portName;
+    EXPECT_FALSE(manager->hasChosenPort());
+    EXPECT_EQ(manager->getSelectedPortName(), "");
+    queue({{"NEW\r\n", 0}});
+    CallbackLog log;
+    EXPECT_FALSE(manager->sendQueued(log.callback()));
+    EXPECT_EQ(manager->getLastError(), SerialError::NoPort);
+
+    // Any other port is a board before them: USB, Bluetooth, one the scan cannot place.
+    for (PortKind kind : {PortKind::Usb, PortKind::Bluetooth, PortKind::Other}) {
+        scanWith({ttyS0, {"/dev/zz-board", "Board", kind}, ama0});
+        EXPECT_EQ(manager->getSelectedPortName(), "/dev/zz-board");
+        EXPECT_FALSE(manager->ports.at(manager->selectedPort)->isBuiltIn());
+    }
+    // The board pulled: what is left is no board, not the next port down the list.
+    scanWith({ttyS0, ama0});
+    EXPECT_EQ(manager->getSelectedPortName(), "");
+}
+
+TEST_F(SerialManager, ABuiltInPortChosenByHandIsUsedAndRemembered) {
+    PtyPair pty;
+    const PortInfo uart{pty.slavePath(), "ttyS0", tavrick::PortKind::BuiltIn};
+    const PortInfo usb{"/dev/ttyUSB0", "Board", tavrick::PortKind::Usb};
+    scanWith({uart, usb});
+    EXPECT_EQ(manager->getSelectedPortName(), "/dev/ttyUSB0");
+    choose(pty.slavePath());
+    EXPECT_EQ(manager->getPreferredPort(), pty.slavePath());
+    queue({{"RUN\r\n", 0}});
+    CallbackLog log;
+    ASSERT_TRUE(manager->sendQueued(log.callback()));
+    EXPECT_EQ(readFor(pty.master(), 5, 5s), "RUN\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return log.calls > 0; }));
+    EXPECT_TRUE(log.lastValue);
+    // Kept through a rescan, and by the next start, which is given the name again.
+    scanWith({usb, uart});
+    EXPECT_EQ(manager->getSelectedPortName(), pty.slavePath());
+    manager->resetForTests();
+    manager->setPreferredPort(pty.slavePath());
+    scanWith({usb, uart});
+    EXPECT_EQ(manager->getSelectedPortName(), pty.slavePath());
 }
 
 TEST_F(SerialManager, ADeviceEventDuringASendRescansAfterIt) {
@@ -186,6 +235,8 @@ TEST_F(SerialManager, ADeviceEventDuringASendRescansAfterIt) {
     EXPECT_EQ(readFor(pty.master(), longLine.size() + 5, 30s), longLine + "RUN\r\n");
     ASSERT_TRUE(pumpUntil([&] { return send.calls > 0 && !manager->isBusy(); }));
     EXPECT_TRUE(send.lastValue);
+    // The board's moment to answer comes first; then the scan.
+    ASSERT_TRUE(pumpUntil([&] { return !manager->isListening() && !manager->isBusy(); }));
     EXPECT_EQ(scans.load(), 2);
     EXPECT_FALSE(manager->isRescanPending());
 }
@@ -245,6 +296,38 @@ TEST_F(SerialManager, ScanThatCannotAskTheSystemReportsFalseAndNoPorts) {
     EXPECT_EQ(manager->getSelectedPortName(), "");
     EXPECT_EQ(manager->getLastError(), SerialError::ScanFailed);
     EXPECT_NE(manager->getLastErrorDetail().find("udev unavailable"), std::string::npos);
+}
+
+// A broken monitor socket does not end the watch in silence: it is said once, what it may have
+// missed is looked for, and the watch goes on (with a new monitor, or by looking every few
+// seconds until it has one again).
+TEST_F(SerialManager, TheHotPlugWatchMendsABrokenSocketAndSaysSoOnce) {
+    tavrick::PortWatch watch;
+    std::string error;
+    std::atomic<int> changes{0};
+    testing::internal::CaptureStderr();
+    if (!watch.start([&changes] { ++changes; }, error)) {
+        testing::internal::GetCapturedStderr();
+        GTEST_SKIP() << "no udev here: " << error;
+    }
+    auto waitFor = [&changes](int n, std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (changes.load() < n && Clock::now() < deadline) std::this_thread::sleep_for(5ms);
+        return changes.load() >= n;
+    };
+    watch.breakForTests();
+    EXPECT_TRUE(waitFor(1, 2s));
+    watch.breakForTests();
+    EXPECT_TRUE(waitFor(2, 2s));
+    // The new monitor cannot be had: a look every few seconds stands in, and gets it back.
+    watch.breakForTests(true);
+    EXPECT_TRUE(waitFor(3, 2s));
+    EXPECT_TRUE(waitFor(4, 6s)) << "no look while the monitor was gone";
+    EXPECT_TRUE(watch.running());
+    watch.stop();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("the watch for boards plugged in failed"), std::string::npos) << said;
+    EXPECT_EQ(said.find("failed"), said.rfind("failed")) << "said more than once: " << said;
 }
 
 TEST_F(SerialManager, TheHotPlugWatchStartsAndStopsCleanly) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <thread>
 
 #include "SerialLink.h"
 #include "SerialManagerFixture.h"
@@ -45,7 +46,9 @@ TEST_F(SerialWriterWin, EveryByteValuePassesUntranslatedAndLinesWithoutPauseAllA
     EXPECT_EQ(in.read(258, 5s), all + "\n\r");
 }
 
-TEST_F(SerialWriterWin, SetsOnly115200Eight_NoParity_OneStopAndKeepsTheRestOfTheDriverSettings) {
+// Whatever another program left in the driver, the line is set as the Linux writer sets it:
+// 115200 8N1, no CTS, DSR or XON/XOFF flow control, no abort on error, the usual ^Q and ^S.
+TEST_F(SerialWriterWin, SetsEveryLineSettingAsOnLinuxWhateverWasLeftBefore) {
     {
         Port port(wireOut());
         ASSERT_TRUE(port.isOpen());
@@ -56,12 +59,18 @@ TEST_F(SerialWriterWin, SetsOnly115200Eight_NoParity_OneStopAndKeepsTheRestOfThe
         dcb.ByteSize = 7;
         dcb.Parity = EVENPARITY;
         dcb.StopBits = TWOSTOPBITS;
+        dcb.fOutxCtsFlow = TRUE;
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        dcb.fOutX = TRUE;
+        dcb.fInX = TRUE;
+        dcb.fAbortOnError = TRUE;
         dcb.XonChar = 0x01;
         dcb.XoffChar = 0x02;
         ASSERT_TRUE(SetCommState(port.handle(), &dcb));
     }
     SendOutcome outcome = writeNow(wireOut(), {{"RUN\r\n", 0}});
     ASSERT_TRUE(outcome.ok()) << outcome.detail;
+    EXPECT_EQ(in.read(5, 5s), "RUN\r\n");
 
     Port port(wireOut());
     ASSERT_TRUE(port.isOpen());
@@ -72,12 +81,40 @@ TEST_F(SerialWriterWin, SetsOnly115200Eight_NoParity_OneStopAndKeepsTheRestOfThe
     EXPECT_EQ(dcb.ByteSize, 8);
     EXPECT_EQ(dcb.Parity, NOPARITY);
     EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.XonChar, 0x01) << "a fresh DCB instead of the driver's would lose these";
-    EXPECT_EQ(dcb.XoffChar, 0x02);
-    // Put the far end back as the other tests expect it.
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    EXPECT_TRUE(SetCommState(port.handle(), &dcb));
+    EXPECT_FALSE(dcb.fOutxCtsFlow);
+    EXPECT_FALSE(dcb.fOutxDsrFlow);
+    EXPECT_NE(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_FALSE(dcb.fOutX);
+    EXPECT_FALSE(dcb.fInX);
+    EXPECT_FALSE(dcb.fAbortOnError);
+    EXPECT_EQ(dcb.XonChar, 0x11);
+    EXPECT_EQ(dcb.XoffChar, 0x13);
+}
+
+// The board's answer comes back over the same port while the program goes out and in the
+// second after; the pause is kept all the same.
+TEST_F(SerialWriterWin, HearsTheBoardDuringTheSendAndTheSecondAfter) {
+    tavrick::BoardReplies replies;
+    tavrick::StopSignal stop;
+    std::atomic<int> written{0};
+    std::atomic<bool> sent{false};
+    const auto start = Clock::now();
+    auto send = std::async(std::launch::async, [&] {
+        return tavrick::writeSerialLines(wireOut(), {{"NEW\r\n", 400}, {"RUN\r\n", 0}}, written, {}, &stop,
+                                         &replies, [&sent](const SendOutcome&) { sent = true; });
+    });
+    ASSERT_EQ(in.read(5, 5s), "NEW\r\n");
+    ASSERT_TRUE(in.write("NEW\r\nOK\r\n"));
+    ASSERT_EQ(in.read(5, 5s), "RUN\r\n");
+    EXPECT_GE(Clock::now() - start, 400ms);
+    const auto deadline = Clock::now() + 5s;
+    while (!sent && Clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(in.write("RUN\r\nOK\r\n"));
+    ASSERT_EQ(send.wait_for(10s), std::future_status::ready);
+    const SendOutcome outcome = send.get();
+    EXPECT_TRUE(outcome.ok()) << outcome.detail;
+    EXPECT_EQ(replies.lines(), (std::vector<std::string>{"NEW", "OK", "RUN", "OK"}));
 }
 
 TEST(SerialWriterWinFailure, PortsThatCannotBeUsedFailWithTheReasonAndWriteNothing) {

@@ -55,6 +55,12 @@ std::string Reader::read(std::size_t count, std::chrono::milliseconds timeout) {
     return got;
 }
 
+bool Reader::write(const std::string& bytes) {
+    DWORD written = 0;
+    return WriteFile(port_.handle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
 void Reader::drain() {
     while (!read(4096, 50ms).empty()) {
     }

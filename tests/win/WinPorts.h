@@ -55,6 +55,8 @@ public:
     std::string read(std::size_t count, std::chrono::milliseconds timeout);
     // Throws away whatever is waiting (bytes an earlier test left on the wire).
     void drain();
+    // Sends bytes back the other way, as the board answers; false if they did not all go.
+    bool write(const std::string& bytes);
 
 private:
     Port port_;

@@ -4,8 +4,10 @@
 The prefix is made once (wineboot) and reused; one persistent wineserver serves the whole run
 and is stopped at the end. The ports the tests get, by environment variable:
 
-  TAVRICK_WIRE_OUT -> TAVRICK_WIRE_IN   a null-modem pair: bytes written to the first come out
-                                        of the second, forwarded here, so the test reads them
+  TAVRICK_WIRE_OUT <-> TAVRICK_WIRE_IN  a null-modem pair: bytes written to the first come out
+                                        of the second, forwarded here, so the test reads them;
+                                        and what the test writes to the second (the board's
+                                        answer) comes back out of the first
   TAVRICK_SILENT_PORT                   a board that never takes a byte (nobody reads it)
   TAVRICK_ABSENT_PORT                   no device at all
 """
@@ -41,7 +43,10 @@ class Pty:
 
 
 def forward(source, sink, stop):
-    """Copies what the test writes to one port into the other port's receive side."""
+    """Copies what the test writes to one port into the other port's receive side, and the
+    answer written to the other back. The answer is dropped when nobody takes it (the
+    sending side closed): it must not hold up the way out."""
+    os.set_blocking(source, False)
     while not stop.is_set():
         ready, _, _ = select.select([source, sink], [], [], 0.05)
         if source in ready:
@@ -54,7 +59,8 @@ def forward(source, sink, stop):
                 view = view[os.write(sink, view):]
         if sink in ready:
             try:
-                os.read(sink, 65536)  # nothing should come back; do not let it pile up
+                answer = os.read(sink, 65536)
+                os.write(source, answer)
             except OSError:
                 pass
 

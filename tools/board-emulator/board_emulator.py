@@ -9,12 +9,17 @@ time (and, when the emulator itself ran late, the window the chunk came in), the
 board lost, the lines it took, the program it stored and the LED
 timeline of every run, the runs worked out in simulated time.
 
+With --answer it also answers as an interpreter does, at once, on the same line: every byte
+echoed as it comes, "OK" after a command line it takes, "ERROR: <why>" after one it cannot
+(Dov ends its lines with CR LF, Velto with LF). What it answered is in the report too.
+
 The board takes in a line only as fast as it can work on it; bytes that come while it
 works wait in a small receive buffer and what does not fit is lost. That is why the sender
 pauses after each line: sent with its pauses nothing is lost, sent without them a program
 of a few lines is.
 
     board_emulator.py --board dov --idle 3 --report out.json
+    board_emulator.py --board velto --answer
 """
 
 import argparse
@@ -141,20 +146,29 @@ class DovBoard(Board):
         self.took(t, text, work, result)
         self.busy_until = t + work / 1000.0
 
-    def _enter(self, t, text):
-        m = self.NUMBERED.match(text)
+    @classmethod
+    def check(cls, text):
+        """Why the board cannot take a line, or None if it can."""
+        if text in ("", "NEW", "SAVE 0", "RUN"):
+            return None
+        m = cls.NUMBERED.match(text)
         if not m:
-            self.error(t, text, "unknown command")
+            return "unknown command"
+        if m.group(2) is not None and not all(cls.STATEMENT.match(s) for s in m.group(2).split(":")):
+            return "syntax error"
+        return None
+
+    def _enter(self, t, text):
+        why = self.check(text)
+        if why:
+            self.error(t, text, why)
             return "error"
+        m = self.NUMBERED.match(text)
         number = int(m.group(1))
         if m.group(2) is None:
             self.memory.pop(number, None)
-            return "ok"
-        statements = m.group(2).split(":")
-        if not all(self.STATEMENT.match(s) for s in statements):
-            self.error(t, text, "syntax error")
-            return "error"
-        self.memory[number] = m.group(2)
+        else:
+            self.memory[number] = m.group(2)
         return "ok"
 
     def listing(self):
@@ -230,21 +244,42 @@ class VeltoBoard(Board):
             result = "error"
         self.took(t, text, 0, result)
 
+    @classmethod
+    def statements(cls, script):
+        """The script's statements as match objects, and the text it could not read (or "")."""
+        found, pos = [], 0
+        while script[pos:].strip():
+            m = cls.STATEMENT.match(script, pos)
+            if not m:
+                return found, script[pos:].strip()[:40]
+            found.append(m)
+            pos = m.end()
+        return found, ""
+
+    @classmethod
+    def check(cls, text, script):
+        """Why the shell cannot take a command line (with `script` the stored one, or None),
+        or None if it can."""
+        if text in ("", "cat uart > ."):
+            return None
+        if text != "ms .":
+            return "unknown command"
+        if script is None:
+            return "no script"
+        return "syntax error" if cls.statements(script)[1] else None
+
     def _run(self, start):
         clock = 0.0
         timeline = []
-        pos = 0
-        script = self.script
-        while script[pos:].strip():
-            m = self.STATEMENT.match(script, pos)
-            if not m:
-                self.error(start, script[pos:].strip()[:40], "syntax error")
-                return False
+        found, bad = self.statements(self.script)
+        if bad:
+            self.error(start, bad, "syntax error")
+            return False
+        for m in found:
             if m.group(1) is not None:
                 timeline.append({"t": round(clock, 4), "led": int(m.group(1))})
             else:
                 clock += int(m.group(2)) / 1000.0
-            pos = m.end()
         self.runs.append({"t": round(start, 4), "timeline": timeline, "duration": round(clock, 4)})
         return True
 
@@ -252,6 +287,54 @@ class VeltoBoard(Board):
         return {"program": self.script,
                 "unfinished_line": self.line.decode("latin-1") if self.line else None,
                 "taking_script": self.mode == "capture"}
+
+
+class Answerer:
+    """What the board writes back as an interpreter does, as the bytes come: each byte echoed,
+    then "OK" after a command line it takes and "ERROR: <why>" after one it cannot. Velto's
+    script between "cat uart > ." and the 0x04 is echoed; the 0x04 that ends it is answered
+    like a command. Empty lines get the echo alone."""
+
+    def __init__(self, board_name):
+        self.board = board_name
+        self.end = b"\r\n" if board_name == "dov" else b"\n"
+        self.line = bytearray()
+        self.capture = None      # Velto: the script coming in, while it comes
+        self.script = None       # Velto: the last script stored
+        self.said = []           # the answer lines, in order
+
+    def _say(self, text):
+        self.said.append(text)
+        return text.encode("latin-1") + self.end
+
+    def feed(self, data):
+        """The bytes to send back for `data`."""
+        out = bytearray()
+        for byte in data:
+            out.append(byte)
+            if self.capture is not None:
+                if byte == VELTO_END_OF_SCRIPT:
+                    self.script = bytes(self.capture).decode("latin-1")
+                    self.capture = None
+                    out += self._say("OK")
+                else:
+                    self.capture.append(byte)
+                continue
+            if byte != 0x0A:
+                self.line.append(byte)
+                continue
+            text = bytes(self.line).rstrip(b"\r").decode("latin-1")
+            self.line = bytearray()
+            if text == "":
+                continue
+            if self.board == "dov":
+                why = DovBoard.check(text)
+            else:
+                why = VeltoBoard.check(text, self.script)
+                if why is None and text == "cat uart > .":
+                    self.capture = bytearray()
+            out += self._say("OK" if why is None else "ERROR: " + why)
+        return bytes(out)
 
 
 def make_board(name):
@@ -333,7 +416,7 @@ def line_settings(fd):
     }
 
 
-def serve(board, idle, timeout, announce):
+def serve(board, idle, timeout, announce, answer=False):
     master, slave = os.openpty()
     # Our own hold on the far end: between the sender's opens the device stays, and reads
     # never see a hang-up.
@@ -355,6 +438,9 @@ def serve(board, idle, timeout, announce):
     parent = os.getppid()
     poller = select.poll()
     poller.register(master, select.POLLIN)
+    answerer = Answerer(board) if answer else None
+    unsent = b""        # answered but not yet taken by the line (the sender reads slowly)
+    unsent_since = None
     while stopping["why"] is None:
         now = time.monotonic()
         # A signal is noticed within this; and a wake later than this (and some slack) means
@@ -379,6 +465,15 @@ def serve(board, idle, timeout, announce):
                 if settings is None:
                     settings = line_settings(slave)
                 chunks.append((t, data, now if t - now > wait + LATE_SLACK else None))
+                if answerer:
+                    unsent += answerer.feed(data)
+        if unsent:
+            unsent = unsent[write_some(master, unsent):]
+            # A sender that never reads would fill the line: then the answer is dropped.
+            unsent_since = unsent_since or time.monotonic()
+            if not unsent or time.monotonic() - unsent_since > 5:
+                unsent, unsent_since = b"", None
+            poller.modify(master, select.POLLIN | (select.POLLOUT if unsent else 0))
     rest = read_all(master)
     if rest:
         chunks.append((time.monotonic(), rest))
@@ -388,6 +483,8 @@ def serve(board, idle, timeout, announce):
     report["stop"] = stopping["why"]
     report["line_settings"] = settings
     report["first_byte_after"] = round(chunks[0][0] - started, 4) if chunks else None
+    if answerer:
+        report["answered"] = answerer.said
     os.close(master)
     os.close(slave)
     return report
@@ -406,6 +503,16 @@ def read_all(fd):
             break
         data += part
     return data
+
+
+def write_some(fd, data):
+    """How many bytes of `data` the line took now."""
+    try:
+        return os.write(fd, data)
+    except (BlockingIOError, InterruptedError):
+        return 0
+    except OSError:
+        return len(data)   # EIO: no one holds the far end; the answer has nobody to go to
 
 
 def write_report(report, path):
@@ -427,13 +534,15 @@ def main(argv=None):
     parser.add_argument("--idle", type=float, help="stop this many seconds after the last byte")
     parser.add_argument("--timeout", type=float, help="stop this many seconds after the start")
     parser.add_argument("--report", help="write the JSON report here (default: stdout)")
+    parser.add_argument("--answer", action="store_true",
+                        help="answer as an interpreter: echo, OK after a line, ERROR for a bad one")
     args = parser.parse_args(argv)
 
     def announce(path):
         sys.stdout.write(path + "\n")
         sys.stdout.flush()
 
-    report = serve(args.board, args.idle, args.timeout, announce)
+    report = serve(args.board, args.idle, args.timeout, announce, args.answer)
     write_report(report, args.report)
     return 0
 

@@ -7,6 +7,7 @@ line at a time, then its pause)."""
 
 import json
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -104,6 +105,30 @@ class Model(unittest.TestCase):
         self.assertFalse(r["ran"])
 
 
+class Answers(unittest.TestCase):
+    """--answer: the board's side of the line, as an interpreter writes it."""
+
+    def test_dov_echoes_and_says_ok_or_why_not_line_by_line(self):
+        a = emu.Answerer("dov")
+        # Bytes come in pieces; the answer follows the line's LF, never sooner.
+        self.assertEqual(a.feed(b"NE"), b"NE")
+        self.assertEqual(a.feed(b"W\r\n10 LED 1:WAT 60\r\n"),
+                         b"W\r\nOK\r\n10 LED 1:WAT 60\r\nERROR: syntax error\r\n")
+        self.assertEqual(a.feed(b"\r\nLIST\r\n"), b"\r\nLIST\r\nERROR: unknown command\r\n")
+        self.assertEqual(a.feed(b"SAVE 0\r\nRUN\r\n"), b"SAVE 0\r\nOK\r\nRUN\r\nOK\r\n")
+        self.assertEqual(a.said, ["OK", "ERROR: syntax error", "ERROR: unknown command", "OK", "OK"])
+
+    def test_velto_echoes_the_script_and_answers_its_end_and_the_commands(self):
+        a = emu.Answerer("velto")
+        self.assertEqual(a.feed(b"ms .\n"), b"ms .\nERROR: no script\n")
+        sent = b"".join(d for d, _ in VELTO)
+        self.assertEqual(a.feed(sent), b"cat uart > .\nOK\nled(1);sleep(1000);\nled(0);\n\x04OK\n"
+                                       b"ms .\nOK\n")
+        a.feed(b"cat uart > .\nled(2);\n\x04")
+        self.assertEqual(a.feed(b"ms .\n"), b"ms .\nERROR: syntax error\n")
+        self.assertEqual(a.feed(b"reboot\n"), b"reboot\nERROR: unknown command\n")
+
+
 class Device(unittest.TestCase):
     """The emulator as a program, at the end of a real pseudo-terminal."""
 
@@ -153,6 +178,39 @@ class Device(unittest.TestCase):
         starts = [c["t"] for c in r["chunks"]]
         self.assertEqual(starts, sorted(starts))
         self.assertGreater(starts[-1] - starts[0], 1.0)
+
+    def test_answer_mode_answers_on_the_line_as_the_lines_come(self):
+        proc, path, report = self.start("--board", "dov", "--answer")
+        fd = self.open_like_the_programmer(path)
+        heard = b""
+        for data, pause in DOV:
+            os.write(fd, data)
+            deadline = time.monotonic() + 5
+            want = data + b"OK\r\n"
+            while not heard.endswith(want) and time.monotonic() < deadline:
+                ready, _, _ = select.select([fd], [], [], 0.05)
+                if ready:
+                    heard += os.read(fd, 4096)
+            self.assertTrue(heard.endswith(want), heard)
+            time.sleep(pause / 1000.0)
+        os.close(fd)
+        proc.send_signal(signal.SIGTERM)
+        r = self.finish(proc, report)
+        self.assertEqual(heard, b"".join(d + b"OK\r\n" for d, _ in DOV))
+        self.assertEqual(r["answered"], ["OK"] * len(DOV))
+        self.assertEqual(r["saved"], ["10 LED 1:WAIT 60", "30 LED 0"])
+
+    def test_answers_a_sender_does_not_read_do_not_stop_the_board(self):
+        proc, path, report = self.start("--board", "dov", "--answer")
+        fd = self.open_like_the_programmer(path)
+        line = b"10 LED 1\r\n"
+        for _ in range(600):   # some 9 KB of echo and answers, more than the line holds
+            os.write(fd, line)
+        time.sleep(0.5)
+        proc.send_signal(signal.SIGTERM)
+        r = self.finish(proc, report)
+        os.close(fd)
+        self.assertEqual(r["bytes"], 600 * len(line))
 
     def test_unpaced_write_loses_bytes_and_idle_ends_the_run(self):
         proc, path, report = self.start("--board", "velto", "--idle", "0.5")

@@ -101,8 +101,8 @@ public:
         d->runWithScene(scene);
         return true;
     }
-    void applicationDidEnterBackground() override { Director::getInstance()->stopAnimation(); }
-    void applicationWillEnterForeground() override { Director::getInstance()->startAnimation(); }
+    void applicationDidEnterBackground() override { Director::getInstance()->setWindowHidden(true); }
+    void applicationWillEnterForeground() override { Director::getInstance()->setWindowHidden(false); }
 };
 
 }  // namespace

@@ -431,7 +431,7 @@ struct Watcher {
         if (!scanning && wasScanning)
             emit("event", "{\"event\":\"scan-done\",\"ports\":" + std::to_string(serial->ports.size()) + "}");
         if (sending && !wasSending) {
-            sendPort = serial->ports.empty() ? "" : serial->ports.at(serial->selectedPort)->portName;
+            sendPort = serial->getSelectedPortName();
             emit("event", "{\"event\":\"send-started\",\"port\":" + quote(sendPort) +
                               ",\"lines\":" + std::to_string(serial->getLineCount()) + "}");
         }
