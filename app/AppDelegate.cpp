@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "FieldScene.h"
@@ -17,6 +18,14 @@ std::function<void(const char*)>& stageListener() {
     static std::function<void(const char*)> listener;
     return listener;
 }
+std::string& startProblem() {
+    static std::string text;
+    return text;
+}
+void failed(const std::string& text) {
+    startProblem() = text;
+    std::fprintf(stderr, "tavrick-cards: %s\n", text.c_str());
+}
 void reached(const char* stage) {
     if (stageListener()) stageListener()(stage);
 }
@@ -25,6 +34,8 @@ void reached(const char* stage) {
 void AppDelegate::setStageListener(std::function<void(const char*)> listener) {
     stageListener() = std::move(listener);
 }
+
+const std::string& AppDelegate::getStartProblem() { return startProblem(); }
 
 void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
 
@@ -58,7 +69,11 @@ bool AppDelegate::applicationDidFinishLaunching() {
     if (!view) {
         view = GLViewImpl::createWithRect("TavrickApps", Rect(0, 0, 1024, 768), 1.0f);
         if (!view) {
-            std::fprintf(stderr, "tavrick-cards: the window could not be opened (is a display available?)\n");
+            // Never a start without a window: the program ends, and says why.
+            std::string why = GLViewImpl::getOpenProblem();
+            const char* display = std::getenv("DISPLAY");
+            failed("the window could not be opened: " + (why.empty() ? std::string("no display") : why) +
+                   (display && *display ? std::string(" (DISPLAY=") + display + ")" : std::string()));
             return false;
         }
         director->setOpenGLView(view);
@@ -71,7 +86,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     Scene* scene = Scene::create();
     FieldScene* field = FieldScene::create();
     if (!field) {
-        std::fprintf(stderr, "tavrick-cards: the screen could not be built; are the pictures in res/ installed?\n");
+        failed("the screen could not be built; are the pictures in res/ installed?");
         return false;
     }
     scene->addChild(field);

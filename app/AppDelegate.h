@@ -20,6 +20,9 @@ public:
     static void addResourceFolders();
     // A program file to open once the screen is up (the command line's one argument).
     static void setStartFile(const std::string& path);
+    // Why the start ended before showing its window, in words for the user ("" when it did
+    // not). Already on standard error; the Windows entry also shows it in a message box.
+    static const std::string& getStartProblem();
     // Told "window-open" and "screen-built" as the start passes them (for timing the start).
     static void setStageListener(std::function<void(const char*)> listener);
 };

@@ -21,5 +21,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     if (argv) LocalFree(argv);
     AppDelegate::addResourceFolders();
     AppDelegate app;
-    return cocos2d::Application::getInstance()->run();
+    const int status = cocos2d::Application::getInstance()->run();
+    // A program started from Explorer has no console: a start that ended without its window
+    // says why in a box.
+    const std::string& problem = AppDelegate::getStartProblem();
+    if (status != 0 && !problem.empty()) {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, problem.c_str(), -1, nullptr, 0);
+        if (n > 1) {
+            std::wstring text(static_cast<size_t>(n - 1), L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, problem.c_str(), -1, &text[0], n);
+            MessageBoxW(nullptr, (L"Tavrick Cards could not start: " + text).c_str(), L"Tavrick Cards",
+                        MB_OK | MB_ICONERROR);
+        }
+    }
+    return status;
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <string>
 
 #include "CCApplication.h"
 #include "CCDirector.h"
@@ -16,26 +17,76 @@
 namespace cocos2d {
 
 namespace {
-bool initVideo() {
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");  // downscaled 2x art stays smooth
-    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+// SDL's drivers that open no window (offscreen, dummy, and evdev, which only reads input).
+// SDL falls back to them by itself when no display can be opened; a program started by a
+// double click would then run for ever with nothing to see. Whoever wants one names it in
+// SDL_VIDEODRIVER, as the tests and the headless first run do.
+bool showsNoWindow(const char* driver) {
+    for (const char* none : {"offscreen", "dummy", "evdev"})
+        if (SDL_strcasecmp(driver, none) == 0) return true;
+    return false;
+}
+
+std::string windowDrivers() {
+    std::string list;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* d = SDL_GetVideoDriver(i);
+        if (!d || showsNoWindow(d)) continue;
+        if (!list.empty()) list += ',';
+        list += d;
+    }
+    return list;
+}
+
+int initVideoOnce() {
     // X11's input method parses the locale's whole Compose table when the display opens (a
     // fifth of the start-up's work); nothing here takes composed text, so it is given none.
     // Programs started later get the user's own setting back.
 #ifdef _WIN32
-    const int initialised = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 #else
     const bool composeSet = std::getenv("XCOMPOSEFILE") != nullptr;
     if (!composeSet) setenv("XCOMPOSEFILE", "/dev/null", 1);
     const int initialised = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     if (!composeSet) unsetenv("XCOMPOSEFILE");
+    return initialised;
 #endif
-    if (initialised != 0) {
-        std::fprintf(stderr, "cocos2d: no display: %s\n", SDL_GetError());
+}
+
+std::string& openProblem() {
+    static std::string text;
+    return text;
+}
+
+bool initVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "1");  // downscaled 2x art stays smooth
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+    const char* named = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    const bool chosen = named && *named;
+    const std::string drivers = chosen ? std::string() : windowDrivers();
+    if (!chosen && drivers.empty()) {
+        openProblem() = "this SDL has no video driver that opens a window";
+        std::fprintf(stderr, "cocos2d: no display: %s\n", openProblem().c_str());
         return false;
     }
+    // A display that cannot be opened this moment (an X server that is resetting refuses the
+    // first connections) is tried again for a moment before the start gives up.
+    const Uint64 deadline = SDL_GetTicks64() + GLViewImpl::kDisplayPatienceMs;
+    for (;;) {
+        if (!chosen) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+        const int initialised = initVideoOnce();
+        if (!chosen) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+        if (initialised == 0) break;
+        openProblem() = std::string("no display could be opened (") + SDL_GetError() + ")";
+        if (SDL_GetTicks64() >= deadline) {
+            std::fprintf(stderr, "cocos2d: %s\n", openProblem().c_str());
+            return false;
+        }
+        SDL_Delay(200);
+    }
+    openProblem().clear();
     // Work queued for the main thread by another thread wakes a loop asleep in SDL_WaitEvent.
     static const Uint32 wakeEvent = SDL_RegisterEvents(1);
     if (wakeEvent != static_cast<Uint32>(-1)) {
@@ -50,6 +101,8 @@ bool initVideo() {
 }  // namespace
 
 // --- window ----------------------------------------------------------------------------
+
+const std::string& GLViewImpl::getOpenProblem() { return openProblem(); }
 
 GLViewImpl* GLViewImpl::create(const std::string& viewName) {
     return createWithRect(viewName, Rect(0, 0, 960, 640));
@@ -97,7 +150,8 @@ bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, flo
     _window = SDL_CreateWindow(viewName.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                static_cast<int>(size.width), static_cast<int>(size.height), flags);
     if (!_window) {
-        std::fprintf(stderr, "cocos2d: window could not be created: %s\n", SDL_GetError());
+        openProblem() = std::string("the window could not be created: ") + SDL_GetError();
+        std::fprintf(stderr, "cocos2d: %s\n", openProblem().c_str());
         return false;
     }
     // The title bar and borders are known only once the window is up; they count too.
@@ -114,7 +168,8 @@ bool GLViewImpl::initWithRect(const std::string& viewName, const Rect& rect, flo
     _renderer = SDL_CreateRenderer(_window, -1, 0);
     if (!_renderer) _renderer = SDL_CreateRenderer(_window, -1, SDL_RENDERER_SOFTWARE);
     if (!_renderer) {
-        std::fprintf(stderr, "cocos2d: no renderer for the window: %s\n", SDL_GetError());
+        openProblem() = std::string("no renderer for the window: ") + SDL_GetError();
+        std::fprintf(stderr, "cocos2d: %s\n", openProblem().c_str());
         return false;
     }
     _backend.reset(new SdlBackend(_renderer, this));

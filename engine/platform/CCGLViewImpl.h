@@ -38,6 +38,12 @@ public:
     // Called after every frame has been presented (benchmarks time the first one).
     void setPresentedCallback(std::function<void()> cb) { _presented = std::move(cb); }
 
+    // How long a display that cannot be opened is tried again before create gives up. Unless
+    // SDL_VIDEODRIVER names one, only video drivers that show a window are used.
+    static constexpr unsigned kDisplayPatienceMs = 2000;
+    // Why the last create returned null ("" after one that worked).
+    static const std::string& getOpenProblem();
+
 private:
     GLViewImpl() = default;
     std::string _shotPath;

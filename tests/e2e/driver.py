@@ -21,7 +21,7 @@ HARNESS = os.path.join(BUILD, "tavrick-cards-harness")
 HARNESS_COMMAND = [HARNESS]
 VIDEO_DRIVER = "x11"
 EMULATOR = os.path.join(ROOT, "tools", "board-emulator", "board_emulator.py")
-OUT = os.path.join(BUILD, "e2e")
+OUT = os.environ.get("E2E_OUT") or os.path.join(BUILD, "e2e")
 
 # How long any one condition may take on a slow, busy machine.
 WAIT = 20.0
@@ -90,12 +90,18 @@ class Board:
 class Harness:
     """The harness binary with its layout and event lines read as they come."""
 
-    def __init__(self, ports, log_path, data_home=None, extra_args=()):
+    def __init__(self, ports, log_path, data_home=None, extra_args=(), env_changes=None):
         self.log = open(log_path, "a")
         env = dict(os.environ, SDL_VIDEODRIVER=VIDEO_DRIVER, SDL_AUDIODRIVER="dummy")
         # The program keeps the field between runs: each test gives it a folder of its own.
         if data_home:
             env["XDG_DATA_HOME"] = data_home
+        # Variables to set, or with None to leave out.
+        for k, v in (env_changes or {}).items():
+            if v is None:
+                env.pop(k, None)
+            else:
+                env[k] = v
         args = HARNESS_COMMAND + ["--print-layout", "--print-events"]
         for p in ports:
             args += ["--port", p]

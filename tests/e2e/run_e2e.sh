@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the end-to-end suite in an X server of its own: run_e2e.sh [BUILD_DIR] [unittest args]
-# Screenshots, board reports and the harness's logs go to BUILD_DIR/e2e. E2E_SUITE names
-# another suite to run the same way and E2E_HARNESS the harness it needs (the Windows build's).
+# Screenshots, board reports and the harness's logs go to BUILD_DIR/e2e (or E2E_OUT). E2E_SUITE
+# names another suite to run the same way and E2E_HARNESS the harness it needs (the Windows build's).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
@@ -19,7 +19,7 @@ if [ ! -x "$harness" ]; then
   exit 1
 fi
 
-out="$build/e2e"
+out="${E2E_OUT:-$build/e2e}"
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -39,6 +39,7 @@ done
 
 export DISPLAY=":$(head -n1 "$display_file")"
 export E2E_BUILD="$build"
+export E2E_OUT="$out"
 # The program keeps settings between runs; each run here starts as on a fresh machine.
 export XDG_DATA_HOME="$out/data"
 rm -rf "$XDG_DATA_HOME"
