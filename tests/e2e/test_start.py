@@ -1,14 +1,21 @@
 #!/usr/bin/env python3
-"""How the real program starts: with a window or not at all.
+"""How the real program starts: with a window or not at all, and one program per field.
 
 A display with no server behind it, and one whose server refuses connections, end the start
 with a message and a failure status; a server that refuses only the first connections (as one
 that is resetting does) gets its window. SDL's offscreen driver, which SDL falls back to by
 itself, is never used unless SDL_VIDEODRIVER names it.
 
+Two starts with one home: the second hands its file to the first and ends, the first opens it
+as one undoable step; a first copy that does not answer (stopped) leaves the second to start
+on its own, saying so, and never writing the first one's field.
+
 Run through run_e2e.sh (E2E_SUITE=test_start.py), which starts an X server of its own."""
 
+import glob
+import json
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -83,6 +90,7 @@ class RefusingServer:
                 s.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+            s.close()
 
     def close(self):
         self.sock.close()
@@ -153,6 +161,131 @@ class AWindowOrAClearEnd(unittest.TestCase):
         self.assertGreaterEqual(self.server.passed, 1)
         # The window is on the real server (found there by the program's process id).
         Screen(self.harness)
+
+
+LESSON = ('{"format":"tavrick-cards","version":1,"target":"Velto","cards":['
+          '{"kind":"wait-3","x":600,"y":3000,"row":20,"side":"right"}]}')
+OTHER_LESSON = ('{"format":"tavrick-cards","version":1,"target":"Dov","cards":['
+                '{"kind":"led-on","x":600,"y":3000,"row":10,"side":"left"},'
+                '{"kind":"led-off","x":600,"y":3000,"row":10,"side":"right"}]}')
+
+
+def slot_kind(layout, row, side):
+    """The kind of the card in a slot (rows 10, 20 ...; side 0 left), or None."""
+    index = layout["rows"][row // 10 - 1]["slots"][side]["card"]
+    return None if index < 0 else layout["cards"][index]["kind"]
+
+
+class OneProgramOneField(unittest.TestCase):
+
+    def setUp(self):
+        self.name = self.id().rsplit(".", 1)[-1].replace("test_", "")
+        self.home = os.path.join(driver.OUT, "data", self.name)
+        os.makedirs(self.home, exist_ok=True)
+        self.field = os.path.join(self.home, "tavrick-cards", "field.json")
+        self.copies = []
+
+    def tearDown(self):
+        for h in self.copies:
+            try:
+                os.kill(h.proc.pid, signal.SIGCONT)
+            except OSError:
+                pass
+            h.quit()
+            h.kill()
+
+    def copy(self, *args):
+        h = Harness([], os.path.join(driver.OUT, "%s-copy%d.log" % (self.name, len(self.copies) + 1)),
+                    self.home, list(args))
+        self.copies.append(h)
+        return h
+
+    def lesson(self, name, text):
+        path = os.path.join(self.home, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
+
+    def later_start(self, *args):
+        """A start that should hand over and end: (exit status, stdout, stderr, seconds)."""
+        env = dict(os.environ, XDG_DATA_HOME=self.home, SDL_VIDEODRIVER=driver.VIDEO_DRIVER,
+                   SDL_AUDIODRIVER="dummy")
+        t0 = time.monotonic()
+        # Started from another folder, with the file named relative to it, as a file manager may.
+        p = subprocess.run([driver.HARNESS, "--print-layout", "--print-events"] + list(args),
+                           env=env, cwd=self.home, stdin=subprocess.DEVNULL, capture_output=True,
+                           text=True, timeout=driver.WAIT)
+        return p.returncode, p.stdout, p.stderr, time.monotonic() - t0
+
+    def test_a_second_start_hands_its_file_to_the_first_and_ends(self):
+        first = self.copy()
+        Screen(first)
+        self.assertEqual(first.first["cards"], [])
+        self.lesson("lesson.cards", LESSON)
+        since = first.event_count()
+        status, out, err, seconds = self.later_start("lesson.cards")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out, "", "the second start showed a screen of its own")
+        self.assertIn("handed " + os.path.join(self.home, "lesson.cards"), err)
+        self.assertLess(seconds, 5)
+        screen = first.wait_layout("the handed file open in the first copy",
+                                   lambda L: slot_kind(L, 20, 1) == 3 and L["target"] == 1)
+        self.assertEqual(len(screen["cards"]), 1)
+        first.wait_event("the first copy's autosave", lambda e: e["event"] == "saved", since)
+        with open(self.field) as f:
+            saved = json.load(f)
+        self.assertEqual(saved["target"], "Velto")
+        # One step: undo in the first copy gives back the empty field it replaced.
+        window = Screen(first).window
+        driver.xdotool("windowfocus", "--sync", window, "key", "ctrl+z")
+        first.wait_layout("the field as before the hand-over", lambda L: L["cards"] == [] and L["target"] == 0)
+
+        # A start without a file only brings the open copy to the front.
+        status, out, err, _ = self.later_start()
+        self.assertEqual((status, out), (0, ""), err)
+        self.assertIn("brought the copy already open to the front", err)
+        self.assertEqual(first.layout()["cards"], [])
+        # Whatever went through, only the first copy ever wrote into the folder.
+        self.assertEqual(sorted(os.listdir(os.path.dirname(self.field))), ["field.json", "instance.lock"])
+
+    def test_a_first_copy_that_does_not_answer_keeps_its_field(self):
+        first = self.copy(self.lesson("lesson.cards", LESSON))
+        first.wait_event("the first copy's autosave", lambda e: e["event"] == "saved")
+        with open(self.field, "rb") as f:
+            kept = f.read()
+        stat = os.stat(self.field)
+        os.kill(first.proc.pid, signal.SIGSTOP)
+
+        def stopped():
+            with open("/proc/%d/stat" % first.proc.pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "T"
+        driver.wait_for("the first copy stopped", stopped)
+
+        # The second start waits for an answer, then opens on its own with the field shown,
+        # the file it was given opened over it, and autosave off.
+        t0 = time.monotonic()
+        second = self.copy(self.lesson("other.cards", OTHER_LESSON))
+        self.assertGreaterEqual(time.monotonic() - t0, 4.5, "it did not wait for the first copy")
+        second.wait_event("the notice that this window keeps nothing by itself",
+                          lambda e: e["event"] == "notice" and "does not answer" in e["text"])
+        screen = second.wait_layout("the given file open", lambda L: slot_kind(L, 10, 0) == 0)
+        self.assertEqual(slot_kind(screen, 10, 1), 1)
+        Screen(second)
+        # Well past the autosave's delay: nothing written by the second copy, not even on quit.
+        time.sleep(1.5)
+        self.assertEqual(second.quit(), 0)
+        self.assertFalse([e for e in second.events if e["event"] == "saved"])
+        self.assertEqual(os.stat(self.field).st_mtime_ns, stat.st_mtime_ns)
+        with open(self.field, "rb") as f:
+            self.assertEqual(f.read(), kept)
+        self.assertEqual(glob.glob(self.field + ".*"), [])
+
+        # The first copy, going on, still has its field and keeps it.
+        os.kill(first.proc.pid, signal.SIGCONT)
+        self.assertEqual(slot_kind(first.layout(), 20, 1), 3)
+        self.assertEqual(first.quit(), 0)
+        with open(self.field) as f:
+            self.assertEqual(json.load(f)["target"], "Velto")
 
 
 if __name__ == "__main__":
