@@ -18,7 +18,7 @@ TEST_PACKAGES = libgtest-dev libbenchmark-dev dbus-daemon shared-mime-info xvfb 
   imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils openbox x11-utils
 DEBIAN_PACKAGES = $(BUILD_PACKAGES) $(TEST_PACKAGES)
 # The suites `make check` leaves to `make test`: the real window, installing and packaging.
-SLOW_TESTS = ^(e2e|Install\..*|BadPictures\..*|board_emulator)$$
+SLOW_TESTS = ^(e2e|e2e_start|Install\..*|BadPictures\..*|board_emulator)$$
 
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
