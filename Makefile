@@ -9,12 +9,12 @@ JOBS ?= 2
 # What building and running the program needs (`make run`); a machine without a display
 # also needs the virtual one that `make run` starts it on.
 BUILD_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
-  libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core \
+  libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core gettext \
   libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev
 HEADLESS_PACKAGES = xvfb xauth
 # What the tests add: GoogleTest and Benchmark, a session bus for the portal's test, the X
 # tools of the end-to-end suite, and the packaging checks.
-TEST_PACKAGES = libgtest-dev libbenchmark-dev dbus-daemon shared-mime-info xvfb xauth xdotool \
+TEST_PACKAGES = libgtest-dev libbenchmark-dev fonts-wqy-microhei dbus-daemon shared-mime-info xvfb xauth xdotool \
   imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils openbox x11-utils
 DEBIAN_PACKAGES = $(BUILD_PACKAGES) $(TEST_PACKAGES)
 # The suites `make check` leaves to `make test`: the real window, installing and packaging.
@@ -36,7 +36,7 @@ ARM64_PACKAGES = g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libsdl2-image
 ARM64_TESTS = engine_tests store_tests services_tests cards_tests boardsim_tests serial_tests scrollview_tests scene_tests \
   tavrick-cards tavrick-cards-docs
 
-.PHONY: all deps deps-run configure configure-tests build run check test test-asan clean install package screenshot bench test-win \
+.PHONY: pot all deps deps-run configure configure-tests build run check test test-asan clean install package screenshot bench test-win \
   windows test-windows \
   deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
@@ -180,3 +180,14 @@ bench-arm64: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The translators' template from the texts marked in the code, and every po/<language>.po
+# brought up to it (new texts come in untranslated, changed ones marked fuzzy).
+POT = po/tavrick-cards.pot
+pot:
+	xgettext --from-code=UTF-8 --language=C++ -k -ktr -ktrn:1,2 -ktrc:1c,2 -kN_ \
+	  --add-comments=TRANSLATORS: --package-name=tavrick-cards --msgid-bugs-address=maintainers@tavrick-cards.org \
+	  --sort-by-file --add-location=file -o $(POT) $$(git ls-files '*.cpp' '*.h' | grep -v '^tests/' | sort)
+	@for lang in $$(grep -v '^#' po/LINGUAS); do \
+	  msgmerge --quiet --update --backup=none --add-location=file po/$$lang.po $(POT) || exit 1; \
+	done

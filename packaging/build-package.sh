@@ -31,5 +31,5 @@ else
     args+=(-UTAVRICK_PACKAGE_MAINTAINER)
 fi
 cmake -S "$src" -B "$build" "${args[@]}" >/dev/null
-cmake --build "$build" --target tavrick-cards tavrick-cards-docs -j "${JOBS:-2}"
+cmake --build "$build" --target tavrick-cards tavrick-cards-docs tavrick-catalogues -j "${JOBS:-2}"
 (cd "$build" && cpack -G DEB -B "$out" 2>&1 | { grep -v '^CPackDeb: - Generating dependency list$' || true; }) 

@@ -90,6 +90,7 @@ struct PanelState {
     cocos2d::LayerColor* clearQuestion = nullptr;
     cocos2d::LayerColor* clearYesButton = nullptr;
     cocos2d::LayerColor* clearNoButton = nullptr;
+    cocos2d::LayerColor* languageList = nullptr;
 };
 
 // A send in progress: the grey overlay with its progress line and stop button.
@@ -145,6 +146,14 @@ public:
     // Escape: closes the panel on top (the clear question, the port list, the target panel,
     // the board panel), as a tap outside it would.
     void closeTopPanel();
+
+    // --- the screen's language (FieldSceneLanguage.cpp) ------------------------------------
+    // The texts from then on in `code` ("en", "ja"), their labels' face chosen to draw them.
+    static void useLanguage(const std::string& code);
+    // Chosen by hand in the drawer: applied at once to what the screen shows, remembered.
+    void chooseLanguage(const std::string& code);
+    void openLanguageList();
+    void closeLanguageList();
 
     // --- the program and the send (FieldSceneProgram.cpp) -----------------------------------
     void buildAndSend();
@@ -268,6 +277,8 @@ public:
     cocos2d::LayerColor* portLabelBackground = nullptr;
     cocos2d::Sprite* fullscreenButton = nullptr;
     cocos2d::LayerColor* clearButton = nullptr;
+    // Shows the language in use, named in itself; a tap opens the list of languages.
+    cocos2d::LayerColor* languageButton = nullptr;
     // The palette's arrows.
     cocos2d::Sprite* menuUpButton = nullptr;
     cocos2d::Sprite* menuDownButton = nullptr;
@@ -291,6 +302,14 @@ private:
     void buildFrame(cocos2d::Layer* frameLayer, float W, float H);
     void buildPalette(float H);
     void buildSettings(float W);
+    // The language: the one chosen by hand before, else the system's.
+    void applyStartLanguage();
+    void buildLanguageButton();
+    // Puts the drawer's fixed words in the language now in use.
+    void retranslate();
+    cocos2d::Label* portTitle = nullptr;
+    cocos2d::Label* creditsLabel = nullptr;
+    cocos2d::Label* versionLabel = nullptr;
     void buildBoardBox();
     void buildField(float W, float H);
     void registerListeners();

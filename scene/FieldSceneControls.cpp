@@ -1,5 +1,6 @@
 // The buttons and panels: press dims, release inside acts; panels close through an
 // action, never inside their own touch callback.
+#include "tr.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "PanelKit.h"
@@ -7,6 +8,7 @@
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using i18n::tr;
 using namespace theme;
 
 bool FieldScene::hits(Node* node, const Vec2& location) { return panelkit::hits(node, location); }
@@ -76,7 +78,7 @@ void FieldScene::registerListeners() {
 void FieldScene::reloadPorts() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     if (serial->isBusy()) return;  // the running scan's end shows the list
-    portLabel->setString("Search ...");
+    portLabel->setString(tr("Search ..."));
     const Size s = portLabel->getContentSize();
     portLabelBackground->setContentSize(Size(s.width + 20, s.height + 20));
     // A scan that cannot start tells the listener, which shows what is known and stops the arrow.

@@ -1,5 +1,6 @@
 // Keeping the child's work: the field saved shortly after every change and restored at
 // start, undo and redo, clearing the field, and program files.
+#include "tr.h"
 #include <cstdio>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using i18n::tr;
 using namespace theme;
 using tavrick::CardRecord;
 using tavrick::FieldDocument;
@@ -199,7 +201,7 @@ void FieldScene::checkAutosave() {
     if (!history.autosaveWriter) return;
     const std::string error = history.autosaveWriter->lastError();
     if (!error.empty() && error != history.autosaveErrorTold)
-        showNotice("Your work could not be saved: " + error, 10);
+        showNotice(i18n::format(tr("Your work could not be saved: {why}"), {{"why", error}}), 10);
     history.autosaveErrorTold = error;
 }
 
@@ -232,11 +234,11 @@ void FieldScene::restoreAutosave() {
             std::fprintf(stderr, "tavrick-cards: %s: %s; kept as %s\n", history.autosavePath.c_str(), problem.c_str(),
                          kept.empty() ? "(could not be moved)" : kept.c_str());
             if (kept.empty()) {
-                showNotice("Your last work could not be read (" + problem + ")", 10);
+                showNotice(i18n::format(tr("Your last work could not be read ({why})"), {{"why", problem}}), 10);
                 // Left in place rather than written over.
                 history.autosavePath.clear();
             } else {
-                showNotice("Your last work could not be read; it was kept beside it as " + fileNameOf(kept), 10);
+                showNotice(i18n::format(tr("Your last work could not be read; it was kept beside it as {file}"), {{"file", fileNameOf(kept)}}), 10);
             }
         }
     }
@@ -280,7 +282,7 @@ void FieldScene::buildHistoryControls() {
         buttonListener(undoButton, &FieldScene::undoPressed);
     }
 
-    clearButton = wordButton("Clear field", Color4B(255, 255, 255, 255), Color4B(190, 40, 40, 255), 140, 40, 18);
+    clearButton = wordButton(tr("Clear field"), Color4B(255, 255, 255, 255), Color4B(190, 40, 40, 255), 140, 40, 18);
     clearButton->setPosition(870, 26);
     settingsLayer->addChild(clearButton);
     buttonListener(clearButton, &FieldScene::clearPressed);
@@ -326,7 +328,9 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
 
 void FieldScene::closeTopPanel() {
     // The one on top, as a tap outside it would close it (the question's outside means No).
-    if (panels.clearQuestion)
+    if (panels.languageList)
+        closeLanguageList();
+    else if (panels.clearQuestion)
         closeClearQuestion();
     else if (panels.portListPopup)
         closePortList();
@@ -342,13 +346,13 @@ void FieldScene::askClearField() {
     LayerColor* box = LayerColor::create(Color4B(255, 255, 255, 255), 440, 200);
     box->setPosition(292, 284);
     panels.clearQuestion->addChild(box);
-    Label* question = textLabel("Clear all the cards?", 30, kDarkText);
+    Label* question = textLabel(tr("Clear all the cards?"), 30, kDarkText);
     question->setPosition(220, 140);
     box->addChild(question);
-    panels.clearYesButton = wordButton("Yes", Color4B(200, 40, 40, 255), kWhite, 150, 60, 26);
+    panels.clearYesButton = wordButton(tr("Yes"), Color4B(200, 40, 40, 255), kWhite, 150, 60, 26);
     panels.clearYesButton->setPosition(50, 30);
     box->addChild(panels.clearYesButton);
-    panels.clearNoButton = wordButton("No", Color4B(39, 172, 56, 255), kWhite, 150, 60, 26);
+    panels.clearNoButton = wordButton(tr("No"), Color4B(39, 172, 56, 255), kWhite, 150, 60, 26);
     panels.clearNoButton->setPosition(240, 30);
     box->addChild(panels.clearNoButton);
     addChild(panels.clearQuestion);
@@ -398,10 +402,10 @@ bool FieldScene::saveProgramFile(const std::string& chosen) {
     if (path.size() < ext.size() || path.compare(path.size() - ext.size(), ext.size(), ext) != 0) path += ext;
     std::string error;
     if (!tavrick::writeFileAtomically(path, snapshot().toJson(), error)) {
-        showNotice("Could not save " + fileNameOf(path) + ": " + error);
+        showNotice(i18n::format(tr("Could not save {file}: {why}"), {{"file", fileNameOf(path)}, {"why", error}}));
         return false;
     }
-    showNotice("Saved as " + fileNameOf(path));
+    showNotice(i18n::format(tr("Saved as {file}"), {{"file", fileNameOf(path)}}));
     return true;
 }
 
@@ -410,15 +414,16 @@ bool FieldScene::openProgramFile(const std::string& path) {
     FieldDocument doc;
     const FieldDocument::ReadResult read = FieldDocument::readFile(path, doc, problem);
     if (read == FieldDocument::ReadResult::NotAProgramFile) {
-        showNotice("This is not a program file: " + fileNameOf(path) + " (" + problem + ")");
+        showNotice(i18n::format(tr("This is not a program file: {file} ({why})"),
+                                {{"file", fileNameOf(path)}, {"why", problem}}));
         return false;
     }
     if (read != FieldDocument::ReadResult::Read) {
-        showNotice("Could not open " + fileNameOf(path) + ": " + problem);
+        showNotice(i18n::format(tr("Could not open {file}: {why}"), {{"file", fileNameOf(path)}, {"why", problem}}));
         return false;
     }
     if (!canEdit()) {
-        showNotice("Could not open " + fileNameOf(path) + " while a card is moved or a program sent");
+        showNotice(i18n::format(tr("Could not open {file} while a card is moved or a program sent"), {{"file", fileNameOf(path)}}));
         return false;
     }
     fieldEdited();

@@ -1,4 +1,5 @@
 // Building the screen: one pass, in drawing order.
+#include "tr.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "Theme.h"
@@ -9,14 +10,15 @@
 #include <cstdio>
 
 using namespace cocos2d;
+using i18n::tr;
 using namespace theme;
 
 namespace {
 // The drawer's port label and the port list run from their left edge to here at most.
-const float kPortTextRight = 810;
+const float kPortTextRight = 676;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
-const char* kCredits = "Pictures drawn for Tavrick Cards by its makers";
+const char* kCredits = i18n::N_("Pictures drawn for Tavrick Cards by its makers");
 // Every picture of the screen, also those first needed later (the sending spinner, the
 // delete frames): a missing one is found at start, not in the middle of a send or a delete.
 const char* const kScreenImages[] = {
@@ -99,6 +101,7 @@ bool FieldScene::init() {
     // Without one of its pictures the screen would come up with parts missing (no slots,
     // no palette card) and still run: refuse instead.
     if (!allImagesLoad()) return false;
+    applyStartLanguage();
     drag.ghostCard = drag.placingCard = drag.touchedCard = drag.snapTarget = nullptr;
     drag.isStill = true;
     drag.isDragging = false;
@@ -140,6 +143,7 @@ bool FieldScene::init() {
     registerListeners();
     if (!buildTryButton()) return false;
     buildHistoryControls();
+    buildLanguageButton();
     restoreAutosave();
     send.playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
@@ -175,7 +179,7 @@ void FieldScene::buildBoardBox() {
     boardPortLabel->setPosition(kBoardBoxWidth / 2, 16);
     boardPortLabel->setTextColor(Color4B(90, 90, 90, 255));
     boardBox->addChild(boardPortLabel);
-    fitLabelText(boardLabel, "Search ...", kBoardBoxWidth - 16);
+    fitLabelText(boardLabel, tr("Search ..."), kBoardBoxWidth - 16);
     boardLabel->setTextColor(kGreyText);
 }
 
@@ -205,7 +209,7 @@ void FieldScene::toggleFullscreen() {
     if (!view) return;
     const bool on = !view->isFullscreen();
     if (!view->setFullscreen(on)) {
-        showNotice(on ? "This screen cannot be filled" : "The window cannot be restored");
+        showNotice(on ? tr("This screen cannot be filled") : tr("The window cannot be restored"));
         return;
     }
     saveSettings([on](tavrick::Settings& s) { s.fullscreen = on; });
@@ -327,14 +331,14 @@ void FieldScene::buildSettings(float W) {
     reloadButton->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
     settingsLayer->addChild(reloadButton);
 
-    Label* title = makeLabel("Port : ", 20);
+    Label* title = portTitle = makeLabel(tr("Port : "), 20);
     title->setPosition(reloadButton->getPositionX() + reloadButton->getContentSize().width / 2 +
                            title->getContentSize().width / 2 + 10,
                        barH / 2);
     settingsLayer->addChild(title);
     const float titleRight = title->getPositionX() + title->getContentSize().width / 2;
 
-    portLabel = makeLabel("Search ...", 20);
+    portLabel = makeLabel(tr("Search ..."), 20);
     portLabel->setAnchorPoint(Vec2(0, 0.5f));
     portLabel->setTextColor(kDarkText);
     portLabel->setPosition(titleRight + 20, barH / 2);
@@ -351,12 +355,12 @@ void FieldScene::buildSettings(float W) {
         settingsLayer->addChild(fullscreenButton);
     }
 
-    Label* credits = makeLabel(kCredits, 12);
+    Label* credits = creditsLabel = makeLabel(tr(kCredits), 12);
     credits->setAnchorPoint(Vec2(1, 0));
     credits->setTextColor(kLightText);
     credits->setPosition(1021, 3);
     settingsLayer->addChild(credits);
-    Label* version = makeLabel("Ver 0.1.0", 12);
+    Label* version = versionLabel = makeLabel(i18n::format(tr("Ver {version}"), {{"version", "0.1.0"}}), 12);
     version->setAnchorPoint(Vec2(0, 0));
     version->setTextColor(kLightText);
     version->setPosition(258, 3);
@@ -428,9 +432,9 @@ void FieldScene::updatePortLabel() {
             fitLabelText(boardPortLabel, port->portName, kBoardBoxWidth - 16);
         }
     } else {
-        fitLabelText(portLabel, "Not Found ...", room);
+        fitLabelText(portLabel, tr("Not Found ..."), room);
         if (boardLabel) {
-            fitLabelText(boardLabel, "No board", kBoardBoxWidth - 16);
+            fitLabelText(boardLabel, tr("No board"), kBoardBoxWidth - 16);
             boardLabel->setTextColor(kGreyText);
             boardPortLabel->setString("");
         }

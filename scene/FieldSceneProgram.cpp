@@ -1,5 +1,6 @@
 // Turning the field into the selected target's program, and the overlay shown while it
 // is written to the board.
+#include "tr.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "PanelKit.h"
@@ -7,6 +8,7 @@
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
+using i18n::tr;
 using namespace theme;
 
 SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
@@ -16,23 +18,24 @@ std::string FieldScene::sendFailureText(const std::string& port, int error) {
     std::string why;
     switch (static_cast<SerialError>(error)) {
         case SerialError::NoPermission:
-            why = ": no permission (add your user to the dialout group)";
+            why = tr("no permission (add your user to the dialout group)");
             break;
         case SerialError::InUse:
-            why = ": another program is using it";
+            why = tr("another program is using it");
             break;
         case SerialError::NotConnected:
         case SerialError::InvalidName:
         case SerialError::NotSerialPort:
-            why = ": the board is not connected";
+            why = tr("the board is not connected");
             break;
         case SerialError::StoppedAnswering:
-            why = ": the board stopped answering";
+            why = tr("the board stopped answering");
             break;
         default:
             break;
     }
-    return "Could not send to " + port + why;
+    return why.empty() ? i18n::format(tr("Could not send to {port}"), {{"port", port}})
+                      : i18n::format(tr("Could not send to {port}: {why}"), {{"port", port}, {"why", why}});
 }
 
 std::vector<ProgramLine> FieldScene::programLines() const {
@@ -46,7 +49,7 @@ std::vector<ProgramLine> FieldScene::programLines() const {
     return buildProgramLines(field, *DeviceManager::getInstance());
 }
 
-static const char* const kNoBoardNotice = "No board found: plug in the board's USB cable";
+static const char* const kNoBoardNotice = i18n::N_("No board found: plug in the board's USB cable");
 
 void FieldScene::buildAndSend() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
@@ -70,7 +73,7 @@ void FieldScene::buildAndSend() {
     }
     if (!complete) {
         serial->sendQueue.clear();
-        showNotice("Could not build the program: nothing was sent");
+        showNotice(tr("Could not build the program: nothing was sent"));
         return;
     }
 
@@ -78,7 +81,7 @@ void FieldScene::buildAndSend() {
     // nowhere, and the child is told why. Built-in ports alone are no board: a send into one
     // would go nowhere and look like success.
     if (!serial->hasChosenPort()) {
-        showNotice(kNoBoardNotice);
+        showNotice(tr(kNoBoardNotice));
         return;
     }
     send.portName = serial->getSelectedPortName();
@@ -118,7 +121,7 @@ void FieldScene::showSendingOverlay() {
     send.stopButton = LayerColor::create(Color4B(200, 40, 40, 255), 140, 50);
     send.stopButton->setCornerRadius(12);
     send.stopButton->setPosition(s.width / 2 - 70, s.height / 2 - 190);
-    Label* stopText = Label::createWithSystemFont("Stop", kFont, 24);
+    Label* stopText = Label::createWithSystemFont(tr("Stop"), kFont, 24);
     stopText->setTextColor(Color4B(255, 255, 255, 255));
     stopText->setPosition(70, 25);
     send.stopButton->addChild(stopText);
@@ -130,8 +133,9 @@ void FieldScene::showSendingOverlay() {
 void FieldScene::refreshSendProgress() {
     if (!send.progress) return;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    const std::string text = "Sending " + std::to_string(serial->getLinesWritten()) + " / " +
-                             std::to_string(serial->sendQueue.size());
+    const std::string text = i18n::format(tr("Sending {done} / {all}"),
+                                          {{"done", std::to_string(serial->getLinesWritten())},
+                                           {"all", std::to_string(serial->sendQueue.size())}});
     if (text == send.progress->getString() && send.progressPlate->getContentSize().width > 10) return;
     send.progress->setString(text);
     const Size t = send.progress->getContentSize();
@@ -152,7 +156,7 @@ void FieldScene::hideSendingOverlay(bool sent) {
     if (sent) return;
     const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
     if (error == tavrick::SerialError::Stopped)
-        showNotice("Sending stopped");
+        showNotice(tr("Sending stopped"));
     else
         showNotice(sendFailureText(send.portName, static_cast<int>(error)));
 }

@@ -1,5 +1,6 @@
 // The try button and the board on the screen: the panel runs the field's program text,
 // exactly as a send would carry it, through the simulator of the selected target's board.
+#include "tr.h"
 #include <algorithm>
 #include <cmath>
 
@@ -10,6 +11,7 @@
 #include "SimPanel.h"
 
 using namespace cocos2d;
+using i18n::tr;
 using namespace theme;
 
 namespace {
@@ -81,7 +83,7 @@ bool SimPanel::initWithScene(FieldScene* owner) {
     countdown = makeLabel("", 26, kDarkText);
     countdown->setPosition(kWidth / 2, 552);
     addChild(countdown);
-    Label* caption = makeLabel("What play sends", 14, Color4B(110, 110, 110, 255));
+    Label* caption = makeLabel(tr("What play sends"), 14, Color4B(110, 110, 110, 255));
     caption->setAnchorPoint(Vec2(0, 0.5f));
     caption->setPosition(kTextLeft + 2, kTextTop + 12);
     addChild(caption);
@@ -159,8 +161,8 @@ void SimPanel::start(const std::vector<ProgramLine>& lines, Target target) {
     ledLight->setVisible(false);
     firstShown = 0;
     marked = -1;
-    setText(title, target == Velto ? "Try on Velto" : "Try on Dov");
-    setStatus("Running", kDarkText);
+    setText(title, i18n::format(tr("Try on {board}"), {{"board", target == Velto ? "Velto" : "Dov"}}));
+    setStatus(tr("Running"), kDarkText);
     showText();
     mark(-1, false);
     // Begun in the next update, not here in a touch handler: that update's time step may
@@ -198,7 +200,7 @@ bool SimPanel::stopIfChanged() {
     const bool same = std::equal(field.begin(), field.end(), program.begin(), program.end(),
                                  [](const ProgramLine& a, const ProgramLine& b) { return a.text == b.text; });
     if (same) return false;
-    stop("The program changed, so the run stopped. Press try to run it again.");
+    stop(tr("The program changed, so the run stopped. Press try to run it again."));
     return true;
 }
 
@@ -253,7 +255,7 @@ void SimPanel::apply(const boardsim::Event& e) {
             waitEnd = -1;
             mark(e.sendLine, true);
             scene->markSimRow(row, true);
-            setStatus("The board cannot run line \"" + e.text + "\": " + e.why, kErrorText);
+            setStatus(i18n::format(tr("The board cannot run line \"{line}\": {why}"), {{"line", e.text}, {"why", e.why}}), kErrorText);
             tell("sim-error", e);
             break;
         case Kind::End:
@@ -261,7 +263,7 @@ void SimPanel::apply(const boardsim::Event& e) {
             waitEnd = -1;
             mark(-1, false);
             scene->markSimRow(-1, false);
-            setStatus("The program has ended.", kEndText);
+            setStatus(tr("The program has ended."), kEndText);
             tell("sim-end", e);
             break;
     }
@@ -271,7 +273,7 @@ void SimPanel::refreshCountdown() {
     std::string text;
     if (running && waitEnd > now + 0.5) {
         const long left = static_cast<long>(std::ceil((waitEnd - now) / 1000.0 - 1e-9));
-        text = "Waiting " + std::to_string(left) + " s";
+        text = i18n::format(i18n::trn("Waiting {n} s", "Waiting {n} s", static_cast<unsigned long>(left)), {{"n", std::to_string(left)}});
     }
     setText(countdown, text);
 }

@@ -36,6 +36,8 @@ Settings Settings::load(const std::string& folder, std::string* problem) {
     if (port != value.end() && port->is_string()) settings.port = port->get<std::string>();
     auto fullscreen = value.find("fullscreen");
     if (fullscreen != value.end() && fullscreen->is_boolean()) settings.fullscreen = fullscreen->get<bool>();
+    auto language = value.find("language");
+    if (language != value.end() && language->is_string()) settings.language = language->get<std::string>();
     return settings;
 }
 
@@ -49,6 +51,10 @@ bool Settings::save(const std::string& folder, std::string& error) const {
     value["version"] = 1;
     value["port"] = port;
     value["fullscreen"] = fullscreen;
+    if (language.empty())
+        value.erase("language");
+    else
+        value["language"] = language;
     // Port names may be any bytes; JSON wants UTF-8, so anything else is replaced, not thrown.
     return writeFileAtomically(path, value.dump(2, ' ', false, json::error_handler_t::replace) + "\n",
                                error);

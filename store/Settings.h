@@ -9,6 +9,7 @@ struct Settings {
 
     std::string port;         // the port last chosen by hand, by name; "" for none
     bool fullscreen = false;  // the window filled the screen when last left
+    std::string language;     // the screen's language chosen by hand ("ja"); "" follows the system
 
     // From `folder` (ending in a separator). A missing, unreadable or malformed file gives the
     // defaults, with `problem` saying why when the file was there but could not be used.

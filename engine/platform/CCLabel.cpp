@@ -8,7 +8,10 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdint>
 #include <cstdio>
 #include <future>
@@ -103,16 +106,33 @@ std::string findInstalledFutura() {
     return FileUtils::narrow(best);
 }
 
-// Windows has no fontconfig: Futura where installed, else the face shipped in "fonts" beside
-// the program (the Futura-like face the Linux build falls back to, else DejaVu Sans).
-std::string resolveWindowsFont(const std::string& fontName) {
-    std::string file;
-    if (fontName.rfind("Futura", 0) == 0) file = findInstalledFutura();
-    if (!file.empty()) return file;
+// Windows has no fontconfig: Futura where installed, else the faces shipped in "fonts" beside
+// the program (the Futura-like face the Linux build falls back to, else DejaVu Sans); then the
+// system's faces for the scripts Futura lacks, then anything else shipped there.
+std::vector<std::string> windowsFaces(const std::string& fontName, const std::string& language) {
+    std::vector<std::string> faces;
+    if (fontName.rfind("Futura", 0) == 0) faces.push_back(findInstalledFutura());
+    FileUtils* fu = FileUtils::getInstance();
     const std::string dir = FileUtils::executableDirectory() + "/fonts/";
     for (const char* shipped : {"BetecknaGS.ttf", "DejaVuSans.ttf"})
-        if (FileUtils::getInstance()->isFileExist(dir + shipped)) return dir + shipped;
-    return std::string();
+        if (fu->isFileExist(dir + shipped)) faces.push_back(dir + shipped);
+    wchar_t windows[MAX_PATH];
+    const UINT len = GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::string system = len > 0 && len < MAX_PATH ? FileUtils::narrow(windows) + "\\Fonts\\" : "";
+    std::vector<const char*> names;
+    if (language == "ja") names = {"YuGothM.ttc", "YuGothR.ttc", "meiryo.ttc", "msgothic.ttc"};
+    else if (language == "ko") names = {"malgun.ttf", "gulim.ttc"};
+    else if (language.rfind("zh", 0) == 0) names = {"msyh.ttc", "msyh.ttf", "simhei.ttf", "simsun.ttc"};
+    for (const char* name : names)
+        if (!system.empty() && fu->isFileExist(system + name)) faces.push_back(system + name);
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(FileUtils::widen(dir + "*.?tf").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do faces.push_back(dir + FileUtils::narrow(found.cFileName));
+        while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    return faces;
 }
 
 #else
@@ -139,7 +159,71 @@ std::string matchFamily(const char* pattern, const char* wantFamily) {
     return file;
 }
 
+// The design's face first; then a Futura-like face; then a plain one; then what the system
+// has for the language.
+std::vector<std::string> linuxFaces(const std::string& fontName, const std::string& language) {
+    std::vector<std::string> faces;
+    if (!FcInit()) return faces;
+    if (fontName.rfind("Futura", 0) == 0) {
+        faces.push_back(matchFamily("Futura:medium", "Futura"));
+        faces.push_back(matchFamily("BetecknaGS", "BetecknaGS"));
+        faces.push_back(matchFamily("DejaVu Sans", "DejaVu Sans"));
+    }
+    faces.push_back(matchFamily(fontName.c_str(), nullptr));
+    if (!language.empty()) {
+        std::string tag = language;
+        for (char& c : tag) c = c == '_' ? '-' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        faces.push_back(matchFamily(("sans-serif:lang=" + tag).c_str(), nullptr));
+    }
+    return faces;
+}
+
 #endif
+
+std::u32string decodeUtf8(const std::string& s) {
+    std::u32string out;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + extra >= s.size() + (extra == 0)) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char d = static_cast<unsigned char>(s[i + k]);
+            if ((d >> 6) != 2) ok = false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        out.push_back(ok ? cp : 0xFFFD);
+        i += ok ? extra + 1 : 1;
+    }
+    return out;
+}
+
+std::string encodeUtf8(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+bool needsGlyph(char32_t c) { return c > ' ' && c != 0x7F && c != 0xFFFD; }
 
 struct FontBytes {
     const void* data = nullptr;
@@ -168,23 +252,56 @@ FontBytes fontBytes(const std::string& file) {
     return files[file] = bytes;
 }
 
-TTF_Font* openFont(const std::string& name, int pixelSize) {
-    // Open for the process's life. Never destroyed: a map torn down at exit would leave
-    // its fonts unreachable, and the leak check would take them for leaks.
+bool initFonts() {
+    if (TTF_WasInit() || TTF_Init() == 0) return true;
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "cocos2d: fonts unavailable: %s\n", TTF_GetError());
+    told = true;
+    return false;
+}
+
+// A face of `file` at `pixelSize`, opened for the process's life. Never destroyed: a map torn
+// down at exit would leave its fonts unreachable, and the leak check would take them for leaks.
+TTF_Font* openFontFile(const std::string& file, int pixelSize) {
     static auto& fonts = *new std::map<std::pair<std::string, int>, TTF_Font*>;
-    const auto key = std::make_pair(name, pixelSize);
+    const auto key = std::make_pair(file, pixelSize);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
-    if (!TTF_WasInit() && TTF_Init() != 0) {
-        std::fprintf(stderr, "cocos2d: fonts unavailable: %s\n", TTF_GetError());
-        return fonts[key] = nullptr;
-    }
-    const std::string file = Label::resolveFontFile(name);
-    const FontBytes bytes = file.empty() ? FontBytes{} : fontBytes(file);
-    TTF_Font* f = bytes.data ? TTF_OpenFontRW(SDL_RWFromConstMem(bytes.data, static_cast<int>(bytes.size)), 1, pixelSize)
-                             : nullptr;
-    if (!f) std::fprintf(stderr, "cocos2d: font \"%s\" could not be opened\n", name.c_str());
-    return fonts[key] = f;
+    if (file.empty() || !initFonts()) return fonts[key] = nullptr;
+    const FontBytes bytes = fontBytes(file);
+    return fonts[key] = bytes.data ? TTF_OpenFontRW(SDL_RWFromConstMem(bytes.data, static_cast<int>(bytes.size)), 1, pixelSize)
+                                   : nullptr;
+}
+
+// How many of `chars` the face in `file` has no glyph for (all of them when it cannot be read).
+size_t glyphsMissing(const std::string& file, const std::u32string& chars) {
+    TTF_Font* f = openFontFile(file, 16);
+    size_t missing = 0;
+    for (char32_t c : chars)
+        if (needsGlyph(c) && (!f || !TTF_GlyphIsProvided32(f, c))) ++missing;
+    return missing;
+}
+
+std::string resolveFor(const std::string& fontName, const std::string& language);
+
+TTF_Font* openFont(const std::string& name, int pixelSize, const std::string& language) {
+    const std::string file = resolveFor(name, language);
+    static auto& told = *new std::map<std::string, bool>;
+    TTF_Font* f = openFontFile(file, pixelSize);
+    if (!f && !told[name]) std::fprintf(stderr, "cocos2d: font \"%s\" could not be opened\n", name.c_str());
+    told[name] = !f;
+    return f;
+}
+
+struct TextLanguage {
+    std::string code;  // the default
+    std::map<std::string, std::u32string> characters;  // each once, by language
+    std::map<std::pair<std::string, std::string>, std::string> resolved;  // (font, language): file
+    unsigned generation = 0;
+};
+TextLanguage& textLanguage() {
+    static auto& language = *new TextLanguage;
+    return language;
 }
 
 }  // namespace
@@ -207,27 +324,83 @@ void Label::preloadSystemFont(const std::string& fontName) {
     }
 }
 
-std::string Label::resolveFontFile(const std::string& fontName) {
+namespace {
+std::string resolveFor(const std::string& fontName, const std::string& wanted) {
     // One lookup at a time: a preload still running is waited for, then its answer is cached.
+    // The glyph checks open fonts here, so nothing else calls the font library meanwhile:
+    // openFont resolves before it opens anything.
     std::lock_guard<std::mutex> lock(s_fontMutex);
-    static std::map<std::string, std::string> cache;
-    auto it = cache.find(fontName);
+    TextLanguage& languages = textLanguage();
+    auto& cache = languages.resolved;
+    const std::string& code = wanted.empty() ? languages.code : wanted;
+    const auto key = std::make_pair(fontName, code);
+    auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    std::string file;
 #ifdef _WIN32
-    file = resolveWindowsFont(fontName);
+    const std::vector<std::string> faces = windowsFaces(fontName, code);
 #else
-    if (FcInit()) {
-        // The design's face first; then a Futura-like face; then a plain one.
-        if (fontName.rfind("Futura", 0) == 0) {
-            file = matchFamily("Futura:medium", "Futura");
-            if (file.empty()) file = matchFamily("BetecknaGS", "BetecknaGS");
-            if (file.empty()) file = matchFamily("DejaVu Sans", "DejaVu Sans");
-        }
-        if (file.empty()) file = matchFamily(fontName.c_str(), nullptr);
-    }
+    const std::vector<std::string> faces = linuxFaces(fontName, code);
 #endif
-    return cache[fontName] = file;
+    auto chars = languages.characters.find(code);
+    // The first face that draws every character; failing that, the one that misses fewest.
+    std::string file;
+    size_t fewest = SIZE_MAX;
+    for (const std::string& face : faces) {
+        if (face.empty()) continue;
+        const size_t missing = chars == languages.characters.end() ? 0 : glyphsMissing(face, chars->second);
+        if (missing < fewest) {
+            file = face;
+            fewest = missing;
+        }
+        if (missing == 0) break;
+    }
+    return cache[key] = file;
+}
+}  // namespace
+
+std::string Label::resolveFontFile(const std::string& fontName) { return resolveFor(fontName, ""); }
+
+void Label::setLanguageCharacters(const std::string& code, const std::string& characters) {
+    if (s_fontPreload.valid()) s_fontPreload.wait();
+    std::lock_guard<std::mutex> lock(s_fontMutex);
+    std::u32string chars = decodeUtf8(characters);
+    std::sort(chars.begin(), chars.end());
+    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+    TextLanguage& languages = textLanguage();
+    if (languages.characters[code] == chars) return;
+    languages.characters[code] = std::move(chars);
+    languages.resolved.clear();
+    ++languages.generation;
+}
+
+void Label::setTextLanguage(const std::string& code) {
+    if (s_fontPreload.valid()) s_fontPreload.wait();
+    std::lock_guard<std::mutex> lock(s_fontMutex);
+    TextLanguage& languages = textLanguage();
+    if (languages.code == code) return;
+    languages.code = code;
+    ++languages.generation;
+}
+
+std::string Label::getTextLanguage() {
+    std::lock_guard<std::mutex> lock(s_fontMutex);
+    return textLanguage().code;
+}
+
+void Label::setLanguage(const std::string& language) {
+    if (language == _language) return;
+    _language = language;
+    updateTexture();
+}
+
+std::string Label::missingGlyphs(const std::string& fontName, const std::string& text,
+                                 const std::string& language) {
+    const std::string file = resolveFor(fontName, language);
+    TTF_Font* f = openFontFile(file, 16);
+    std::string missing;
+    for (char32_t c : decodeUtf8(text))
+        if (needsGlyph(c) && (!f || !TTF_GlyphIsProvided32(f, c))) missing += encodeUtf8(c);
+    return missing;
 }
 
 Label* Label::createWithSystemFont(const std::string& text, const std::string& font,
@@ -249,7 +422,7 @@ Label* Label::createWithSystemFont(const std::string& text, const std::string& f
 Label::~Label() { CC_SAFE_RELEASE(_texture); }
 
 void Label::setString(const std::string& text) {
-    if (text == _text) return;
+    if (text == _text && _fontGeneration == textLanguage().generation) return;
     _text = text;
     updateTexture();
 }
@@ -276,9 +449,10 @@ void Label::setAlignment(TextHAlignment h, TextVAlignment v) {
 
 void Label::updateTexture() {
     CC_SAFE_RELEASE_NULL(_texture);
+    _fontGeneration = textLanguage().generation;
     const float csf = Director::getInstance()->getContentScaleFactor();
     const int px = std::max(1, static_cast<int>(std::lround(_fontSize * csf)));
-    TTF_Font* font = openFont(_fontName, px);
+    TTF_Font* font = openFont(_fontName, px, _language);
     _textSize = Size::ZERO;
     if (font) {
         const float lineHeight = TTF_FontHeight(font) / csf;

@@ -2,7 +2,7 @@
 # The Windows program, cross-built with mingw-w64, and what a teacher downloads:
 #   packaging/windows/build.sh OUT_DIR
 # OUT_DIR/deps       the libraries, cross-built from Debian's sources (deps.sh; kept between runs)
-# OUT_DIR/app        the build: tavrick-cards.exe, tavrick-cards-harness.exe, tavrick-cards-probe.exe
+# OUT_DIR/app        the build (with locale/, the compiled translations): tavrick-cards.exe, tavrick-cards-harness.exe, tavrick-cards-probe.exe
 # OUT_DIR/tavrick-cards-VERSION-win64.zip        the program folder, to unpack and run
 # OUT_DIR/tavrick-cards-VERSION-setup.exe        the installer (NSIS): per user, no admin rights
 set -euo pipefail
@@ -17,7 +17,7 @@ prefix="$out/deps/prefix"
 [ -f "$out/app/build.ninja" ] || cmake -S "$src" -B "$out/app" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     "-DCMAKE_TOOLCHAIN_FILE=$src/cmake/mingw-w64.cmake" -DTAVRICK_TESTS=OFF \
     "-DCMAKE_FIND_ROOT_PATH=$prefix" "-DCMAKE_PREFIX_PATH=$prefix" >/dev/null
-cmake --build "$out/app" -j "$jobs" --target tavrick-cards tavrick-cards-harness tavrick-cards-probe
+cmake --build "$out/app" -j "$jobs" --target tavrick-cards tavrick-cards-harness tavrick-cards-probe tavrick-catalogues
 # The face the Linux build falls back to where Futura is missing.
 font=/usr/share/fonts/truetype/beteckna/BetecknaGS.ttf
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/app/CMakeCache.txt")"
@@ -32,6 +32,8 @@ name="tavrick-cards-$version-win64"
 stage="$out/stage/$name"
 rm -rf "$out/stage"
 mkdir -p "$stage/res" "$stage/fonts" "$stage/licences"
+# The translations, found beside the program as the build tree has them: locale/<language>/LC_MESSAGES.
+cp -r "$out/app/locale" "$stage/locale"
 x86_64-w64-mingw32-strip -o "$stage/tavrick-cards.exe" "$out/app/tavrick-cards.exe"
 cp "$src"/res/*.png "$stage/res/"
 cp "$font" "$stage/fonts/"

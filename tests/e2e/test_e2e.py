@@ -81,9 +81,9 @@ class EndToEnd(unittest.TestCase):
         """This test's own folder for what the program keeps between runs."""
         return os.path.join(driver.OUT, "data", self.name)
 
-    def start(self, *ports, extra_args=()):
+    def start(self, *ports, extra_args=(), lang=None):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
-                               self.data_home(), extra_args)
+                               self.data_home(), extra_args, lang)
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
         self.screen.wait_pixels("the first frame", lambda px: px.at((800, 300)) == (255, 255, 255)
@@ -171,6 +171,30 @@ class EndToEnd(unittest.TestCase):
                          ["NEW", "10 LED 1:WAIT 60", "30 LED 0", "SAVE 0", "RUN"])
         self.assertEqual(report["saved"], ["10 LED 1:WAIT 60", "30 LED 0"])
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
+
+    def test_a_japanese_desktop_gets_a_japanese_screen(self):
+        self.start(lang="ja_JP.UTF-8")
+        h, s = self.harness, self.screen
+        # No board, whatever this machine has plugged in.
+        h.proc.stdin.write("ports\n")
+        h.proc.stdin.flush()
+        first = h.wait_layout("the search's end in Japanese",
+                              lambda L: L["controls"]["boardText"] == "ボードが ありません")
+        first = first["controls"]
+
+        def inked(box):
+            # Letters drawn: dark pixels on the box's white, not an empty box.
+            return sum(1 for p in s.grab().region(box) if max(p) < 200)
+        self.assertGreater(inked(first["board"]), 20, "the board box's words are not drawn")
+        # Play with no board plugged in: the notice says so in Japanese, drawn.
+        since = h.event_count()
+        s.tap(center(first["play"]))
+        h.wait_event("the notice", lambda e: e["event"] == "notice" and e["text"].startswith("ボードが みつかりません"), since)
+        screen = h.wait_layout("the notice on the screen", lambda L: L["notice"] is not None)
+        self.shot("japanese-notice")
+        x, y, w, hh = screen["notice"]["box"]
+        colours = set(s.grab().region((x, y, w, hh)))
+        self.assertGreater(len(colours), 3, "the notice's words are not drawn")
 
     def test_full_screen_shows_the_whole_design_and_touches_still_land(self):
         # Full screen is the desktop's: a window manager grants it, as on any desktop.

@@ -77,6 +77,9 @@ case "$arch" in
 esac
 file -L "$binary" | grep -q "ELF 64-bit.*$machine" || fail "the program in the package is not for $arch: $(file -L "$binary")"
 
+[ "$(ls "$root"/usr/share/locale/*/LC_MESSAGES/tavrick-cards.mo | wc -l)" -eq "$(grep -v '^#' "$src/po/LINGUAS" | wc -w)" ] ||
+    fail "the package lacks translations: $(ls "$root"/usr/share/locale)"
+grep -q 'fonts-wqy-microhei' <<< "$(dpkg-deb -f "$deb" Recommends)" || fail "no font for Japanese, Chinese and Korean recommended"
 depends="$(dpkg-deb -f "$deb" Depends)"
 # Run-time libraries, never a cross toolchain's copies of them.
 if grep -q -- '-cross' <<< "$depends"; then echo "depends on a cross package: $depends"; exit 1; fi

@@ -1,5 +1,9 @@
 #include "SceneDriver.h"
 
+#include <cstdlib>
+
+#include "tr.h"
+
 using namespace cocos2d;
 
 namespace scenetest {
@@ -16,6 +20,16 @@ void send(int code, const Vec2& p, int id) {
 OffscreenView* useOffscreenView(int w, int h, Size design, float contentScale) {
     resetEngine();
     FileUtils::getInstance()->addSearchPath(TAVRICK_SOURCE_DIR);
+    // The screen in English whatever the machine's language: the suites read its words. The
+    // catalogues are the build's own.
+#ifdef _WIN32
+    _putenv("LC_ALL=C");
+    _putenv("LANGUAGE=");
+#else
+    setenv("LC_ALL", "C.UTF-8", 1);
+    unsetenv("LANGUAGE");
+#endif
+    i18n::setCatalogueFolders({TAVRICK_BINARY_DIR "/locale"});
     Director* d = Director::getInstance();
     d->setContentScaleFactor(contentScale);
     g_view = OffscreenView::create(w, h);
