@@ -18,7 +18,7 @@ TEST_PACKAGES = libgtest-dev libbenchmark-dev fonts-wqy-microhei dbus-daemon sha
   imagemagick python3 dpkg-dev file lintian appstream desktop-file-utils openbox x11-utils
 DEBIAN_PACKAGES = $(BUILD_PACKAGES) $(TEST_PACKAGES)
 # The suites `make check` leaves to `make test`: the real window, installing and packaging.
-SLOW_TESTS = ^(e2e|Install\..*|BadPictures\..*|board_emulator)$$
+SLOW_TESTS = ^(e2e|e2e_start|Install\..*|BadPictures\..*|board_emulator)$$
 
 # The Windows build of the serial link, cross-compiled and run under wine (test-win).
 WIN_BUILD ?= $(BUILD)/win
@@ -187,7 +187,7 @@ POT = po/tavrick-cards.pot
 pot:
 	xgettext --from-code=UTF-8 --language=C++ -k -ktr -ktrn:1,2 -ktrc:1c,2 -kN_ \
 	  --add-comments=TRANSLATORS: --package-name=tavrick-cards --msgid-bugs-address=maintainers@tavrick-cards.org \
-	  --sort-by-file --add-location=file -o $(POT) $$(git ls-files '*.cpp' '*.h' | grep -v '^tests/' | sort)
+	  --sort-by-file --add-location=file --no-wrap -o $(POT) $$(git ls-files '*.cpp' '*.h' | grep -v '^tests/' | sort)
 	@for lang in $$(grep -v '^#' po/LINGUAS); do \
-	  msgmerge --quiet --update --backup=none --add-location=file po/$$lang.po $(POT) || exit 1; \
+	  msgmerge --quiet --update --backup=none --add-location=file --no-wrap po/$$lang.po $(POT) || exit 1; \
 	done

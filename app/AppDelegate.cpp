@@ -1,10 +1,15 @@
 #include "AppDelegate.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "FieldScene.h"
+#include "tr.h"
+#include "SingleInstance.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -26,6 +31,26 @@ void failed(const std::string& text) {
     startProblem() = text;
     std::fprintf(stderr, "tavrick-cards: %s\n", text.c_str());
 }
+std::unique_ptr<tavrick::SingleInstance>& fieldClaim() {
+    static std::unique_ptr<tavrick::SingleInstance> claim;
+    return claim;
+}
+// How long a later start waits for the copy that has the field open (which may be starting).
+constexpr std::chrono::seconds kHandOverPatience(5);
+
+// A later start's file, on the main thread: opened as one step, and the window to the front.
+void openHandedFile(const std::string& file) {
+    if (FieldScene* field = FieldScene::findRunning())
+        if (!file.empty()) field->openProgramFile(file);
+    if (auto* view = dynamic_cast<GLViewImpl*>(Director::getInstance()->getOpenGLView())) view->raiseWindow();
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(std::filesystem::u8path(path), error);
+    return error ? path : full.u8string();
+}
+
 void reached(const char* stage) {
     if (stageListener()) stageListener()(stage);
 }
@@ -38,6 +63,46 @@ void AppDelegate::setStageListener(std::function<void(const char*)> listener) {
 const std::string& AppDelegate::getStartProblem() { return startProblem(); }
 
 void AppDelegate::setStartFile(const std::string& path) { startFile() = path; }
+
+bool AppDelegate::claimField() {
+    using Role = tavrick::SingleInstance::Role;
+    const std::string folder = FileUtils::getInstance()->getWritablePath();
+    if (folder.empty()) return true;
+    const std::string file = startFile().empty() ? "" : absolutePath(startFile());
+    std::unique_ptr<tavrick::SingleInstance> claim(new tavrick::SingleInstance);
+    const Role role = claim->claim(folder, file, kHandOverPatience);
+    switch (role) {
+        case Role::HandedOver:
+            std::fprintf(stderr, "tavrick-cards: %s\n",
+                         file.empty() ? "brought the copy already open to the front"
+                                      : ("handed " + file + " to the copy already open").c_str());
+            return false;
+        case Role::NoAnswer:
+            std::fprintf(stderr, "tavrick-cards: %s; this copy does not save the field\n", claim->detail().c_str());
+            // In English here; the screen shows it in its language.
+            FieldScene::fieldHeldElsewhere = i18n::N_(
+                "Tavrick Cards is open already but does not answer: this window does not keep your work "
+                "by itself (save it with Ctrl+S)");
+            break;
+        case Role::Unguarded:
+            std::fprintf(stderr, "tavrick-cards: %s\n", claim->detail().c_str());
+            break;
+        case Role::First: {
+            if (!claim->detail().empty()) std::fprintf(stderr, "tavrick-cards: %s\n", claim->detail().c_str());
+            // Taken here, on the main thread: the listener's thread only queues work on it.
+            Scheduler* scheduler = Director::getInstance()->getScheduler();
+            scheduler->retain();
+            claim->listen(openHandedFile, [scheduler](std::function<void()> work) {
+                scheduler->performFunctionInCocosThread(std::move(work));
+            });
+            break;
+        }
+    }
+    fieldClaim() = std::move(claim);
+    return true;
+}
+
+void AppDelegate::releaseField() { fieldClaim().reset(); }
 
 AppDelegate::AppDelegate() {}
 // The window has closed: a send under way finishes its line and stops as the stop button

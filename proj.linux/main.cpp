@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
     }
     if (argc == 2) AppDelegate::setStartFile(argv[1]);
     AppDelegate::addResourceFolders();
+    // A second start with the same field hands its file to the copy already open.
+    if (!AppDelegate::claimField()) return 0;
     AppDelegate app;
-    return cocos2d::Application::getInstance()->run();
+    const int status = cocos2d::Application::getInstance()->run();
+    AppDelegate::releaseField();
+    return status;
 }

@@ -20,8 +20,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     }
     if (argv) LocalFree(argv);
     AppDelegate::addResourceFolders();
+    // A second start with the same field hands its file to the copy already open.
+    if (!AppDelegate::claimField()) return 0;
     AppDelegate app;
     const int status = cocos2d::Application::getInstance()->run();
+    AppDelegate::releaseField();
     // A program started from Explorer has no console: a start that ended without its window
     // says why in a box.
     const std::string& problem = AppDelegate::getStartProblem();

@@ -235,6 +235,10 @@ public:
     static FileChooser defaultFileChooser();
     // How long a chooser that has not answered keeps another from being asked for.
     static std::chrono::milliseconds chooserPatience;
+    // Set before create when another copy of the program has this folder's field open and did
+    // not answer (app/, one program per field): the saved field is shown but never written
+    // from here, nor moved aside; the text is the notice that says so.
+    static std::string fieldHeldElsewhere;
 
     // --- the board on the screen (FieldSceneSim.cpp) ----------------------------------------
     // The try button opens the panel and runs the program; pressed during a run, it ends the

@@ -64,6 +64,7 @@ FileChooser FieldScene::defaultFileChooser() {
 
 FileChooser FieldScene::fileChooser = FieldScene::defaultFileChooser();
 std::chrono::milliseconds FieldScene::chooserPatience = std::chrono::seconds(5);
+std::string FieldScene::fieldHeldElsewhere;
 
 // --- the field as data ---------------------------------------------------------------
 
@@ -225,6 +226,8 @@ void FieldScene::restoreAutosave() {
         const FieldDocument::ReadResult read = FieldDocument::readFile(history.autosavePath, doc, problem);
         if (read == FieldDocument::ReadResult::Read) {
             restore(doc, true);
+        } else if (!fieldHeldElsewhere.empty()) {
+            // Another copy's file: not ours to move aside.
         } else if (read != FieldDocument::ReadResult::Missing) {
             // Never lost: moved aside, and the field starts empty over it.
             const std::string kept = tavrick::keepBadFile(history.autosavePath);
@@ -238,6 +241,11 @@ void FieldScene::restoreAutosave() {
                 showNotice(i18n::format(tr("Your last work could not be read; it was kept beside it as {file}"), {{"file", fileNameOf(kept)}}), 10);
             }
         }
+    }
+    if (!fieldHeldElsewhere.empty() && !history.autosavePath.empty()) {
+        // The other copy keeps this field: shown here, never written from here.
+        history.autosavePath.clear();
+        showNotice(tr(fieldHeldElsewhere.c_str()), 10);
     }
     history.committedField = snapshot();
     history.undoSteps.clear();

@@ -1,6 +1,8 @@
 // Turning the field into the selected target's program, and the overlay shown while it
 // is written to the board.
 #include "tr.h"
+#include <algorithm>
+
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "PanelKit.h"
@@ -164,13 +166,21 @@ void FieldScene::hideSendingOverlay(bool sent) {
 void FieldScene::showNotice(const std::string& text, float seconds) {
     if (sendNotice) sendNotice->removeFromParent();
     sendNotice = Label::createWithSystemFont(text, kFont, 22);
-    // A long port name must not run under the palette or the buttons.
-    const float room = 580;
-    if (sendNotice->getContentSize().width > room) sendNotice->setScale(room / sendNotice->getContentSize().width);
+    // Over the field, clear of the palette on the left and the buttons on the right: a long
+    // notice (many languages take more words than English) goes on more lines rather than
+    // shrinking below what a child reads easily; only one that still does not fit (a long port
+    // name has no spaces to break at) is made smaller.
+    const float room = 580, lineHeight = sendNotice->getContentSize().height;
+    if (sendNotice->getContentSize().width > room) {
+        sendNotice->setDimensions(room, 0);
+        const Size s = sendNotice->getContentSize();
+        const float scale = std::min(room / s.width, 3 * lineHeight / s.height);
+        if (scale < 1) sendNotice->setScale(scale);
+    }
     sendNotice->setTextColor(Color4B(200, 30, 30, 255));
     const Size visible = Director::getInstance()->getVisibleSize();
-    // Over the field, clear of the palette on the left and the buttons on the right.
-    sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40);
+    sendNotice->setAnchorPoint(Vec2(0.5f, 1));
+    sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40 + lineHeight / 2);
     addChild(sendNotice);
     Label* notice = sendNotice;
     sendNotice->runAction(Sequence::create(DelayTime::create(seconds), CallFunc::create([this, notice] {

@@ -183,6 +183,12 @@ GLViewImpl::~GLViewImpl() {
     if (_window) SDL_DestroyWindow(_window);
 }
 
+void GLViewImpl::raiseWindow() {
+    if (!_window) return;
+    if (SDL_GetWindowFlags(_window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(_window);
+    SDL_RaiseWindow(_window);
+}
+
 bool GLViewImpl::setFullscreen(bool on) {
     if (!_window) return false;
     // The desktop's own mode: no video mode switch, the window just covers the screen.

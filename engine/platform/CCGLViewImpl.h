@@ -38,6 +38,9 @@ public:
     // Called after every frame has been presented (benchmarks time the first one).
     void setPresentedCallback(std::function<void()> cb) { _presented = std::move(cb); }
 
+    // Brings the window to the front (restored if it was minimised), as far as the desktop lets it.
+    void raiseWindow();
+
     // How long a display that cannot be opened is tried again before create gives up. Unless
     // SDL_VIDEODRIVER names one, only video drivers that show a window are used.
     static constexpr unsigned kDisplayPatienceMs = 2000;

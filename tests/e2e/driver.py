@@ -90,13 +90,13 @@ class Board:
 class Harness:
     """The harness binary with its layout and event lines read as they come."""
 
-    def __init__(self, ports, log_path, data_home=None, extra_args=(), env_changes=None):
+    def __init__(self, ports, log_path, data_home=None, extra_args=(), env_changes=None, lang=None):
         self.log = open(log_path, "a")
         env = dict(os.environ, SDL_VIDEODRIVER=VIDEO_DRIVER, SDL_AUDIODRIVER="dummy")
         # The screen speaks the system's language: English unless the test asks for another.
         for var in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
             env.pop(var, None)
-        env["LANG"] = "C.UTF-8"
+        env["LANG"] = lang or "C.UTF-8"
         # The program keeps the field between runs: each test gives it a folder of its own.
         if data_home:
             env["XDG_DATA_HOME"] = data_home

@@ -22,6 +22,7 @@ fi
 out="${E2E_OUT:-$build/e2e}"
 rm -rf "$out"
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 
 # Xvfb picks a free display by itself and writes its number once it takes connections.
 # The screen is larger than the window, as on a desktop.

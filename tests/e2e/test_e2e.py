@@ -81,9 +81,9 @@ class EndToEnd(unittest.TestCase):
         """This test's own folder for what the program keeps between runs."""
         return os.path.join(driver.OUT, "data", self.name)
 
-    def start(self, *ports, extra_args=(), env_changes=None):
+    def start(self, *ports, extra_args=(), lang=None):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
-                               self.data_home(), extra_args, env_changes)
+                               self.data_home(), extra_args, lang)
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
         self.screen.wait_pixels("the first frame", lambda px: px.at((800, 300)) == (255, 255, 255)
@@ -173,7 +173,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
 
     def test_a_japanese_desktop_gets_a_japanese_screen(self):
-        self.start(env_changes={"LANG": "ja_JP.UTF-8"})
+        self.start(lang="ja_JP.UTF-8")
         h, s = self.harness, self.screen
         # No board, whatever this machine has plugged in.
         h.proc.stdin.write("ports\n")

@@ -5,8 +5,11 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -429,6 +432,98 @@ TEST_F(History, AFileDroppedOnTheWindowOpensABadOneIsRefused) {
     EXPECT_NE(inSlot(3, 0), nullptr);  // the field stays as it was
     EXPECT_NE(notice().find("Could not open bad.cards"), std::string::npos) << notice();
     EXPECT_EQ(readFile(bad), "{\"format\":\"tavrick-cards\",\"version\":1,");  // a teacher's file is left alone
+}
+
+// What stands where the saved field should be may be no file at all, or far too big: the start
+// never reads it (a pipe would hold it for ever, /dev/zero would fill the memory), keeps it
+// aside as it is, says so, and the work after it is kept as usual.
+TEST_F(History, ASavedFieldThatIsNoFieldFileIsKeptAsideUnread) {
+    FieldDocument many;
+    for (int i = 0; i < FieldDocument::kMaxCards + 1; ++i) many.cards.push_back({i % 6, 700.f, 900.f, -1, 0});
+    const std::string manyText = many.toJson();
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        std::function<bool(const std::string&)> keptAsItWas;
+    };
+    const std::vector<Case> cases = {
+        {"a named pipe", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+         [](const std::string& p) {
+             struct stat st {};
+             return lstat(p.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+         }},
+        {"a link to /dev/zero", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+         [](const std::string& p) {
+             char target[32] = {};
+             return readlink(p.c_str(), target, sizeof target - 1) > 0 && std::string(target) == "/dev/zero";
+         }},
+        {"2 MB", [](const std::string& p) { writeFile(p, std::string(2 * 1024 * 1024, ' ')); },
+         [](const std::string& p) {
+             struct stat st {};
+             return stat(p.c_str(), &st) == 0 && st.st_size == 2 * 1024 * 1024;
+         }},
+        {"more than 10,000 cards", [&](const std::string& p) { writeFile(p, manyText); },
+         [&](const std::string& p) { return readFile(p) == manyText; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        scene->flushAutosave();
+        SceneTest::TearDown();
+        std::remove(fieldFile().c_str());
+        c.make(fieldFile());
+        const size_t before = badFiles().size();
+        const auto t0 = std::chrono::steady_clock::now();
+        start();
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+        EXPECT_TRUE(scene->fieldCards.empty());
+        EXPECT_NE(notice().find("Your last work could not be read; it was kept beside it as field.json.bad-"),
+                  std::string::npos)
+            << notice();
+        const auto kept = badFiles();
+        ASSERT_EQ(kept.size(), before + 1);
+        EXPECT_TRUE(c.keptAsItWas(folder + kept.back())) << kept.back();
+        dragFromPalette(1, seatOf(2, 1));
+        scene->flushAutosave();
+        FieldDocument doc;
+        std::string problem;
+        EXPECT_EQ(FieldDocument::readFile(fieldFile(), doc, problem), FieldDocument::ReadResult::Read) << problem;
+        EXPECT_EQ(doc.cards.size(), 1u);
+    }
+}
+
+// A program file opened, dropped or given on the command line (all three take this road) that
+// is no program file: refused at once with the reason, the field as it was, the file untouched.
+TEST_F(History, AFileThatIsNoProgramFileIsRefusedWhenOpenedOrDropped) {
+    dragFromPalette(0, seatOf(0, 0));
+    const FieldDocument before = scene->snapshot();
+    const size_t steps = scene->history.undoSteps.size();
+    const std::string pipe = folder + "pipe.cards", dir = folder + "folder.cards", big = folder + "film.cards";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    {
+        std::ofstream out(big, std::ios::binary);
+    }
+    ASSERT_EQ(truncate(big.c_str(), 50L * 1024 * 1024), 0);  // 50 MB, sparse
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {pipe, "This is not a program file: pipe.cards (it is a named pipe, not a file)"},
+        {dir, "This is not a program file: folder.cards (it is a folder)"},
+        {"/dev/zero", "This is not a program file: zero (it is a device, not a file)"},
+        {big, "This is not a program file: film.cards (it is larger than 1 MB)"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.first);
+        Director::getInstance()->getOpenGLView()->handleDropFile(r.first);
+        EXPECT_EQ(notice(), r.second);
+        EXPECT_FALSE(scene->openProgramFile(r.first));
+        EXPECT_EQ(notice(), r.second);
+        EXPECT_TRUE(scene->snapshot().sameField(before));
+        EXPECT_EQ(scene->history.undoSteps.size(), steps);
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(stat(big.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 50L * 1024 * 1024);
 }
 
 // A save that fails is told on the screen, not only on stderr where nobody looks.

@@ -78,9 +78,18 @@ TEST_F(Languages, EveryTextFitsItsBoxInEveryLanguage) {
         scenetest::tap(worldOf(scene->settingsButton));
         scenetest::stepSeconds(0.5f);
 
-        // The longest notices in one line across the screen.
-        scene->showNotice(i18n::tr("No board found: plug in the board's USB cable"));
-        expectLabelsInTheirBoxes(scene, std::string(lang.code) + " notice", scene->settingsLayer);
+        // The longest notices: on the screen, over the field, in type a child reads.
+        for (const char* notice : {"No board found: plug in the board's USB cable",
+                                   "Could not open {file} while a card is moved or a program sent",
+                                   "Tavrick Cards is open already but does not answer: this window does not keep "
+                                   "your work by itself (save it with Ctrl+S)"}) {
+            scene->showNotice(i18n::format(i18n::tr(notice), {{"file", "lesson-3.cards"}}));
+            expectLabelsInTheirBoxes(scene, std::string(lang.code) + " notice", scene->settingsLayer);
+            const Rect box = worldBox(scene->sendNotice);
+            EXPECT_GE(scene->sendNotice->getScale(), 0.99f) << scene->sendNotice->getString();
+            EXPECT_GE(box.getMinX(), 255.f) << scene->sendNotice->getString();
+            EXPECT_LE(box.getMaxX(), 860.f) << scene->sendNotice->getString();
+        }
         scene->showSendingOverlay();
         scenetest::stepSeconds(0.2f);
         expectLabelsInTheirBoxes(scene, std::string(lang.code) + " sending", scene->settingsLayer);

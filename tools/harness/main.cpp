@@ -517,6 +517,10 @@ int main(int argc, char** argv) {
     }
 
     AppDelegate::addResourceFolders();
+    // As the product: a second start with the same field hands its file over and ends.
+    if (!AppDelegate::claimField()) return 0;
     AppDelegate app;
-    return cocos2d::Application::getInstance()->run();
+    const int status = cocos2d::Application::getInstance()->run();
+    AppDelegate::releaseField();
+    return status;
 }
