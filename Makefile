@@ -116,7 +116,7 @@ screenshot: build
 
 # The quick loop: nothing installed (a missing package is named), no wine, qemu or sanitizers.
 check:
-	@$(MAKE) --no-print-directory deps INSTALL=no PACKAGES="$(BUILD_PACKAGES) libgtest-dev"
+	@$(MAKE) --no-print-directory deps INSTALL=no PACKAGES="$(BUILD_PACKAGES) libgtest-dev fonts-wqy-microhei"
 	@$(MAKE) --no-print-directory configure-tests
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -E '$(SLOW_TESTS)'
