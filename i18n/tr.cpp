@@ -51,7 +51,9 @@ bool setLanguage(const std::string& code, std::string* problem) {
     const std::string path = cataloguePath(code);
     if (path.empty()) return english("the words for " + nativeName(code) + " are not installed");
     std::string bytes, why;
-    if (!tavrick::readWholeFile(path, bytes, why)) return english(why);
+    tavrick::FileRefusal refusal;
+    // A catalogue is a few kilobytes; anything else in its place is not read.
+    if (!tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, why)) return english(why);
     auto catalogue = std::make_unique<Catalogue>();
     if (!catalogue->load(bytes, why)) return english(path + ": " + why);
     s.code = code;

@@ -26,9 +26,10 @@ std::string charactersOf(const std::string& code) {
     for (char c = ' '; c < 0x7F; ++c) chars += c;
     chars += i18n::nativeName(code);
     std::string bytes, problem;
+    tavrick::FileRefusal refusal;
     const std::string path = i18n::cataloguePath(code);
     i18n::Catalogue catalogue;
-    if (!path.empty() && tavrick::readWholeFile(path, bytes, problem) && catalogue.load(bytes, problem))
+    if (!path.empty() && tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, problem) && catalogue.load(bytes, problem))
         catalogue.forEach([&](const std::string&, const std::vector<std::string>& forms) {
             for (const std::string& f : forms) chars += f;
         });

@@ -17,8 +17,9 @@ const char* kFont = "Futura-Medium";
 i18n::Catalogue shipped(const std::string& code) {
     i18n::Catalogue c;
     std::string bytes, problem;
+    tavrick::FileRefusal refusal;
     const std::string path = std::string(TAVRICK_BINARY_DIR) + "/locale/" + code + "/LC_MESSAGES/tavrick-cards.mo";
-    EXPECT_TRUE(tavrick::readWholeFile(path, bytes, problem)) << problem;
+    EXPECT_TRUE(tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, problem)) << problem;
     EXPECT_TRUE(c.load(bytes, problem)) << path << ": " << problem;
     return c;
 }
