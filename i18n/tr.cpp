@@ -52,7 +52,8 @@ bool setLanguage(const std::string& code, std::string* problem) {
     if (path.empty()) return english("the words for " + nativeName(code) + " are not installed");
     std::string bytes, why;
     tavrick::FileRefusal refusal;
-    if (!tavrick::readSmallFile(path, 4 << 20, bytes, refusal, why)) return english(why);
+    // A catalogue is a few kilobytes; anything else in its place is not read.
+    if (!tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, why)) return english(why);
     auto catalogue = std::make_unique<Catalogue>();
     if (!catalogue->load(bytes, why)) return english(path + ": " + why);
     s.code = code;

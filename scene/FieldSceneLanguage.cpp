@@ -29,7 +29,7 @@ std::string charactersOf(const std::string& code) {
     tavrick::FileRefusal refusal;
     const std::string path = i18n::cataloguePath(code);
     i18n::Catalogue catalogue;
-    if (!path.empty() && tavrick::readSmallFile(path, 4 << 20, bytes, refusal, problem) && catalogue.load(bytes, problem))
+    if (!path.empty() && tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, problem) && catalogue.load(bytes, problem))
         catalogue.forEach([&](const std::string&, const std::vector<std::string>& forms) {
             for (const std::string& f : forms) chars += f;
         });

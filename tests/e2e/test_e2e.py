@@ -83,7 +83,7 @@ class EndToEnd(unittest.TestCase):
 
     def start(self, *ports, extra_args=(), lang=None):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
-                               self.data_home(), extra_args, lang)
+                               self.data_home(), extra_args, lang=lang)
         self.screen = Screen(self.harness)
         # Drawn: the field's white and the green line beside the palette are on the screen.
         self.screen.wait_pixels("the first frame", lambda px: px.at((800, 300)) == (255, 255, 255)

@@ -19,7 +19,7 @@ i18n::Catalogue shipped(const std::string& code) {
     std::string bytes, problem;
     tavrick::FileRefusal refusal;
     const std::string path = std::string(TAVRICK_BINARY_DIR) + "/locale/" + code + "/LC_MESSAGES/tavrick-cards.mo";
-    EXPECT_TRUE(tavrick::readSmallFile(path, 4 << 20, bytes, refusal, problem)) << problem;
+    EXPECT_TRUE(tavrick::readSmallFile(path, tavrick::kMaxProgramFileBytes, bytes, refusal, problem)) << problem;
     EXPECT_TRUE(c.load(bytes, problem)) << path << ": " << problem;
     return c;
 }
