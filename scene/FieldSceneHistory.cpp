@@ -19,27 +19,13 @@ using i18n::tr;
 using namespace theme;
 using tavrick::CardRecord;
 using tavrick::FieldDocument;
+using panelkit::textLabel;
+using panelkit::wordButton;
 
 namespace {
 // Long enough to gather the steps of one action into one write, well inside a second.
 const float kAutosaveDelay = 0.25f;
 const float kAutosaveCheckDelay = 1.0f;
-
-Label* textLabel(const std::string& text, float size, const Color4B& colour) {
-    Label* l = Label::createWithSystemFont(text, kFont, size);
-    l->setTextColor(colour);
-    return l;
-}
-
-// A coloured box with a centred word: the clear button and the question's answers.
-LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color4B& text, float w, float h,
-                       float size) {
-    LayerColor* box = LayerColor::create(fill, w, h);
-    Label* l = textLabel(word, size, text);
-    l->setPosition(w / 2, h / 2);
-    box->addChild(l);
-    return box;
-}
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -332,6 +318,8 @@ void FieldScene::closeTopPanel() {
         closeLanguageList();
     else if (panels.clearQuestion)
         closeClearQuestion();
+    else if (answer.view)
+        closeBoardSaid();
     else if (panels.portListPopup)
         closePortList();
     else if (panels.targetPanel)

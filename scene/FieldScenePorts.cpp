@@ -118,6 +118,9 @@ void FieldScene::openPortList() {
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, e.label);
         panels.portListListeners.pushBack(l);
     }
+    // What the board said, at the foot of the palette's side, where no entry ever lies.
+    answer.listButton = addBoardSaidButton(popup, Vec2(25, 20));
+    panelkit::pressable(answer.listButton, [this] { panelkit::closeLater(this, [this] { openBoardSaid(); }); });
     addChild(popup);
     panels.portListPopup = popup;
     panels.portListView = list;
@@ -136,4 +139,5 @@ void FieldScene::closePortList() {
     panels.portListListeners.clear();
     panels.portListPopup = nullptr;
     panels.portListView = nullptr;
+    answer.listButton = nullptr;
 }

@@ -45,6 +45,21 @@ EventListenerTouchOneByOne* modal(Node* panel, std::function<void(Touch*)> ended
     return l;
 }
 
+Label* textLabel(const std::string& text, float size, const Color4B& colour) {
+    Label* l = Label::createWithSystemFont(text, theme::kFont, size);
+    l->setTextColor(colour);
+    return l;
+}
+
+LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color4B& text, float w, float h,
+                       float size) {
+    LayerColor* box = LayerColor::create(fill, w, h);
+    Label* l = textLabel(word, size, text);
+    l->setPosition(w / 2, h / 2);
+    box->addChild(l);
+    return box;
+}
+
 void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }
 
 }  // namespace panelkit

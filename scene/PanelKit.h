@@ -4,6 +4,7 @@
 // screen while it is open. A panel closed by one of its own touches is closed through an
 // action on the next step, never inside the touch callback that the dispatcher is running.
 #include <functional>
+#include <string>
 
 #include "Theme.h"
 #include "cocos2d.h"
@@ -26,6 +27,13 @@ cocos2d::EventListenerTouchOneByOne* modal(cocos2d::Node* panel,
                                            std::function<void(cocos2d::Touch*)> ended = {},
                                            std::function<void(cocos2d::Touch*)> began = {},
                                            std::function<void()> cancelled = {});
+
+// A line of text in the screen's font and a colour.
+cocos2d::Label* textLabel(const std::string& text, float size, const cocos2d::Color4B& colour);
+// A coloured box of w x h points with a word centred on it: the drawer's buttons, a panel's
+// answers.
+cocos2d::LayerColor* wordButton(const std::string& word, const cocos2d::Color4B& fill, const cocos2d::Color4B& text,
+                                float w, float h, float size);
 
 // Runs `close` on `owner`'s next step (the dispatcher may still be walking the panel's listeners).
 void closeLater(cocos2d::Node* owner, std::function<void()> close);

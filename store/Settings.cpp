@@ -10,8 +10,8 @@ namespace {
 
 using nlohmann::json;
 
-// The file's object. One that cannot be used (malformed, or a pipe, a folder, a huge file in
-// its place) is kept aside as the field's is, its new path in `keptAs`, and gives none.
+// The file's object, or none when it cannot be used (malformed, or a pipe, a folder, a huge file
+// in its place). With `keptAs`, such a file is kept aside as the field's is, its new path there.
 json readObject(const std::string& path, std::string* problem, std::string* keptAs) {
     // Looked at before it is read, as the field is: a pipe in its place never holds the start.
     std::string text, why;
@@ -25,8 +25,7 @@ json readObject(const std::string& path, std::string* problem, std::string* kept
         return json::object();  // none yet: nothing to say
     }
     if (problem) *problem = path + " is not a settings file" + (why.empty() ? "" : " (" + why + ")");
-    const std::string kept = keepBadFile(path);
-    if (keptAs) *keptAs = kept;
+    if (keptAs) *keptAs = keepBadFile(path);
     return json::object();
 }
 
@@ -51,7 +50,8 @@ bool Settings::save(const std::string& folder, std::string& error) const {
         return false;
     }
     const std::string path = folder + kFileName;
-    json value = readObject(path, nullptr, nullptr);
+    std::string kept;  // never written over: what it held stays beside it
+    json value = readObject(path, nullptr, &kept);
     value["version"] = 1;
     value["port"] = port;
     value["fullscreen"] = fullscreen;
