@@ -43,7 +43,9 @@ void FieldScene::buildAnswerControls() {
     // it below the screen's edge, where a window's letterbox bar may still take touches.
     answer.drawerButton = Sprite::create("res/r_board_said.png");
     if (answer.drawerButton) {
-        answer.drawerButton->setPosition(655, 44);
+        // Small enough to leave the port its room and the language button its own.
+        answer.drawerButton->setScale(0.8f);
+        answer.drawerButton->setPosition(665, 42);
         settingsLayer->addChild(answer.drawerButton);
         panelkit::pressable(answer.drawerButton, [this] { openBoardSaid(); }, [this] {
             return !settingsOpen || panels.targetPanel || panels.portListPopup || send.overlay || answer.view;

@@ -16,7 +16,7 @@ using namespace theme;
 namespace {
 // The drawer's port label runs from its left edge to here at most: "What the board said"
 // and the language button follow it.
-const float kPortTextRight = 626;
+const float kPortTextRight = 646;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kCredits = i18n::N_("Pictures drawn for Tavrick Cards by its makers");
