@@ -1,11 +1,9 @@
 // After a send, on the screen: what the board said back, reached from the drawer and from the
 // list the board box opens; the mark on the board box when it said nothing; and the settings
 // file that cannot be read or written, told on the screen.
-#include <poll.h>
-
-#include <atomic>
 #include <fstream>
 
+#include "PtyHelpers.h"
 #include "SceneFixture.h"
 #include "Settings.h"
 
@@ -13,40 +11,6 @@ using namespace cocos2d;
 using tavrick::PortKind;
 
 namespace {
-
-// The far side of a port as an interpreter: each byte echoed, "OK" after each line.
-class EchoingBoard {
-public:
-    explicit EchoingBoard(int master) : master_(master), thread_([this] { run(); }) {}
-    ~EchoingBoard() {
-        done_ = true;
-        thread_.join();
-    }
-
-private:
-    void run() {
-        std::string out;
-        char buffer[1024];
-        while (!done_) {
-            pollfd p{master_, static_cast<short>(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
-            if (::poll(&p, 1, 5) <= 0) continue;
-            if (p.revents & POLLOUT) {
-                const ssize_t n = ::write(master_, out.data(), out.size());
-                if (n > 0) out.erase(0, static_cast<size_t>(n));
-            }
-            if (!(p.revents & POLLIN)) continue;
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            for (ssize_t i = 0; i < n; ++i) {
-                out += buffer[i];
-                if (buffer[i] == '\n') out += "OK\r\n";
-            }
-        }
-    }
-
-    int master_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
 
 class Answer : public SceneTest {
 protected:
@@ -76,7 +40,7 @@ protected:
 TEST_F(Answer, WhatTheBoardSaidIsShownNewestLastFromTheDrawerAndFromTheBoardBox) {
     int far = -1;
     const std::string port = openPort(&far);
-    EchoingBoard board(far);
+    ptytest::EchoBoard board(far);
     start({{port, "Board", PortKind::Usb}});
     // Before any send, the view says so.
     openDrawer();
@@ -147,7 +111,7 @@ TEST_F(Answer, ASilentBoardIsMarkedOnTheBoxAndTheViewSaysItSentNothingBack) {
 
     // The next send that hears an answer takes the mark away.
     {
-        EchoingBoard board(far);
+        ptytest::EchoBoard board(far);
         scene->buildAndSend();
         EXPECT_FALSE(scene->answer.silentMark->isVisible());
         waitForTheAnswer();
