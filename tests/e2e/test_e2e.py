@@ -266,9 +266,18 @@ class EndToEnd(unittest.TestCase):
 
     def test_both_panels_through_real_clicks_send_velto_to_the_second_port(self):
         first_board, second_board = self.board("dov"), self.board("velto")
-        screen = self.start(first_board.usb("Board One"), second_board.usb("Board Two"))
+        # The ports are listed in the order of their names; pseudo-terminal numbers come in any
+        # order, so each board is reached through a name of a known order.
+        # Short names, as the drawer's label shows the whole name.
+        one, two = "/tmp/tc%da" % os.getpid(), "/tmp/tc%db" % os.getpid()
+        for link, board in ((one, first_board), (two, second_board)):
+            if os.path.lexists(link):
+                os.unlink(link)
+            os.symlink(board.path, link)
+            self.addCleanup(os.unlink, link)
+        screen = self.start(one + "=Board One,usb", two + "=Board Two,usb")
         h, s = self.harness, self.screen
-        self.assertEqual(screen["controls"]["portLabelText"], first_board.path + " [ Board One ]")
+        self.assertEqual(screen["controls"]["portLabelText"], one + " [ Board One ]")
 
         # The target panel: Velto, beside the button.
         button = screen["controls"]["target"]
@@ -292,20 +301,20 @@ class EndToEnd(unittest.TestCase):
         self.shot("port-list")
         entries = sorted(screen["portList"], key=lambda e: e["index"])
         self.assertEqual([e["text"] for e in entries],
-                         [first_board.path + " [ Board One ]", second_board.path + " [ Board Two ]"])
+                         [one + " [ Board One ]", two + " [ Board Two ]"])
         # The list grows upwards from the label.
         self.assertAlmostEqual(center(entries[0]["box"])[1], center(label)[1], delta=1)
         self.assertGreater(entries[1]["box"][1], entries[0]["box"][1] + entries[0]["box"][3] - 1)
         s.tap(center(entries[1]["box"]))
         h.wait_layout("the second port chosen", lambda L: L["portList"] is None and
-                      L["controls"]["portLabelText"] == second_board.path + " [ Board Two ]")
+                      L["controls"]["portLabelText"] == two + " [ Board Two ]")
 
         self.place(LED_ON, 10, LEFT)
         self.place(WAIT1, 10, RIGHT)
         self.place(LED_OFF, 30, LEFT)
         self.shot("three-cards")
         started, _ = self.play()
-        self.assertEqual(started["port"], second_board.path)
+        self.assertEqual(started["port"], two)
         report = second_board.stop()
         script = b"led(1);sleep(1000);\nled(0);\n"
         self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
