@@ -126,12 +126,7 @@ void FieldScene::openTargetPanel() {
 }
 
 void FieldScene::closeTargetPanel() {
-    if (panels.targetPanel) {
-        getEventDispatcher()->removeEventListenersForTarget(panels.targetPanel, false);
-        panels.targetPanel->removeFromParent();
-    }
-    for (EventListener* l : panels.targetPanelListeners) getEventDispatcher()->removeEventListener(l);
-    panels.targetPanelListeners.clear();
+    panelkit::closeModal(panels.targetPanel, panels.targetPanelListeners);
     panels.targetPanel = nullptr;
 }
 

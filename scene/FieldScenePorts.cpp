@@ -131,12 +131,7 @@ void FieldScene::openPortList() {
 }
 
 void FieldScene::closePortList() {
-    if (panels.portListPopup) {
-        getEventDispatcher()->removeEventListenersForTarget(panels.portListPopup, false);
-        panels.portListPopup->removeFromParent();
-    }
-    for (EventListener* l : panels.portListListeners) getEventDispatcher()->removeEventListener(l);
-    panels.portListListeners.clear();
+    panelkit::closeModal(panels.portListPopup, panels.portListListeners);
     panels.portListPopup = nullptr;
     panels.portListView = nullptr;
     answer.listButton = nullptr;

@@ -60,6 +60,16 @@ LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color
     return box;
 }
 
+void closeModal(Node* panel, Vector<EventListener*>& entryListeners) {
+    EventDispatcher* dispatcher = Director::getInstance()->getEventDispatcher();
+    if (panel) {
+        dispatcher->removeEventListenersForTarget(panel, false);
+        panel->removeFromParent();
+    }
+    for (EventListener* l : entryListeners) dispatcher->removeEventListener(l);
+    entryListeners.clear();
+}
+
 void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }
 
 }  // namespace panelkit

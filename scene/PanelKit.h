@@ -35,6 +35,11 @@ cocos2d::Label* textLabel(const std::string& text, float size, const cocos2d::Co
 cocos2d::LayerColor* wordButton(const std::string& word, const cocos2d::Color4B& fill, const cocos2d::Color4B& text,
                                 float w, float h, float size);
 
+// Takes a modal panel off the screen: its own listener, and those its entries were given
+// (they belong to nodes inside it, which the dispatcher would otherwise keep). `entryListeners`
+// is emptied; `panel` may be null when only the entries are left.
+void closeModal(cocos2d::Node* panel, cocos2d::Vector<cocos2d::EventListener*>& entryListeners);
+
 // Runs `close` on `owner`'s next step (the dispatcher may still be walking the panel's listeners).
 void closeLater(cocos2d::Node* owner, std::function<void()> close);
 
