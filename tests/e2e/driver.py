@@ -222,15 +222,31 @@ def xdotool(*args):
 class Screen:
     """The harness's window: design points to screen pixels, the mouse, the pixels."""
 
-    def __init__(self, harness):
+    def __init__(self, harness, managed=False):
         def find():
             out = subprocess.run(["xdotool", "search", "--pid", str(harness.proc.pid),
                                   "--name", "^TavrickApps$"],
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
             return out.split()
         self.window = wait_for("the window", find)[-1]
+        if managed:
+            self.wait_placed()
         self.refresh(harness.first)
         self.mouse = None
+
+    def wait_placed(self):
+        """Under a window manager the window is framed and moved after it appears: waits for
+        the frame, then for the place to hold still, so that taps do not land a title bar off."""
+        wait_for("the window framed", lambda: b"_NET_FRAME_EXTENTS(CARDINAL) =" in subprocess.run(
+            ["xprop", "-id", self.window, "_NET_FRAME_EXTENTS"], stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL).stdout)
+        seen = [None]
+
+        def still():
+            now = xdotool("getwindowgeometry", "--shell", self.window)
+            same, seen[0] = now == seen[0], now
+            return same
+        wait_for("the window to hold still", still, every=0.2)
 
     def refresh(self, layout):
         """After the window has changed size or place (full screen): where it is now."""

@@ -52,6 +52,7 @@ class EndToEnd(unittest.TestCase):
         self.harness = None
         self.screen = None
         self.steps = 0
+        self.managed = False
         signal.signal(signal.SIGALRM, on_alarm)
         signal.alarm(TEST_SECONDS)
         shutil.rmtree(self.data_home(), ignore_errors=True)
@@ -85,7 +86,7 @@ class EndToEnd(unittest.TestCase):
     def start(self, *ports, extra_args=(), lang=None):
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
                                self.data_home(), extra_args, lang=lang)
-        self.screen = Screen(self.harness)
+        self.screen = Screen(self.harness, managed=self.managed)
         # Drawn: the field's white and the green line beside the palette are on the screen.
         self.screen.wait_pixels("the first frame", lambda px: px.at((800, 300)) == (255, 255, 255)
                                 and near(px.at((252, 400)), GREEN, 10))
@@ -202,6 +203,7 @@ class EndToEnd(unittest.TestCase):
         wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: (wm.terminate(), wm.wait()))
+        self.managed = True
         driver.wait_for("the window manager", lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in
                         subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
                                        stdout=subprocess.PIPE).stdout)
