@@ -7,17 +7,21 @@
 //   FieldSceneControls.cpp  buttons, the drawer, the target panel, keys, full screen
 //   FieldSceneProgram.cpp   the program text, buildAndSend, the sending overlay, notices
 //   FieldScenePorts.cpp     the board box, the port list, scans and the chosen port
-//   FieldSceneAnswer.cpp    after a send: its sign of success, what the board said, the
-//                           mark on the board box when it said nothing
 //   FieldSceneDragDrop.cpp  cards taken from the palette, carried, snapped into slots
+//   FieldSceneDrop.cpp      where a released card goes: into the slot under it, or back;
+//                           the look of a card in no slot, and how many there are
 //   FieldSceneRemoval.cpp   the trash and the delete animation
-//   FieldSceneHistory.cpp   undo and redo, the autosave, clearing, program files
+//   FieldSceneView.cpp      the field's view: where it ends, zoom, Home and "to the top",
+//                           a restored view brought back to the rows
+//   FieldSceneHistory.cpp   undo and redo, the autosave, clearing
+//   FieldSceneFiles.cpp     program files: open and save, the chooser, the overwrite question
 //   FieldSceneSim.cpp       the board on the screen (SimPanel) and the try button
+//   FieldSceneLanguage.cpp  the screen's language: the drawer's button and list, the texts again
 //   PanelKit.*, Theme.h     the pressed button and modal panel every control uses; the look
 //
 // The state is grouped by concern below: `drag` (a card being carried), `history` (undo,
-// autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay),
-// `answer` (what came back from the board), `notice` and `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
+// autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay) and
+// `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
 // them, the scene keeps pointers.
 #include <array>
 #include <chrono>
@@ -37,7 +41,6 @@
 #include "SendData.h"
 #include "Settings.h"
 #include "cocos2d.h"
-#include "tr.h"
 
 namespace boardsim {
 struct Event;
@@ -63,6 +66,18 @@ struct DragState {
     intptr_t paletteTouchId = -1;
     // Where the touch carrying a card is now (world points), for scrolling at the edges.
     cocos2d::Vec2 carryPoint;
+    // The point of the carried card that the finger holds, from the card's centre (card
+    // points): the card is laid so that this point is under the finger, every step. One for
+    // a field card, one for a card taken from the palette (two fingers may carry both).
+    cocos2d::Vec2 grab;
+    cocos2d::Vec2 paletteGrab;
+    // Where the finger would have laid the card when it snapped (field points): the pull that
+    // tears it loose is measured from there.
+    cocos2d::Vec2 snapFrom;
+    // Where a picked-up card was before it was picked up: its slot (or none) and its place.
+    // A card released over a filled slot goes back there.
+    CardSprite* fromSlot = nullptr;
+    cocos2d::Vec2 fromPosition;
 };
 
 // Keeping the work: the undo steps, the autosave, and the file chooser asked for a file.
@@ -87,13 +102,24 @@ struct PanelState {
     cocos2d::LayerColor* targetPanel = nullptr;
     cocos2d::Vector<cocos2d::EventListener*> targetPanelListeners;
     cocos2d::Layer* portListPopup = nullptr;
-    // The list's scrolling view when the entries do not fit above the label; else null.
+    // The list's scrolling view when the entries do not fit on the screen; else null.
     FieldScrollView* portListView = nullptr;
     cocos2d::Vector<cocos2d::EventListener*> portListListeners;
+    // The entries, in the list's order (tag: the index), and the port each one names: a tap
+    // chooses that port by name, wherever a later scan has put it.
+    std::vector<cocos2d::LayerColor*> portListRows;
+    std::vector<std::string> portListNames;
     cocos2d::LayerColor* clearQuestion = nullptr;
     cocos2d::LayerColor* clearYesButton = nullptr;
     cocos2d::LayerColor* clearNoButton = nullptr;
     cocos2d::LayerColor* languageList = nullptr;
+    // What opened the port list (the board box or the drawer's label): it opens beside it,
+    // and a scan that ends while it is open builds it again there.
+    cocos2d::Node* portListOpener = nullptr;
+    // "<name> is already there. Replace it?" before a save that would replace a file.
+    cocos2d::LayerColor* replaceQuestion = nullptr;
+    cocos2d::LayerColor* replaceYesButton = nullptr;
+    cocos2d::LayerColor* replaceNoButton = nullptr;
 };
 
 // A send in progress: the grey overlay with its progress line and stop button.
@@ -106,34 +132,6 @@ struct SendState {
     std::string portName;
     // Play was pressed while a scan ran: the send starts when the scan has ended.
     bool playPending = false;
-};
-
-// After a send: the sign that it went well, the view of what the board said, and the mark on
-// the board box when the board said nothing.
-struct AnswerState {
-    // The view, while it is open: its list of lines and what it shows now.
-    cocos2d::LayerColor* view = nullptr;
-    FieldScrollView* list = nullptr;
-    cocos2d::LayerColor* closeButton = nullptr;
-    std::vector<std::string> shown;
-    // The ways to it: in the drawer, and in the list the board box opens.
-    cocos2d::Sprite* drawerButton = nullptr;
-    cocos2d::LayerColor* listButton = nullptr;
-    // On the board box: the last send that went well heard nothing back.
-    cocos2d::Node* silentMark = nullptr;
-    // "Sent to <board>" with its tick, for two seconds after a send that went well.
-    cocos2d::Node* sentSign = nullptr;
-    cocos2d::Label* sentText = nullptr;
-    // The board of the send in progress, as the box names it.
-    std::string boardName;
-    bool anySent = false;  // a send has started in this run
-};
-
-// The notice over the field (its text is FieldScene::sendNotice): on a plate of its own; a
-// long one stays until it is tapped.
-struct NoticeState {
-    cocos2d::LayerColor* plate = nullptr;
-    bool staysUntilTapped = false;
 };
 
 // The board on the screen.
@@ -158,7 +156,8 @@ public:
     ~FieldScene() override;
     bool init() override;
 
-    // Field view notifications: nothing on this screen follows them.
+    // Field view notifications: the "to the top" button follows them, the autosave keeps
+    // the scroll position.
     void onScrolled(FieldScrollView* view) override;
     void onZoomed(FieldScrollView* view) override;
 
@@ -186,6 +185,24 @@ public:
     void openLanguageList();
     void closeLanguageList();
 
+    // --- the field's view (FieldSceneView.cpp) ----------------------------------------------
+    // The zoom limits: the rows' numbers stay readable (they are 11 points high at 1), and
+    // no slot's card reaches under the buttons on the right (they leave no more room than
+    // the rows take at 1).
+    static constexpr float kMinZoom = 0.7f;
+    static constexpr float kMaxZoom = 1.0f;
+    // Back to row 10 (Home, the "to the top" button).
+    void goHome(bool animated = true);
+    // Ctrl+plus and Ctrl+minus: a zoom step closer (+1) or further (-1); Ctrl+0: size 1.
+    void zoomStep(int steps);
+    void resetZoom();
+    // Shows the "to the top" button exactly while row 10 is out of sight.
+    void refreshTopButton();
+    // A view that shows no slot (kept by an older version, or beyond the rows) brought back:
+    // to the row with cards nearest to where it was, or into the rows' limits.
+    void bringViewToRows();
+    // The rows with their number plates, in field points: the part of the field that matters.
+    cocos2d::Rect rowsArea;
     // --- the program and the send (FieldSceneProgram.cpp) -----------------------------------
     void buildAndSend();
     void showSendingOverlay();
@@ -195,16 +212,10 @@ public:
     // The program text of the field for the selected target: what a send carries and what
     // the board on the screen runs.
     std::vector<ProgramLine> programLines() const;
-    // A notice over the field, in plain words: a failed send, no board, a stop, a file. A short
-    // one goes after `seconds`; a longer one stays until it is tapped (or the next replaces it).
+    // A line of text over the field for a few seconds: a failed send, no board, a stop.
     void showNotice(const std::string& text, float seconds = 3.0f);
-    void closeNotice();
-    // A notice longer than this many characters stays until it is tapped.
-    static constexpr size_t kShortNoticeCharacters = 32;
-    // The notice of a failed send, in plain words: what to do, not the device's name.
-    static std::string sendFailureText(int serialError);
-    // Says on the screen why the last send failed (and on standard error, with the device).
-    void tellSendFailure();
+    // The notice of a failed send: the port and, where the system tells it, why.
+    static std::string sendFailureText(const std::string& port, int serialError);
     // Makes one line of the send queue (the serial data's own create; replaceable so that
     // a line that cannot be made can be tried).
     static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
@@ -215,18 +226,13 @@ public:
     void updatePortLabel();
     // A port chosen by hand in the port list: kept by name, also for the next start.
     void choosePort(int index);
+    // The list of ports, opened beside what opened it: left of the board box, or above the
+    // drawer's port label (the default). Each entry shows the board's description over its
+    // port, built-in ports marked as such, and the port in use marked. A scan that ends while
+    // it is open builds it again; it closes when no port is left.
     void openPortList();
+    void openPortListFrom(cocos2d::Node* opener);
     void closePortList();
-
-    // --- after a send (FieldSceneAnswer.cpp) ------------------------------------------------
-    // The view of what the board said during the last send and the second after it, newest
-    // last; "The board sent nothing back" when nothing came. Follows the lines as they come.
-    void openBoardSaid();
-    void closeBoardSaid();
-    // "Sent to <board>" with a tick, for two seconds.
-    void showSentSign(const std::string& board);
-    static constexpr const char* kBoardSaidTitle = i18n::N_("What the board said");
-    static constexpr const char* kNothingBack = i18n::N_("The board sent nothing back");
 
     // --- card editing (FieldSceneDragDrop.cpp, FieldSceneRemoval.cpp) -----------------------
     cocos2d::Vec2 toFieldSpace(cocos2d::Node* node, const cocos2d::Vec2& p) const;
@@ -251,6 +257,24 @@ public:
     // Per frame while a card on the field is carried: scrolls at the edges.
     void edgeScrollStep(float dt);
 
+    // --- where a released card goes (FieldSceneDrop.cpp) ------------------------------------
+    // The slot a card lies over: the one under its centre (the slot it covers most), else the
+    // one its connector is in; null over no slot.
+    CardSprite* slotUnder(CardSprite* card) const;
+    // The card is in a slot: a slot's connector names it. Only these are sent.
+    bool isInSlot(CardSprite* card) const;
+    // Cards on the field in no slot: shown as such, told by play and try, never sent.
+    int looseCardCount() const;
+    // "2 cards are not in a slot and will not be sent" ("... will not run" for try); "" for 0.
+    static std::string looseCardsText(int count, bool forTry);
+    // A card in a slot lies straight in its own colours; one in no slot is grey and tilted.
+    void showLooseness(CardSprite* card);
+    // A carried card released (not on the trash): it stays in the slot it snapped into, goes
+    // into the free slot under it, or back where it came from when the slot under it is
+    // taken. False when it went away (a new card over a filled slot).
+    bool settleReleasedCard(CardSprite* card, bool isNew);
+    // Lights the free slot the carried card would go into; hides the light without one.
+    void lightSlotFor(CardSprite* card);
     // --- keeping the work (FieldSceneHistory.cpp) -------------------------------------------
     // The field as data, and back: `restore` replaces every card and the target (and the
     // scroll position when `withView`).
@@ -266,11 +290,19 @@ public:
     void askClearField();
     void closeClearQuestion();
     void clearField();
-    // Program files: through the chooser (Ctrl+S, Ctrl+O) or a path (command line, drop).
+    // Program files (FieldSceneFiles.cpp): through the chooser (Ctrl+S, Ctrl+O, the drawer's
+    // buttons) or a path (command line, drop). Without any chooser, saving goes into the
+    // documents folder under a name not yet taken, and opening says what to install.
     void saveProgram();
     void openProgram();
-    bool saveProgramFile(const std::string& path);
+    // Saves to `path`, with ".cards" added unless it ends so (in any case). When that changed
+    // the name and the file is there, asks before replacing it (the chooser asked about the
+    // name it gave, not this one); `askedAlready` says the name given was asked about.
+    bool saveProgramFile(const std::string& path, bool askedAlready = true);
     bool openProgramFile(const std::string& path);
+    void closeReplaceQuestion();
+    // Where saving goes without a chooser; replaceable for tests ("" for none).
+    static std::function<std::string()> documentsFolder;
     // Writes a pending autosave now and waits for the disk (exit, tests).
     void flushAutosave();
     // Autosaves that have reached the disk (or failed) so far.
@@ -294,6 +326,8 @@ public:
     void toggleSim();
     void openSim();
     void closeSim();
+    // Runs the field's program on the board on the screen (the panel open).
+    void runSim();
     // Marks the field row a running line comes from and scrolls it into view; -1 clears.
     void markSimRow(int row, bool error);
 
@@ -302,8 +336,6 @@ public:
     HistoryState history;
     PanelState panels;
     SendState send;
-    AnswerState answer;
-    NoticeState notice;
     SimState sim;
     bool settingsOpen = false;  // the drawer is up
 
@@ -328,6 +360,12 @@ public:
     cocos2d::LayerColor* clearButton = nullptr;
     // Shows the language in use, named in itself; a tap opens the list of languages.
     cocos2d::LayerColor* languageButton = nullptr;
+    cocos2d::LayerColor* openButton = nullptr;
+    cocos2d::LayerColor* saveButton = nullptr;
+    // Over the field's top while row 10 is out of sight: back to it.
+    cocos2d::Sprite* topButton = nullptr;
+    // The light on the free slot a carried card would go into (in the field's container).
+    cocos2d::LayerColor* slotLight = nullptr;
     // The palette's arrows.
     cocos2d::Sprite* menuUpButton = nullptr;
     cocos2d::Sprite* menuDownButton = nullptr;
@@ -369,18 +407,7 @@ private:
     void refreshSendProgress();
     void spinReloadArrow();
     void saveSettings(const std::function<void(tavrick::Settings&)>& change);
-    // The settings of an earlier run: the port chosen by hand, full screen; a file that could
-    // not be read is told once.
-    void loadSettings();
-    // A failed save of the settings has been told; told again only after one has worked.
-    bool settingsFailureTold = false;
     void onScanEnded();
-    // After a send: the board box's mark and the view follow what the board said.
-    void buildAnswerControls();
-    void answerEnded(bool heard);
-    void refreshBoardSaid();
-    // The view's way in, in words, placed on `parent` at `position` (the port list).
-    cocos2d::LayerColor* addBoardSaidButton(cocos2d::Node* parent, const cocos2d::Vec2& position);
     void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
 
     // Card editing handlers.
@@ -393,20 +420,34 @@ private:
     void pickUp(std::int32_t serial);
     // showCount false: the kind's count label is left for the caller (a restore shows all six once).
     CardSprite* newFieldCard(int kind, const cocos2d::Vec2& position, bool showCount = true);
+    // Lays the carried card with its held point under the finger (world point), snapping
+    // as the drag does; `search` false only moves it (the field scrolling under it).
+    void carryTo(CardSprite* card, const cocos2d::Vec2& touchWorld, bool search = true);
+    void carryCard(CardSprite* card, const cocos2d::Vec2& desired, bool search = true);
+    void seatCard(CardSprite* card, CardSprite* slot);
+    // A card that goes back shows it: a copy slides from where it was let go to where it lies.
+    void slideBack(CardSprite* card, const cocos2d::Vec2& from);
     void unlinkCard(CardSprite* card);
 
     // Keeping the work.
     void buildHistoryControls();
+    void buildFileButtons();
+    void buildTopButton();
     void undoPressed();
     void clearPressed();
     void restoreAutosave();
+    // The save that found no chooser: into the documents folder, under a new name.
+    void saveWithoutChooser();
+    void askReplace(const std::string& path);
     void scheduleAutosave();
     void autosaveNow();
     // Tells on the screen when the last autosave failed (once for each new failure).
     void checkAutosave();
     void finishHistory();
     // One chooser at a time, unless the last one has not answered for a while.
-    void askChooser(FileChooserMode mode, const std::string& suggested, std::function<void(const std::string&)> chosen);
+    // `none` runs when no chooser could be shown at all.
+    void askChooser(FileChooserMode mode, const std::string& suggested, std::function<void(const std::string&)> chosen,
+                    std::function<void()> none);
 
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
     cocos2d::EventListenerCustom* dropListener = nullptr;

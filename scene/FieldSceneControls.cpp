@@ -18,13 +18,16 @@ EventListenerTouchOneByOne* FieldScene::buttonListener(Node* button, void (Field
     // button: they take every touch, this release included.
     return panelkit::pressable(
         button, [this, action] { (this->*action)(); },
-        [this] { return panels.targetPanel || panels.portListPopup || send.overlay || answer.view; });
+        [this] { return panels.targetPanel || panels.portListPopup || send.overlay; });
 }
 
 void FieldScene::registerListeners() {
     buttonListener(reloadButton, &FieldScene::reloadPorts);
     buttonListener(portLabel, &FieldScene::openPortList);
-    if (boardBox) buttonListener(boardBox, &FieldScene::openPortList);
+    if (boardBox)
+        panelkit::pressable(
+            boardBox, [this] { openPortListFrom(boardBox); },
+            [this] { return panels.targetPanel || panels.portListPopup || send.overlay; });
     if (fullscreenButton) buttonListener(fullscreenButton, &FieldScene::toggleFullscreen);
     if (settingsButton) buttonListener(settingsButton, &FieldScene::slideDrawer);
     buttonListener(playButton, &FieldScene::buildAndSend);
@@ -88,7 +91,7 @@ void FieldScene::reloadPorts() {
 void FieldScene::slideDrawer() {
     settingsLayer->stopAllActions();
     if (settingsOpen) {
-        settingsLayer->runAction(MoveTo::create(0.2f, Vec2(0, -75)));
+        settingsLayer->runAction(MoveTo::create(0.2f, Vec2(0, kDrawerPeek - kDrawerHeight)));
         settingsOpen = false;
     } else {
         settingsLayer->runAction(MoveTo::create(0.2f, Vec2(0, 0)));

@@ -42,17 +42,20 @@ void FieldScene::placeCardClamped(CardSprite* card, const Vec2& p) {
     // Under the palette a card is out of reach but still counted and sent: its left edge
     // stays right of the palette's, as the field lies now (scrolled and zoomed).
     float left = hw;
+    const float right = std::max(field.width - hw, hw);
     if (palettePanel && palettePanel->getParent()) {
         const Vec2 edge = palettePanel->getParent()->convertToWorldSpace(
             Vec2(palettePanel->getPositionX() + palettePanel->getContentSize().width, 0));
         left = std::max(left, fieldView->getContainer()->convertToNodeSpace(edge).x + hw);
     }
+    // Below the last row the field cannot be scrolled to: no card may lie there, out of sight.
+    const Rect& area = fieldView->getScrollArea();
+    const float bottom = area.size.equals(Size::ZERO) ? 0 : area.getMinY();
     Vec2 q = p;
-    if (q.x < left)
-        q.x = left;
-    if (q.x > field.width - hw) q.x = std::max(field.width - hw, hw);
-    if (q.y < hh)
-        q.y = hh;
+    if (q.x < left) q.x = left;
+    if (q.x > right) q.x = right;
+    if (q.y < bottom + hh)
+        q.y = bottom + hh;
     else if (q.y > field.height - hh)
         q.y = field.height - hh;
     card->setPosition(q);
@@ -83,47 +86,66 @@ void FieldScene::unlinkCard(CardSprite* card) {
 }
 
 void FieldScene::moveCard(CardSprite* card, const Vec2& delta) {
+    // From where the finger would lay the card: a snapped card is held away from there.
+    const Vec2 from = drag.snapTarget ? drag.snapFrom + drag.snapPull : card->getPosition();
+    carryCard(card, from + delta);
+}
+
+void FieldScene::carryTo(CardSprite* card, const Vec2& touchWorld, bool search) {
+    // A palette drag and a field card may be carried at once, by two fingers.
+    const Vec2 grab = card == drag.placingCard ? drag.paletteGrab : drag.grab;
+    carryCard(card, fieldView->getContainer()->convertToNodeSpace(touchWorld) - grab, search);
+}
+
+// The card follows the finger exactly (nothing accumulates from step to step, so no step
+// of a quick hand is lost), except that near a free slot it jumps in and stays until the
+// finger has pulled it more than the snap radius away.
+void FieldScene::carryCard(CardSprite* card, const Vec2& desired, bool search) {
     if (drag.snapTarget) {
-        drag.snapPull += delta;
+        drag.snapPull = desired - drag.snapFrom;
         if (drag.snapPull.length() > kSnapRadius) {
-            placeCardClamped(card, card->getPosition() + drag.snapPull);
-            CardSprite::unlinkConnector(card->connectors[0]);
-            CardSprite::unlinkConnector(card->connectors[1]);
+            unlinkCard(card);
+            placeCardClamped(card, desired);
             drag.snapTarget = nullptr;
             drag.snapPull = Vec2::ZERO;
         }
+        lightSlotFor(card);
         return;
     }
     // A card that moves freely leaves the slot it lay in; the search may give it back.
     if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
-    const Vec2 target = card->getPosition() + delta;
-    placeCardClamped(card, target);
-
-    float best = 3.4028235e38f;
-    CardConnector* bestCard = nullptr;
-    CardConnector* bestSlot = nullptr;
-    for (CardConnector& mine : card->connectors) {
-        const Vec2 m = toFieldSpace(card, mine.point);
-        for (auto& row : slotRows) {
-            for (CardSprite* slot : row) {
-                for (CardConnector& theirs : slot->connectors) {
-                    if (theirs.partner && theirs.partner != card) continue;
-                    const float d = toFieldSpace(slot, theirs.point).distance(m);
-                    if (d < kSnapRadius && d < best) {
-                        best = d;
-                        bestCard = &mine;
-                        bestSlot = &theirs;
+    placeCardClamped(card, desired);
+    if (search) {
+        float best = 3.4028235e38f;
+        CardConnector* bestCard = nullptr;
+        CardConnector* bestSlot = nullptr;
+        for (CardConnector& mine : card->connectors) {
+            const Vec2 m = toFieldSpace(card, mine.point);
+            for (auto& row : slotRows) {
+                for (CardSprite* slot : row) {
+                    for (CardConnector& theirs : slot->connectors) {
+                        if (theirs.partner && theirs.partner != card) continue;
+                        const float d = toFieldSpace(slot, theirs.point).distance(m);
+                        if (d < kSnapRadius && d < best) {
+                            best = d;
+                            bestCard = &mine;
+                            bestSlot = &theirs;
+                        }
                     }
                 }
             }
         }
+        if (bestCard && connectorAngle(*bestCard, *bestSlot) == 180) {
+            bestCard->partner = bestSlot->owner;
+            bestSlot->partner = card;
+            drag.snapTarget = bestSlot->owner;
+            drag.snapFrom = desired;
+            drag.snapPull = Vec2::ZERO;
+            const Vec2 D = toFieldSpace(bestSlot->owner, bestSlot->point) - toFieldSpace(card, bestCard->point);
+            placeCardClamped(card, card->getPosition() + D);
+        }
     }
-    if (!bestCard || connectorAngle(*bestCard, *bestSlot) != 180) return;
-    bestCard->partner = bestSlot->owner;
-    bestSlot->partner = card;
-    drag.snapTarget = bestSlot->owner;
-    const Vec2 D = toFieldSpace(bestSlot->owner, bestSlot->point) - toFieldSpace(card, bestCard->point);
-    placeCardClamped(card, target + D);
+    lightSlotFor(card);
 }
 
 void FieldScene::updateCountLabel(int kind) {
@@ -173,7 +195,9 @@ CardSprite* FieldScene::layCard(int kind, const Vec2& fieldPoint) {
     moveCard(card, Vec2::ZERO);
     drag.snapTarget = nullptr;
     drag.snapPull = Vec2::ZERO;
+    lightSlotFor(nullptr);
     card->setOpacity(255);
+    showLooseness(card);
     return card;
 }
 
@@ -190,6 +214,8 @@ bool FieldScene::onPaletteTouchBegan(Touch* touch, Event* event) {
     drag.paletteTouchId = touch->getID();
     drag.paletteDragDecided = false;
     drag.paletteTouchStart = at;
+    // The list is not zoomed: world points are card points.
+    drag.paletteGrab = at - card->getParent()->convertToWorldSpace(card->getPosition());
     return true;
 }
 
@@ -222,19 +248,19 @@ void FieldScene::onPaletteTouchMoved(Touch* touch, Event* event) {
         drag.paletteDragDecided = true;
     }
     if (!drag.ghostCard) return;
-    const float edge = drag.ghostCard->getContentSize().width * 0.5f + palettePanel->getContentSize().width;
-    if (drag.ghostCard->getPositionX() < edge) {
-        drag.ghostCard->setPosition(drag.ghostCard->getPosition() + touch->getDelta());
-        return;
-    }
-    const float s = fieldView->getContainer()->getScale();
+    // The ghost, and after it the new card, keep the point the finger took under the finger.
     if (drag.placingCard) {
-        moveCard(drag.placingCard, touch->getDelta() / s);
+        carryTo(drag.placingCard, touch->getLocation());
         return;
     }
+    drag.ghostCard->setPosition(touch->getLocation() - drag.paletteGrab);
+    const float edge = drag.ghostCard->getContentSize().width * 0.5f + palettePanel->getContentSize().width;
+    if (drag.ghostCard->getPositionX() < edge) return;
+    // Past the palette's edge: the card is on the field, where the ghost was, at once.
     drag.ghostCard->setVisible(false);
-    const Vec2 o = fieldView->getContentOffset();
-    drag.placingCard = newFieldCard(drag.ghostCard->kind, (drag.ghostCard->getPosition() - o) / s);
+    const Vec2 desired = fieldView->getContainer()->convertToNodeSpace(touch->getLocation()) - drag.paletteGrab;
+    drag.placingCard = newFieldCard(drag.ghostCard->kind, desired);
+    if (drag.placingCard) carryCard(drag.placingCard, desired);
 }
 
 void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
@@ -242,8 +268,10 @@ void FieldScene::onPaletteTouchEnded(Touch* touch, Event* event) {
     auto* card = static_cast<CardSprite*>(event->getCurrentTarget());
     if (touch->getID() != drag.paletteTouchId) return;
     drag.paletteTouchId = -1;
-    if (drag.placingCard) drag.placingCard->setOpacity(255);
+    CardSprite* placed = drag.placingCard;
+    // Cleared first: the card is no longer carried while it finds its place.
     drag.placingCard = nullptr;
+    if (placed) settleReleasedCard(placed, true);
     drag.snapTarget = nullptr;
     drag.snapPull = Vec2::ZERO;
     if (drag.ghostCard) {
@@ -267,6 +295,7 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
     if (card == drag.placingCard) return false;
     drag.touchedCard = card;
     drag.carryPoint = touch->getLocation();
+    drag.grab = p - card->getPosition();
     const int32_t serial = drag.touchSerial;
     runAction(Sequence::create(DelayTime::create(0.05f),
                                CallFunc::create([this, serial] { pickUp(serial); }), nullptr));
@@ -276,6 +305,15 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
 void FieldScene::pickUp(int32_t serial) {
     CarryWatch watch(this);
     if (!drag.touchedCard || !drag.isStill || drag.touchSerial != serial) return;
+    CardSprite* card = drag.touchedCard;
+    drag.fromPosition = card->getPosition();
+    drag.fromSlot = nullptr;
+    for (auto& row : slotRows)
+        for (CardSprite* slot : row)
+            if (slot->connectors[0].partner == card) drag.fromSlot = slot;
+    // Carried straight, whatever it looked like lying loose.
+    card->setRotation(0);
+    card->setColor(Color3B::WHITE);
     drag.touchedCard->setOpacity(kCarried);
     // Every field card already has this z-order, so setting it would change nothing:
     // reordering also makes it the latest, drawn over all the others (theirs kept).
@@ -295,7 +333,7 @@ void FieldScene::onCardTouchMoved(Touch* touch, Event* event) {
     const Vec2 delta = touch->getDelta() / fieldView->getContainer()->getScale();
     if (delta.length() == 0) return;
     if (drag.isDragging) {
-        moveCard(drag.touchedCard, delta);
+        carryTo(drag.touchedCard, touch->getLocation());
         tintForCleanIcon(drag.touchedCard, touch->getLocation());
     }
     drag.isStill = false;
@@ -307,11 +345,15 @@ void FieldScene::onCardTouchEnded(Touch* touch, Event* event) {
     if (drag.isDragging) {
         fieldView->setTouchEnabled(true);
         cleanIcon->runAction(FadeOut::create(0.2f));
-        drag.touchedCard->setOpacity(255);
-        drag.touchedCard->setColor(Color3B::WHITE);
-        dropCard(drag.touchedCard, touch->getLocation());
+        CardSprite* card = drag.touchedCard;
+        card->setOpacity(255);
+        card->setColor(Color3B::WHITE);
+        // Cleared first: the card is no longer carried while it finds its place.
+        drag.touchedCard = nullptr;
+        if (!dropCard(card, touch->getLocation())) settleReleasedCard(card, false);
     }
     drag.touchedCard = nullptr;
+    drag.fromSlot = nullptr;
     drag.isStill = true;
     drag.isDragging = false;
     drag.touchSerial = (drag.touchSerial + 1) % 10;
@@ -369,14 +411,8 @@ void FieldScene::edgeScrollStep(float dt) {
     if (moved == 0) return;
     fieldView->setContentOffset(Vec2(o.x, y), false);
     // The card stays under the finger as the rows pass beneath it. A snapped card is
-    // pulled as if the finger had moved; a loose one is not snapped on the way (each snap
-    // would leave it further from the finger): it snaps once the finger moves again.
-    const Vec2 delta(0, -moved / fieldView->getContainer()->getScale());
-    if (drag.snapTarget) {
-        moveCard(card, delta);
-    } else {
-        if (card->connectors[0].partner || card->connectors[1].partner) unlinkCard(card);
-        placeCardClamped(card, card->getPosition() + delta);
-    }
+    // pulled as if the finger had moved; a loose one is not snapped on the way (it would
+    // catch in every row that passes): it snaps once the finger moves again.
+    carryTo(card, drag.carryPoint, false);
     if (card == drag.touchedCard) tintForCleanIcon(card, drag.carryPoint);
 }

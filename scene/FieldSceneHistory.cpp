@@ -1,5 +1,5 @@
 // Keeping the child's work: the field saved shortly after every change and restored at
-// start, undo and redo, clearing the field, and program files.
+// start, undo and redo, clearing the field. Program files are in FieldSceneFiles.cpp.
 #include "tr.h"
 #include <cstdio>
 
@@ -19,13 +19,14 @@ using i18n::tr;
 using namespace theme;
 using tavrick::CardRecord;
 using tavrick::FieldDocument;
-using panelkit::textLabel;
-using panelkit::wordButton;
 
 namespace {
 // Long enough to gather the steps of one action into one write, well inside a second.
 const float kAutosaveDelay = 0.25f;
 const float kAutosaveCheckDelay = 1.0f;
+
+using panelkit::textLabel;
+using panelkit::wordButton;
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -33,23 +34,6 @@ std::string fileNameOf(const std::string& path) {
 }
 }  // namespace
 
-FileChooser FieldScene::defaultFileChooser() {
-    auto parent = [] {
-        services::ParentWindow window;
-        if (GLView* view = Director::getInstance()->getOpenGLView()) {
-            window.system = view->getWindowSystem();
-            window.id = view->getNativeWindowId();
-        }
-        return window;
-    };
-    auto toMainThread = [](std::function<void()> f) {
-        Director::getInstance()->getScheduler()->performFunctionInCocosThread(std::move(f));
-    };
-    return services::desktopFileChooser(parent, toMainThread);
-}
-
-FileChooser FieldScene::fileChooser = FieldScene::defaultFileChooser();
-std::chrono::milliseconds FieldScene::chooserPatience = std::chrono::seconds(5);
 std::string FieldScene::fieldHeldElsewhere;
 
 // --- the field as data ---------------------------------------------------------------
@@ -110,14 +94,16 @@ void FieldScene::restore(const FieldDocument& doc, bool withView) {
         placeCardClamped(card, card->getPosition() + D);
     }
     for (int k = 0; k < 6; ++k) updateCountLabel(k);
+    for (CardSprite* card : fieldCards) showLooseness(card);
     if (withView && doc.hasView) {
-        const float zoom = std::max(0.5f, std::min(2.0f, doc.zoom));
-        fieldView->setZoom(zoom);
-        const Size view = fieldView->getViewSize(), content = fieldView->getContentSize() * zoom;
-        const float minX = std::min(0.f, view.width - content.width);
-        const float minY = std::min(0.f, view.height - content.height);
-        fieldView->setContentOffset(Vec2(std::max(minX, std::min(0.f, doc.offsetX)),
-                                         std::max(minY, std::min(0.f, doc.offsetY))));
+        // The zoom from size 1 with the field straight (x follows from the zoom alone), then
+        // the scroll position as it was, then back to the rows if that shows none.
+        fieldView->stopScrolling();
+        fieldView->resetZoom();
+        fieldView->setContentOffset(Vec2(0, fieldView->getContentOffset().y));
+        fieldView->zoomTo(std::max(kMinZoom, std::min(kMaxZoom, doc.zoom)), fieldView->viewMiddleInWorld());
+        fieldView->setContentOffset(Vec2(fieldView->getContentOffset().x, doc.offsetY));
+        bringViewToRows();
     }
 }
 
@@ -196,7 +182,10 @@ void FieldScene::flushAutosave() {
     if (history.autosaveWriter) history.autosaveWriter->flush();
 }
 
+void FieldScene::onZoomed(FieldScrollView*) { refreshTopButton(); }
+
 void FieldScene::onScrolled(FieldScrollView*) {
+    refreshTopButton();
     // The scroll position comes back at the next start too.
     if (!history.autosavePath.empty() && history.committedField.hasView) scheduleAutosave();
 }
@@ -269,7 +258,7 @@ void FieldScene::buildHistoryControls() {
     }
 
     clearButton = wordButton(tr("Clear field"), Color4B(255, 255, 255, 255), Color4B(190, 40, 40, 255), 140, 40, 18);
-    clearButton->setPosition(870, 26);
+    clearButton->setPosition(870, kDrawerLowerRow - 20);
     settingsLayer->addChild(clearButton);
     buttonListener(clearButton, &FieldScene::clearPressed);
 
@@ -301,7 +290,19 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
         toggleFullscreen();
         return;
     }
+    if (code == K::KEY_HOME && !key->isControlDown()) {
+        goHome();
+        return;
+    }
     if (!key->isControlDown()) return;
+    if (code == K::KEY_0) {
+        resetZoom();
+        return;
+    }
+    if (code == K::KEY_PLUS || code == K::KEY_EQUAL || code == K::KEY_MINUS) {
+        zoomStep(code == K::KEY_MINUS ? -1 : 1);
+        return;
+    }
     if (code == K::KEY_Z && !key->isShiftDown())
         undo();
     else if (code == K::KEY_Z || code == K::KEY_Y)
@@ -314,12 +315,12 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
 
 void FieldScene::closeTopPanel() {
     // The one on top, as a tap outside it would close it (the question's outside means No).
-    if (panels.languageList)
+    if (panels.replaceQuestion)
+        closeReplaceQuestion();
+    else if (panels.languageList)
         closeLanguageList();
     else if (panels.clearQuestion)
         closeClearQuestion();
-    else if (answer.view)
-        closeBoardSaid();
     else if (panels.portListPopup)
         closePortList();
     else if (panels.targetPanel)
@@ -382,69 +383,3 @@ void FieldScene::clearField() {
     fieldEdited();
 }
 
-// --- program files -------------------------------------------------------------------
-
-bool FieldScene::saveProgramFile(const std::string& chosen) {
-    std::string path = chosen;
-    const std::string ext = FieldDocument::kProgramExtension;
-    if (path.size() < ext.size() || path.compare(path.size() - ext.size(), ext.size(), ext) != 0) path += ext;
-    std::string error;
-    if (!tavrick::writeFileAtomically(path, snapshot().toJson(), error)) {
-        showNotice(i18n::format(tr("Could not save {file}: {why}"), {{"file", fileNameOf(path)}, {"why", error}}));
-        return false;
-    }
-    showNotice(i18n::format(tr("Saved as {file}"), {{"file", fileNameOf(path)}}));
-    return true;
-}
-
-bool FieldScene::openProgramFile(const std::string& path) {
-    std::string problem;
-    FieldDocument doc;
-    const FieldDocument::ReadResult read = FieldDocument::readFile(path, doc, problem);
-    if (read == FieldDocument::ReadResult::NotAProgramFile) {
-        showNotice(i18n::format(tr("This is not a program file: {file} ({why})"),
-                                {{"file", fileNameOf(path)}, {"why", problem}}));
-        return false;
-    }
-    if (read != FieldDocument::ReadResult::Read) {
-        showNotice(i18n::format(tr("Could not open {file}: {why}"), {{"file", fileNameOf(path)}, {"why", problem}}));
-        return false;
-    }
-    if (!canEdit()) {
-        showNotice(i18n::format(tr("Could not open {file} while a card is moved or a program sent"), {{"file", fileNameOf(path)}}));
-        return false;
-    }
-    fieldEdited();
-    restore(doc, false);
-    fieldEdited();
-    return true;
-}
-
-void FieldScene::saveProgram() {
-    askChooser(FileChooserMode::Save, "program.cards", [this](const std::string& path) { saveProgramFile(path); });
-}
-
-void FieldScene::openProgram() {
-    askChooser(FileChooserMode::Open, "", [this](const std::string& path) { openProgramFile(path); });
-}
-
-// One chooser at a time, but a chooser that never answers (hidden, or its program hung) does
-// not keep Ctrl+S and Ctrl+O from working: after a few seconds a new one may be asked for.
-// An answer that still comes from the old one is taken as given.
-void FieldScene::askChooser(FileChooserMode mode, const std::string& suggested,
-                            std::function<void(const std::string&)> chosen) {
-    using Clock = std::chrono::steady_clock;
-    if (!fileChooser) return;
-    if (history.choosersOpen > 0 && Clock::now() - history.chooserAskedAt < chooserPatience) return;
-    ++history.choosersOpen;
-    history.chooserAskedAt = Clock::now();
-    std::shared_ptr<bool> living = alive;
-    fileChooser(mode, suggested, [this, living, chosen](const std::string& path, const std::string& problem) {
-        if (!*living) return;
-        if (history.choosersOpen > 0) --history.choosersOpen;
-        if (!path.empty())
-            chosen(path);
-        else if (!problem.empty())
-            showNotice(problem);
-    });
-}

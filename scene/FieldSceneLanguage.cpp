@@ -60,7 +60,8 @@ void FieldScene::applyStartLanguage() {
 
 void FieldScene::buildLanguageButton() {
     languageButton = LayerColor::create(kWhite, kLanguageButtonWidth, 40);
-    languageButton->setPosition(684, 26);
+    // The upper row's right end, after the port.
+    languageButton->setPosition(1010 - kLanguageButtonWidth, kDrawerUpperRow - 20);
     Label* name = Label::createWithSystemFont("", kFont, 18);
     name->setTextColor(kDarkText);
     name->setPosition(kLanguageButtonWidth / 2, 20);
@@ -88,6 +89,8 @@ void FieldScene::retranslate() {
     if (versionLabel) versionLabel->setString(i18n::format(tr("Ver {version}"), {{"version", "0.1.0"}}));
     if (clearButton)
         if (auto* word = dynamic_cast<Label*>(clearButton->getChildren().at(0))) word->setString(tr("Clear field"));
+    panelkit::setButtonWord(openButton, tr("Open"));
+    panelkit::setButtonWord(saveButton, tr("Save"));
     if (portLabel) updatePortLabel();
 }
 

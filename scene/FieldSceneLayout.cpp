@@ -14,9 +14,10 @@ using i18n::tr;
 using namespace theme;
 
 namespace {
-// The drawer's port label runs from its left edge to here at most: "What the board said"
-// and the language button follow it.
-const float kPortTextRight = 646;
+// The drawer's port label runs from its left edge to here at most (the language button follows).
+const float kPortTextRight = 864;
+// Room left below row 300 when the field is scrolled to its end.
+const float kBelowLastRow = 40;
 // The board box below the play button, between the slots and the right edge.
 const float kBoardBoxWidth = 228;
 const char* kCredits = i18n::N_("Pictures drawn for Tavrick Cards by its makers");
@@ -27,7 +28,8 @@ const char* const kScreenImages[] = {
     "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
     "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
     "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png",
-    "res/r_undo.png",   "res/r_sent.png",     "res/r_board_said.png"};
+    "res/r_undo.png",   "res/r_to_top.png",       "res/r_open.png",    "res/r_save.png",
+    "res/r_check.png"};
 
 std::vector<std::string> screenImages() {
     std::vector<std::string> files;
@@ -89,8 +91,6 @@ FieldScene::~FieldScene() {
     for (Label* l : countLabels) CC_SAFE_RELEASE(l);
 }
 
-void FieldScene::onZoomed(FieldScrollView*) {}
-
 void FieldScene::preloadPictures() {
     std::vector<std::string> files = screenImages();
     for (const std::string& file : boardPanelImages()) files.push_back(file);
@@ -126,7 +126,7 @@ bool FieldScene::init() {
 
     buildFrame(frameLayer, W, H);
     buildSettings(W);
-    settingsLayer->setPosition(0, -75);
+    settingsLayer->setPosition(0, kDrawerPeek - kDrawerHeight);
     buildField(W, H);
     if (!cleanIcon || !paletteView || !fieldView || !reloadButton) return false;
 
@@ -145,15 +145,24 @@ bool FieldScene::init() {
     if (!buildTryButton()) return false;
     buildHistoryControls();
     buildLanguageButton();
-    buildAnswerControls();
+    buildFileButtons();
+    buildTopButton();
     restoreAutosave();
+    refreshTopButton();
     send.playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    loadSettings();
+    // The port chosen by hand in an earlier run is taken again when it is present.
+    std::string problem;
+    const tavrick::Settings settings =
+        tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem);
+    if (!settings.port.empty() && serial->getPreferredPort().empty())
+        serial->setPreferredPort(settings.port);
+    if (settings.fullscreen) {
+        if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
+    }
     TavrickCardSerialManager::Listener listener;
     listener.scanStarted = [this] { spinReloadArrow(); };
     listener.scanEnded = [this](bool) { onScanEnded(); };
-    listener.answerEnded = [this](bool heard) { answerEnded(heard); };
     serial->setListener(this, listener);
     if (!serial->isBusy()) serial->scanPorts(nullptr, this);
     return true;
@@ -186,6 +195,12 @@ void FieldScene::spinReloadArrow() {
 
 void FieldScene::onScanEnded() {
     updatePortLabel();
+    // An open list follows the ports: built again where it was, or closed when none is left.
+    if (panels.portListPopup) {
+        Node* opener = panels.portListOpener;
+        closePortList();
+        openPortListFrom(opener);
+    }
     if (!send.playPending) return;
     send.playPending = false;
     buildAndSend();
@@ -210,44 +225,14 @@ void FieldScene::toggleFullscreen() {
     saveSettings([on](tavrick::Settings& s) { s.fullscreen = on; });
 }
 
-void FieldScene::loadSettings() {
-    std::string problem, kept;
-    const tavrick::Settings settings =
-        tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem, &kept);
-    if (!problem.empty()) {
-        // Moved aside, as the field's bad file is: told this once, never again.
-        std::fprintf(stderr, "tavrick-cards: %s; kept as %s\n", problem.c_str(),
-                     kept.empty() ? "(could not be moved)" : kept.c_str());
-        const size_t slash = kept.find_last_of("/\\");
-        showNotice(kept.empty() ? tr("Your settings could not be read, so the usual ones are used")
-                                : i18n::format(tr("Your settings could not be read, so the usual ones are used; "
-                                                  "the old file was kept as {file}"),
-                                               {{"file", kept.substr(slash == std::string::npos ? 0 : slash + 1)}}));
-    }
-    // The port chosen by hand in an earlier run is taken again when it is present.
-    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    if (!settings.port.empty() && serial->getPreferredPort().empty()) serial->setPreferredPort(settings.port);
-    if (settings.fullscreen) {
-        if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
-    }
-}
-
 void FieldScene::saveSettings(const std::function<void(tavrick::Settings&)>& change) {
     const std::string folder = FileUtils::getInstance()->getWritablePath();
     if (folder.empty()) return;
     tavrick::Settings settings = tavrick::Settings::load(folder);
     change(settings);
     std::string error;
-    if (settings.save(folder, error)) {
-        settingsFailureTold = false;
-        return;
-    }
-    std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
-    // The choice holds for now; what is lost is the next start's memory of it. Told once,
-    // not at every tap, until a save works again.
-    if (settingsFailureTold) return;
-    settingsFailureTold = true;
-    showNotice(tr("Your settings could not be saved: the next start will not remember this choice"));
+    // Not kept for the next start: the choice still holds now, so a notice would only alarm.
+    if (!settings.save(folder, error)) std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
 }
 
 void FieldScene::fitLabelText(Label* label, const std::string& text, float width) {
@@ -346,37 +331,37 @@ void FieldScene::buildPalette(float H) {
 
 void FieldScene::buildSettings(float W) {
     (void)W;
-    auto* bar = LayerColor::create(kGreen, 769, 80);
+    auto* bar = LayerColor::create(kGreen, 769, kDrawerHeight);
     bar->setPosition(255, 0);
     settingsLayer->addChild(bar);
     const float barH = bar->getContentSize().height;
     reloadButton = Sprite::create("res/r_reload.png");
     if (!reloadButton) return;
-    reloadButton->setPosition(bar->getPositionX() + reloadButton->getContentSize().width / 2 + 10, barH / 2);
+    reloadButton->setPosition(bar->getPositionX() + reloadButton->getContentSize().width / 2 + 10, kDrawerUpperRow);
     reloadButton->runAction(RepeatForever::create(RotateBy::create(0.5f, 45)));
     settingsLayer->addChild(reloadButton);
 
     Label* title = portTitle = makeLabel(tr("Port : "), 20);
     title->setPosition(reloadButton->getPositionX() + reloadButton->getContentSize().width / 2 +
                            title->getContentSize().width / 2 + 10,
-                       barH / 2);
+                       kDrawerUpperRow);
     settingsLayer->addChild(title);
     const float titleRight = title->getPositionX() + title->getContentSize().width / 2;
 
     portLabel = makeLabel(tr("Search ..."), 20);
     portLabel->setAnchorPoint(Vec2(0, 0.5f));
     portLabel->setTextColor(kDarkText);
-    portLabel->setPosition(titleRight + 20, barH / 2);
+    portLabel->setPosition(titleRight + 20, kDrawerUpperRow);
     const Size ls = portLabel->getContentSize();
     portLabelBackground = LayerColor::create(kWhite, ls.width + 20, ls.height + 20);
-    portLabelBackground->setPosition(titleRight + 10, barH / 2 - (ls.height + 20) / 2);
+    portLabelBackground->setPosition(titleRight + 10, kDrawerUpperRow - (ls.height + 20) / 2);
     settingsLayer->addChild(portLabelBackground);
     settingsLayer->addChild(portLabel);
 
     fullscreenButton = Sprite::create("res/r_fullscreen.png");
     if (fullscreenButton) {
         // Left of the drawer's clear button.
-        fullscreenButton->setPosition(840, barH / 2 + 4);
+        fullscreenButton->setPosition(840, kDrawerLowerRow);
         settingsLayer->addChild(fullscreenButton);
     }
 
@@ -411,8 +396,8 @@ void FieldScene::buildField(float W, float H) {
     fieldView->setContentSize(Size(W, 6 * H));
     fieldView->setContentOffset(Vec2(0, -5 * H));
     fieldView->setZoom(1.0f);
-    fieldView->setMinScale(0.5f);
-    fieldView->setMaxScale(2.0f);
+    fieldView->setMinScale(kMinZoom);
+    fieldView->setMaxScale(kMaxZoom);
     fieldView->setDirection(FieldScrollView::Direction::VERTICAL);
     fieldView->addChild(LayerColor::create(kWhite, W, 6 * H));
 
@@ -441,7 +426,19 @@ void FieldScene::buildField(float W, float H) {
             fieldView->addChild(number);
         }
         slotRows.push_back(cocos2d::Vector<CardSprite*>{left, right});
+        // Rows 10 to 300 from the plates' left edge to the right slots' right edge.
+        const float rowTop = y + ps.height / 2, rowBottom = y - ps.height / 2;
+        const float top = r == 0 ? rowTop : rowsArea.getMaxY();
+        rowsArea = Rect(plate->getBoundingBox().getMinX(), rowBottom,
+                        right->getBoundingBox().getMaxX() - plate->getBoundingBox().getMinX(), top - rowBottom);
     }
+    // The field ends a little below the last row: no scrolling into blank white beyond it,
+    // and no card laid where it could not be seen.
+    const float end = std::max(0.f, rowsArea.getMinY() - kBelowLastRow);
+    fieldView->setScrollArea(Rect(0, end, W, 6 * H - end));
+    // A wheel notch is a row, at any zoom; a zoom keeps the rows' middle where it is.
+    fieldView->setWheelStep(rowsArea.size.height / std::max<size_t>(1, slotRows.size()));
+    fieldView->setZoomAnchor(Vec2(rowsArea.getMidX(), 0));
 }
 
 void FieldScene::updatePortLabel() {

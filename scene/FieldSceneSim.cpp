@@ -348,7 +348,14 @@ void FieldScene::toggleSim() {
     else if (sim.panel->isRunning())
         closeSim();
     else
-        sim.panel->start(programLines(), DeviceManager::getInstance()->target);
+        runSim();
+}
+
+void FieldScene::runSim() {
+    if (!sim.panel) return;
+    sim.panel->start(programLines(), DeviceManager::getInstance()->target);
+    // The run goes on: the cards in slots are the program, and the child is told which are not.
+    if (const int loose = looseCardCount()) showNotice(looseCardsText(loose, true), 5);
 }
 
 void FieldScene::openSim() {
@@ -356,7 +363,7 @@ void FieldScene::openSim() {
     sim.panel = SimPanel::create(this);
     if (!sim.panel) return;
     addChild(sim.panel);
-    sim.panel->start(programLines(), DeviceManager::getInstance()->target);
+    runSim();
 }
 
 void FieldScene::closeSim() {

@@ -51,12 +51,34 @@ Label* textLabel(const std::string& text, float size, const Color4B& colour) {
     return l;
 }
 
+namespace {
+// The word, and the picture left of it if there is one, centred together in the box.
+void centreWord(LayerColor* box) {
+    Label* word = nullptr;
+    Sprite* picture = nullptr;
+    for (Node* child : box->getChildren()) {
+        if (auto* l = dynamic_cast<Label*>(child)) word = l;
+        else if (auto* p = dynamic_cast<Sprite*>(child)) picture = p;
+    }
+    if (!word) return;
+    const Size size = box->getContentSize();
+    if (!picture) {
+        word->setPosition(size.width / 2, size.height / 2);
+        return;
+    }
+    const float gap = 6, pw = picture->getContentSize().width, lw = word->getContentSize().width;
+    const float left = (size.width - pw - gap - lw) / 2;
+    picture->setPosition(left + pw / 2, size.height / 2);
+    word->setPosition(left + pw + gap + lw / 2, size.height / 2);
+}
+}  // namespace
+
 LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color4B& text, float w, float h,
-                       float size) {
+                       float size, const std::string& icon) {
     LayerColor* box = LayerColor::create(fill, w, h);
-    Label* l = textLabel(word, size, text);
-    l->setPosition(w / 2, h / 2);
-    box->addChild(l);
+    box->addChild(textLabel(word, size, text));
+    if (Sprite* picture = icon.empty() ? nullptr : Sprite::create(icon)) box->addChild(picture);
+    centreWord(box);
     return box;
 }
 
@@ -68,6 +90,13 @@ void closeModal(Node* panel, Vector<EventListener*>& entryListeners) {
     }
     for (EventListener* l : entryListeners) dispatcher->removeEventListener(l);
     entryListeners.clear();
+}
+
+void setButtonWord(LayerColor* button, const std::string& word) {
+    if (!button) return;
+    for (Node* child : button->getChildren())
+        if (auto* l = dynamic_cast<Label*>(child)) l->setString(word);
+    centreWord(button);
 }
 
 void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }

@@ -28,12 +28,14 @@ cocos2d::EventListenerTouchOneByOne* modal(cocos2d::Node* panel,
                                            std::function<void(cocos2d::Touch*)> began = {},
                                            std::function<void()> cancelled = {});
 
-// A line of text in the screen's font and a colour.
+// A label in the screen's font.
 cocos2d::Label* textLabel(const std::string& text, float size, const cocos2d::Color4B& colour);
-// A coloured box of w x h points with a word centred on it: the drawer's buttons, a panel's
-// answers.
+// A coloured box of w x h with a centred word (the drawer's buttons, a question's answers);
+// with `icon`, the picture stands left of the word and the two are centred together.
 cocos2d::LayerColor* wordButton(const std::string& word, const cocos2d::Color4B& fill, const cocos2d::Color4B& text,
-                                float w, float h, float size);
+                                float w, float h, float size, const std::string& icon = "");
+// A new word on such a button (another language), centred again with its picture.
+void setButtonWord(cocos2d::LayerColor* button, const std::string& word);
 
 // Takes a modal panel off the screen: its own listener, and those its entries were given
 // (they belong to nodes inside it, which the dispatcher would otherwise keep). `entryListeners`

@@ -21,8 +21,21 @@ const cocos2d::Color4B kErrorText(200, 30, 30, 255);
 // The grey that covers the screen behind a modal panel.
 const cocos2d::Color4B kPanelShade(127, 127, 127, 127);
 
+// A card on the field that is in no slot (so not part of the program) is tilted by this many
+// degrees and dimmed to this grey.
+constexpr float kLooseTilt = -7;
+const cocos2d::Color3B kLooseCard(165, 165, 165);
+
 // A pressed button dims to this opacity until the finger leaves it.
 constexpr uint8_t kPressedOpacity = 192;
+
+// The drawer at the screen's foot: its bar's height, the part of it that shows while it is
+// shut, and the middles of its two rows (the port and the language above; open, save, full
+// screen and clear below, over the small print).
+constexpr float kDrawerHeight = 120;
+constexpr float kDrawerPeek = 5;
+constexpr float kDrawerUpperRow = 88;
+constexpr float kDrawerLowerRow = 40;
 
 // The palette's width, and the board panel's that covers it.
 constexpr float kPaletteWidth = 250;

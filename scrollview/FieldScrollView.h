@@ -87,8 +87,13 @@ public:
     // Zooms `steps` steps about a world point (or, without one, about the view's middle).
     void stepZoom(int steps);
     void stepZoom(int steps, const cocos2d::Vec2& worldCentre);
+    // Zooms to `scale` (within the limits) about a world point; content that the zoom
+    // took past the scroll limits comes back inside them at once.
+    void zoomTo(float scale, const cocos2d::Vec2& worldCentre);
     // Back to scale 1 (within the limits), about the view's middle.
-    void resetZoom() { zoomAbout(viewMiddleInWorld(), 1.0f); }
+    void resetZoom() { zoomTo(1.0f, viewMiddleInWorld()); }
+    // Stops a coast or an eased move where the content is now.
+    void stopScrolling();
 
     void stepInertia(float dt);
     float pointsToInches(float points) const;
@@ -114,7 +119,10 @@ protected:
     void zoomAbout(const cocos2d::Vec2& worldCentre, float scale);
     // `offset` brought inside the limits on the axes of `direction`, as a settle ends.
     cocos2d::Vec2 offsetInBounds(cocos2d::Vec2 offset) const;
+public:
     cocos2d::Vec2 viewMiddleInWorld() const;
+
+protected:
     // Seconds on a steady clock: the gaps between wheel notches.
     virtual double wheelClock() const;
     bool holds(cocos2d::Touch* touch) const;

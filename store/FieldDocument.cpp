@@ -152,4 +152,17 @@ FieldDocument::ReadResult FieldDocument::readFile(const std::string& path, Field
     return ReadResult::Read;
 }
 
+std::string FieldDocument::withProgramExtension(const std::string& path) {
+    const std::string ext = kProgramExtension;
+    if (path.size() >= ext.size()) {
+        bool same = true;
+        for (std::size_t i = 0; i < ext.size() && same; ++i) {
+            const char c = path[path.size() - ext.size() + i];
+            same = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == ext[i];
+        }
+        if (same) return path;
+    }
+    return path + ext;
+}
+
 }  // namespace tavrick

@@ -34,6 +34,10 @@ struct FieldDocument {
     // Same cards in the same places and slots, same target.
     bool sameField(const FieldDocument& o) const { return target == o.target && cards == o.cards; }
 
+    // `path` as a program file is saved: with ".cards" added unless it already ends so, in
+    // any mix of capitals ("lesson.CARDS" stays as it is).
+    static std::string withProgramExtension(const std::string& path);
+
     std::string toJson() const;
     // False with `problem` for anything this version cannot take whole: not JSON, a newer
     // format, an unknown kind, a row or side that does not exist, two cards in one slot, more

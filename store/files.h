@@ -45,7 +45,21 @@ bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& t
 // taken: an earlier bad file is never replaced). Returns the new path, or "" when it could not.
 std::string keepBadFile(const std::string& path);
 
+// The user's documents folder, ending in a separator: where a save goes when no file chooser
+// can ask. On Linux the desktop's XDG_DOCUMENTS_DIR (user-dirs.dirs), else ~/Documents, else
+// the home folder; on Windows the known Documents folder. "" when there is none.
+std::string documentsFolder();
+
+// Something (a file, a folder...) is at `path`.
+bool pathExists(const std::string& path);
+
+// The first of "<folder><stem><ext>", "<folder><stem>-2<ext>", "<folder><stem>-3<ext>"... that
+// nothing is at yet; "" when a thousand are taken.
+std::string unusedFileName(const std::string& folder, const std::string& stem, const std::string& ext);
+
 namespace files_detail {
+// XDG_DOCUMENTS_DIR from the text of a user-dirs.dirs file, with $HOME expanded; "" without.
+std::string documentsDirFromUserDirs(const std::string& text, const std::string& home);
 // "<path>.bad-2026-12-08-071044": the first name keepBadFile tries.
 std::string badFileBase(const std::string& path);
 // Moves `path` to `name` unless `name` is already taken (never replacing it).

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <cstdlib>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,5 +128,34 @@ MoveAside moveAside(const std::string& path, const std::string& name) {
 }
 
 }  // namespace files_detail
+
+bool pathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+std::string withSlash(const std::string& folder) { return folder.back() == '/' ? folder : folder + "/"; }
+}  // namespace
+
+std::string documentsFolder() {
+    const char* homeVar = std::getenv("HOME");
+    const std::string home = homeVar ? homeVar : "";
+    const char* configVar = std::getenv("XDG_CONFIG_HOME");
+    const std::string config = configVar && *configVar ? configVar : (home.empty() ? "" : home + "/.config");
+    std::string text, problem;
+    FileRefusal refusal = FileRefusal::None;
+    if (!config.empty() && readSmallFile(config + "/user-dirs.dirs", 64 * 1024, text, refusal, problem)) {
+        const std::string dir = files_detail::documentsDirFromUserDirs(text, home);
+        if (isFolder(dir)) return withSlash(dir);
+    }
+    if (isFolder(home + "/Documents")) return home + "/Documents/";
+    if (isFolder(home)) return withSlash(home);
+    return "";
+}
 
 }  // namespace tavrick

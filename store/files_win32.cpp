@@ -8,6 +8,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+#include <shlobj.h>
 
 namespace tavrick {
 namespace {
@@ -132,5 +133,16 @@ MoveAside moveAside(const std::string& path, const std::string& name) {
 }
 
 }  // namespace files_detail
+bool pathExists(const std::string& path) {
+    return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string documentsFolder() {
+    wchar_t folder[MAX_PATH];
+    if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) return "";
+    const std::string path = narrow(folder);
+    if (path.empty()) return "";
+    return path.back() == '\\' ? path : path + "\\";
+}
 
 }  // namespace tavrick

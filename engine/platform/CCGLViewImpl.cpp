@@ -290,6 +290,11 @@ EventKeyboard::KeyCode keyCodeOf(SDL_Keycode k) {
         case SDLK_LALT: return K::KEY_LEFT_ALT;
         case SDLK_RALT: return K::KEY_RIGHT_ALT;
         case SDLK_F11: return K::KEY_F11;
+        case SDLK_HOME: return K::KEY_HOME;
+        case SDLK_PLUS: case SDLK_KP_PLUS: return K::KEY_PLUS;
+        case SDLK_MINUS: case SDLK_KP_MINUS: return K::KEY_MINUS;
+        case SDLK_EQUALS: case SDLK_KP_EQUALS: return K::KEY_EQUAL;
+        case SDLK_KP_0: return K::KEY_0;
         default: return K::KEY_NONE;
     }
 }

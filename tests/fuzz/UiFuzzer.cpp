@@ -14,6 +14,7 @@
 #include "FieldInvariants.h"
 #include "SceneDriver.h"
 #include "SimPanel.h"
+#include "Theme.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -91,6 +92,10 @@ Screen::Screen() {
     serial()->resetForTests();
     serial()->setScanFunction([ports] { return ports; });
     DeviceManager::getInstance()->target = Dov;
+    // Open and save are pressed too: a chooser that is always cancelled, and no folder to save
+    // into without one, so that nothing is written outside the test.
+    FieldScene::fileChooser = [](FileChooserMode, const std::string&, FileChooserDone done) { done("", ""); };
+    FieldScene::documentsFolder = [] { return std::string(); };
     FieldScene* scene = FieldScene::create();
     if (!scene) return;
     scenetest::runScene(scene);
@@ -234,15 +239,21 @@ std::string Screen::check() const {
     if (s->drag.ghostCard || s->drag.placingCard) return "rest: a palette drag is still under way with no finger down";
     for (CardSprite* c : s->fieldCards) {
         if (c->getOpacity() != 255) return "rest: a field card stays translucent";
-        if (c->getColor() != Color3B::WHITE) return "rest: a field card stays tinted";
+        // What the child sees is what is sent: straight and in its colours exactly in a slot.
+        const bool inSlot = s->isInSlot(c);
+        if (c->getColor() != (inSlot ? Color3B::WHITE : theme::kLooseCard))
+            return inSlot ? "rest: a card in a slot stays tinted" : "rest: a card in no slot looks placed";
+        if (c->getRotation() != (inSlot ? 0.f : theme::kLooseTilt))
+            return inSlot ? "rest: a card in a slot lies tilted" : "rest: a card in no slot lies straight";
     }
     for (CardSprite* p : s->paletteCards)
         if (p && p->listener && p->listener->isSwallowTouches())
             return "rest: a palette card still swallows touches";
     std::vector<Node*> controls = {s->reloadButton, s->portLabel,  s->settingsButton, s->playButton,
                                    s->targetButton, s->tryButton,  s->undoButton,     s->clearButton,
-                                   s->panels.clearYesButton, s->panels.clearNoButton, s->boardBox,
-                                   s->answer.drawerButton, s->answer.listButton, s->answer.closeButton};
+                                   s->panels.clearYesButton, s->panels.clearNoButton, s->openButton,
+                                   s->saveButton, s->topButton, s->panels.replaceYesButton,
+                                   s->panels.replaceNoButton};
     if (s->sim.panel) controls.push_back(s->sim.panel->stopButton);
     for (Node* popup : {static_cast<Node*>(s->panels.targetPanel), static_cast<Node*>(s->panels.portListPopup)})
         if (popup)
@@ -250,13 +261,12 @@ std::string Screen::check() const {
                 if (c->getTag() >= 0) controls.push_back(c);
     for (Node* c : controls)
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
+    // (An open panel holds listeners of its own.)
     if (!s->panels.targetPanel && !s->panels.portListPopup && !s->send.overlay && !s->panels.clearQuestion &&
-        !s->answer.view) {
+        !s->panels.replaceQuestion && !s->panels.languageList) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->sim.panel ? 2 : 0;  // the board panel's own and its edit watch
-        const size_t notice = s->notice.plate ? 1 : 0;  // a tap closes it
-        if (n != baseListeners_ + s->fieldCards.size() + panel + notice)
-            return "listeners: some are left behind or missing";
+        if (n != baseListeners_ + s->fieldCards.size() + panel) return "listeners: some are left behind or missing";
     }
     return "";
 }
@@ -434,9 +444,6 @@ bool Generator::startScript(const Screen& s, int f) {
             add(popup);
         } else if (scene->send.overlay && chance(0.5)) {
             add(scene->send.overlay);
-        } else if (scene->answer.view && chance(0.7)) {
-            add(scene->answer.closeButton);
-            add(scene->answer.view);
         } else if (scene->panels.clearQuestion && chance(0.7)) {
             add(scene->panels.clearYesButton);
             add(scene->panels.clearNoButton);
@@ -448,8 +455,7 @@ bool Generator::startScript(const Screen& s, int f) {
                      scene->menuUpButton, scene->menuDownButton, scene->cleanIcon, scene->sendNotice,
                      scene->portLabelBackground, scene->playButton, scene->playButton, scene->tryButton,
                      scene->undoButton, scene->undoButton, scene->clearButton, scene->sim.panel,
-                     scene->sim.panel ? scene->sim.panel->stopButton : nullptr, scene->boardBox,
-                     scene->answer.drawerButton, scene->notice.plate})
+                     scene->sim.panel ? scene->sim.panel->stopButton : nullptr})
                 add(n);
             for (int k = 0; k < 6; ++k) {
                 add(scene->paletteCards[k]);

@@ -1,7 +1,9 @@
 // Which board the screen sends to, and that the child can see it: the board box beside play,
 // no silent play without a board, a press kept through a scan, the choice kept across starts,
 // devices coming and going, and a send stopped from the overlay.
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <future>
 
@@ -64,12 +66,14 @@ TEST_F(BoardPort, TheUsbBoardIsChosenShownBesidePlayAndItsBoxOpensTheList) {
     const Rect box = scene->boardBox->getBoundingBox();
     scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
     ASSERT_NE(scene->panels.portListPopup, nullptr);
-    for (Node* child : scene->panels.portListPopup->getChildren()) {
-        const Rect r = child->getBoundingBox();
-        if (dynamic_cast<Label*>(child)) {
-            EXPECT_GE(r.getMinY(), 0);
-            EXPECT_LE(r.getMaxY(), 768);
-        }
+    ASSERT_EQ(scene->panels.portListRows.size(), 2u);
+    for (LayerColor* row : scene->panels.portListRows) {
+        const Vec2 low = row->convertToWorldSpace(Vec2::ZERO);
+        const Vec2 high = row->convertToWorldSpace(Vec2(row->getContentSize().width, row->getContentSize().height));
+        EXPECT_GE(low.y, 0);
+        EXPECT_LE(high.y, 768);
+        EXPECT_GE(low.x, 0);
+        EXPECT_LE(high.x, 1024);
     }
 }
 
@@ -107,9 +111,9 @@ TEST_F(BoardPort, AHandChoiceIsRememberedForTheNextStartAndABadFileIsIgnored) {
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "/dev/ttyUSB0");
     scene->openPortList();
     ASSERT_NE(scene->panels.portListPopup, nullptr);
-    Node* entry = scene->panels.portListPopup->getChildByTag(indexOf("/dev/ttyUSB1"));
+    Node* entry = portEntry(indexOf("/dev/ttyUSB1"));
     ASSERT_NE(entry, nullptr);
-    scenetest::tap(entry->getParent()->convertToWorldSpace(entry->getPosition() + Vec2(5, 0)));
+    scenetest::tap(middleOf(entry));
     scenetest::stepFrames(1);
     EXPECT_EQ(tavrick::Settings::load(folder).port, "/dev/ttyUSB1");
 
@@ -268,32 +272,43 @@ TEST_F(BoardPort, AScreenDestroyedDuringASendIsNotCalledBack) {
 }
 
 
-Label* entryOf(Node* node, int tag) {
-    for (Node* child : node->getChildren()) {
-        if (auto* label = dynamic_cast<Label*>(child))
-            if (label->getTag() == tag) return label;
-        if (Label* found = entryOf(child, tag)) return found;
-    }
-    return nullptr;
+Rect worldBox(Node* node) {
+    const Vec2 low = node->convertToWorldSpace(Vec2::ZERO);
+    const Size s = node->getContentSize();
+    const Vec2 high = node->convertToWorldSpace(Vec2(s.width, s.height));
+    return Rect(low.x, low.y, high.x - low.x, high.y - low.y);
 }
 
-Rect worldBox(Node* node) {
-    Rect box = node->getBoundingBox();
-    box.origin = node->getParent()->convertToWorldSpace(box.origin);
-    return box;
+// The texts an entry shows, top first.
+std::vector<std::string> textsOf(Node* row) {
+    std::vector<std::pair<float, std::string>> found;
+    for (Node* child : row->getChildren())
+        if (auto* label = dynamic_cast<Label*>(child)) found.emplace_back(-label->getPositionY(), label->getString());
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> texts;
+    for (auto& f : found) texts.push_back(f.second);
+    return texts;
+}
+
+// The entry carries the mark of the port in use (a picture beside its texts).
+bool marked(Node* row) {
+    for (Node* child : row->getChildren())
+        if (dynamic_cast<Sprite*>(child)) return true;
+    return false;
 }
 
 class PortList : public BoardPort {
 protected:
     bool inSight(int index) {
-        Label* entry = entryOf(scene->panels.portListPopup, index);
+        LayerColor* entry = portEntry(index);
         if (!entry) return false;
         const Rect box = worldBox(entry);
         const Rect screen(0, 0, 1024, 768);
         const Rect view = scene->panels.portListView ? scene->panels.portListView->getViewRectInWorld() : screen;
-        return view.containsPoint(Vec2(box.getMidX(), box.getMinY())) &&
-               view.containsPoint(Vec2(box.getMidX(), box.getMaxY())) &&
-               screen.containsPoint(Vec2(box.getMaxX(), box.getMidY()));
+        return view.containsPoint(Vec2(box.getMidX(), box.getMinY() + 1)) &&
+               view.containsPoint(Vec2(box.getMidX(), box.getMaxY() - 1)) &&
+               screen.containsPoint(Vec2(box.getMaxX(), box.getMidY())) &&
+               screen.containsPoint(Vec2(box.getMinX(), box.getMidY()));
     }
 
     // Turns the wheel over the list until the entry is in sight; false if it never comes.
@@ -332,13 +347,118 @@ TEST_F(PortList, AnyLengthStaysOnTheScreenOpensOnTheChoiceAndEveryEntryCanBeChos
             if (!scene->panels.portListPopup) scene->openPortList();
             if (scene->panels.portListView) { ASSERT_TRUE(scrollTo(target)) << n << " ports, entry " << target; }
             ASSERT_TRUE(inSight(target));
-            const Rect box = worldBox(entryOf(scene->panels.portListPopup, target));
+            const Rect box = worldBox(portEntry(target));
             scenetest::tap(Vec2(box.getMinX() + 10, box.getMidY()));
             scenetest::stepFrames(1);
             EXPECT_EQ(scene->panels.portListPopup, nullptr);
             EXPECT_EQ(serial->getSelectedPortName(), ports[target].portName) << n << " ports";
         }
     }
+}
+
+// The list reads for people: each entry the board's description over its port, built-in
+// ports said to be such, the port in use marked; it opens beside the box that opened it and
+// looks like a list even with one port.
+TEST_F(PortList, OneThreeAndFortyPortsOpenBesideTheBoxWithTheBoardOverItsPortAndTheChoiceMarked) {
+    for (int n : {1, 3, 40}) {
+        std::vector<PortInfo> ports;
+        for (int i = 0; i < n; ++i)
+            ports.push_back({"/dev/ttyUSB" + std::to_string(i), "Board " + std::to_string(i), PortKind::Usb});
+        if (n > 1) ports[1] = {"/dev/ttyS0", "ttyS0", PortKind::BuiltIn};
+        if (scene) restart(ports);
+        else start(ports);
+        const std::string chosen = ports[n / 2 == 1 ? 0 : n / 2].portName;
+        choosePort(chosen);
+        scene->updatePortLabel();
+        const Rect box = worldBox(scene->boardBox);
+        scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
+        ASSERT_NE(scene->panels.portListPopup, nullptr) << n;
+        ASSERT_EQ(scene->panels.portListRows.size(), static_cast<size_t>(n));
+        EXPECT_EQ(scene->panels.portListOpener, scene->boardBox);
+        // A list with a title, also for one port.
+        bool titled = false;
+        std::function<void(Node*)> look = [&](Node* node) {
+            for (Node* c : node->getChildren()) {
+                if (auto* l = dynamic_cast<Label*>(c)) titled = titled || l->getString() == "Which board?";
+                look(c);
+            }
+        };
+        look(scene->panels.portListPopup);
+        EXPECT_TRUE(titled) << n;
+        TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+        for (int i = 0; i < n; ++i) {
+            if (scene->panels.portListView) { ASSERT_TRUE(scrollTo(i)) << n << " ports, entry " << i; }
+            ASSERT_TRUE(inSight(i)) << n << " ports, entry " << i;
+            LayerColor* entry = portEntry(i);
+            TavrickCardSerialData* port = serial->ports.at(i);
+            const bool builtIn = port->portName == "/dev/ttyS0";
+            EXPECT_EQ(textsOf(entry), (std::vector<std::string>{port->description,
+                                                                port->portName + (builtIn ? "  (built-in port)" : "")}));
+            EXPECT_EQ(marked(entry), port->portName == chosen) << n << " ports, entry " << i;
+            // Beside the box: left of it, never over it.
+            EXPECT_LE(worldBox(entry).getMaxX(), box.getMinX()) << n;
+        }
+        // Its top at the box's top when it fits below it; else as high as it must be.
+        const Rect first = worldBox(portEntry(0));
+        if (!scene->panels.portListView) {
+            EXPECT_GE(first.getMaxY(), box.getMinY());
+            EXPECT_LE(first.getMaxY(), box.getMaxY());
+        }
+        scenetest::tap(Vec2(100, 100));  // the grey area closes it
+        scenetest::stepFrames(1);
+        EXPECT_EQ(scene->panels.portListPopup, nullptr);
+        EXPECT_EQ(serial->getSelectedPortName(), chosen);
+    }
+}
+
+// A scan that ends while the list is open builds it again from the ports now present; an
+// entry chooses the port whose name it shows, never another that came to its place.
+TEST_F(PortList, AScanWhileTheListIsOpenRebuildsItAndAnEntryChoosesThePortItShows) {
+    const std::vector<PortInfo> three{{"/dev/ttyUSB0", "Board A", PortKind::Usb},
+                                      {"/dev/ttyUSB1", "Board B", PortKind::Usb},
+                                      {"/dev/ttyS0", "ttyS0", PortKind::BuiltIn}};
+    start(three);
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    auto rescan = [&](std::vector<PortInfo> now) {
+        serial->setScanFunction([now] { return now; });
+        serial->scanPorts(nullptr);
+        waitIdle();
+    };
+    const Rect box = worldBox(scene->boardBox);
+    scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
+    ASSERT_EQ(scene->panels.portListRows.size(), 3u);
+
+    // Board A is pulled while a finger is on its entry: the list follows, and the release
+    // (where Board B's entry now lies) chooses nothing.
+    const Vec2 first = middleOf(portEntry(0));
+    scenetest::touchBegan(first);
+    rescan({three[1], three[2]});
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    ASSERT_EQ(scene->panels.portListRows.size(), 2u);
+    EXPECT_EQ(textsOf(portEntry(0))[0], "Board B");
+    EXPECT_EQ(textsOf(portEntry(1))[1], "/dev/ttyS0  (built-in port)");
+    scenetest::touchEnded(first);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(serial->getPreferredPort(), "");
+
+    // The entry that shows ttyS0 chooses ttyS0, even when the list of ports has changed
+    // under it (here by hand, in the moment a scan's end and the rebuild could leave).
+    const Vec2 at = middleOf(portEntry(1));
+    cocos2d::Vector<TavrickCardSerialData*> reordered;
+    for (ssize_t i = serial->ports.size() - 1; i >= 0; --i) reordered.pushBack(serial->ports.at(i));
+    serial->ports.clear();
+    for (TavrickCardSerialData* p : reordered) serial->ports.pushBack(p);
+    ASSERT_EQ(serial->ports.at(1)->portName, "/dev/ttyUSB1");
+    scenetest::tap(at);
+    scenetest::stepFrames(1);
+    EXPECT_EQ(serial->getSelectedPortName(), "/dev/ttyS0");
+    EXPECT_EQ(serial->getPreferredPort(), "/dev/ttyS0");
+
+    // Every port gone: the list closes.
+    scenetest::tap(Vec2(box.getMidX(), box.getMidY()));
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    rescan({});
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
 }
 
 TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
@@ -349,7 +469,7 @@ TEST_F(PortList, DraggingTheListScrollsItAndChoosesNothing) {
     ASSERT_NE(scene->panels.portListView, nullptr);
     const Vec2 before = scene->panels.portListView->getContentOffset();
     const Rect view = scene->panels.portListView->getViewRectInWorld();
-    scenetest::drag(Vec2(view.getMinX() + 20, view.getMidY()), Vec2(view.getMinX() + 20, view.getMidY() - 150));
+    scenetest::drag(Vec2(view.getMinX() + 20, view.getMidY() - 100), Vec2(view.getMinX() + 20, view.getMidY() + 100));
     scenetest::stepFrames(30);
     EXPECT_NE(scene->panels.portListView->getContentOffset(), before);
     EXPECT_NE(scene->panels.portListPopup, nullptr);

@@ -59,7 +59,7 @@ TEST_F(Controls, TargetPanelChoosesVeltoAndTheGreyAreaCloses) {
     EXPECT_EQ(DeviceManager::getInstance()->target, Velto);
 }
 
-TEST_F(Controls, OnlyTheLabelOpensThePortListWhichStacksUpwardsAndOnlyAReleaseOnAnEntryChooses) {
+TEST_F(Controls, OnlyTheLabelOpensThePortListAboveItAndOnlyAReleaseOnAnEntryChooses) {
     start(kTwoPorts);
     openDrawer();
     // Only the label itself opens it: not the white box, left of the text.
@@ -70,11 +70,16 @@ TEST_F(Controls, OnlyTheLabelOpensThePortListWhichStacksUpwardsAndOnlyAReleaseOn
     scenetest::tap(label + Vec2(5, 0));
     ASSERT_NE(scene->panels.portListPopup, nullptr);
     ASSERT_EQ(scene->panels.portListListeners.size(), 2);
-    Node* com3 = scene->panels.portListPopup->getChildByTag(0);
-    Node* com5 = scene->panels.portListPopup->getChildByTag(1);
+    LayerColor* com3 = portEntry(0);
+    LayerColor* com5 = portEntry(1);
     ASSERT_TRUE(com3 && com5);
-    EXPECT_GT(com5->getPositionY(), com3->getPositionY());  // upwards from the label
-    scenetest::tap(com5->getPosition() + Vec2(5, 0));
+    // Above the label, in the list's order from the top, wholly on the screen.
+    EXPECT_GT(middleOf(com3).y, middleOf(com5).y);
+    const Rect labelBox = scene->portLabel->getBoundingBox();
+    const float labelTop = scene->portLabel->getParent()->convertToWorldSpace(Vec2(0, labelBox.getMaxY())).y;
+    EXPECT_GT(com5->convertToWorldSpace(Vec2::ZERO).y, labelTop);
+    EXPECT_LT(com3->convertToWorldSpace(Vec2(0, com3->getContentSize().height)).y, 768);
+    scenetest::tap(middleOf(com5));
     scenetest::stepFrames(1);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "COM5");
     EXPECT_EQ(scene->portLabel->getString(), "COM5 [ Bluetooth Link ]");
@@ -83,11 +88,12 @@ TEST_F(Controls, OnlyTheLabelOpensThePortListWhichStacksUpwardsAndOnlyAReleaseOn
     // Pressing an entry and sliding off keeps the list open and the choice as it was.
     scenetest::tap(label + Vec2(5, 0));
     ASSERT_NE(scene->panels.portListPopup, nullptr);
-    com3 = scene->panels.portListPopup->getChildByTag(0);
-    scenetest::touchBegan(com3->getPosition() + Vec2(5, 0));
+    com3 = portEntry(0);
+    const Color3B plain = com3->getColor();
+    scenetest::touchBegan(middleOf(com3));
     scenetest::touchEnded(Vec2(600, 600));
     scenetest::stepFrames(1);
-    EXPECT_EQ(com3->getOpacity(), 255);
+    EXPECT_EQ(com3->getColor(), plain);
     ASSERT_NE(scene->panels.portListPopup, nullptr);
     scenetest::tap(Vec2(600, 600));  // the grey area
     scenetest::stepFrames(1);

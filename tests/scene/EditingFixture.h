@@ -71,4 +71,14 @@ protected:
         return n;
     }
     void checkInvariants(const std::string& when) { ASSERT_EQ(fieldProblem(scene), "") << when; }
+    // A key pressed and let go (with Ctrl, unless told otherwise).
+    void key(cocos2d::EventKeyboard::KeyCode code, bool control = true, bool shift = false) {
+        cocos2d::Director::getInstance()->getOpenGLView()->handleKey(code, true, control, shift);
+        cocos2d::Director::getInstance()->getOpenGLView()->handleKey(code, false, control, shift);
+        scenetest::stepFrames(1);
+    }
+    // The notice on the screen now, or "".
+    std::string notice() const {
+        return scene->sendNotice && scene->sendNotice->getParent() ? scene->sendNotice->getString() : "";
+    }
 };

@@ -40,27 +40,38 @@ TEST_F(Editing, OnlyARightwardFirstStepMakesACard) {
     EXPECT_EQ(scene->cardCounts[1], 0);
 }
 
-TEST_F(Editing, GhostFollowsUntilItLeavesThePaletteThenTheCardAppears) {
-    const Vec2 start = worldOf(scene->paletteCards[2]);
+TEST_F(Editing, GhostFollowsUntilItLeavesThePaletteThenTheCardAppearsUnderTheFinger) {
+    // Taken off its centre: that point of it stays under the finger all the way.
+    const Vec2 grip(60, -25);
+    const Vec2 start = worldOf(scene->paletteCards[2]) + grip;
     scenetest::touchBegan(start);
-    scenetest::touchMoved(start + Vec2(10, 0));
+    scenetest::touchMoved(start + Vec2(10, 3));
     ASSERT_NE(scene->drag.ghostCard, nullptr);
     EXPECT_EQ(scene->drag.ghostCard->getOpacity(), 150);
+    EXPECT_EQ(scene->drag.ghostCard->getPosition(), start + Vec2(10, 3) - grip);  // no step behind
     const float edge = scene->drag.ghostCard->getContentSize().width / 2 + 250;
-    Vec2 at = start + Vec2(10, 0);
-    while (scene->drag.ghostCard->getPositionX() < edge) {
-        at += Vec2(7, 0);
+    Vec2 at = start + Vec2(10, 3);
+    while ((at + Vec2(7, 1) - grip).x < edge) {
+        at += Vec2(7, 1);
         scenetest::touchMoved(at);
-        EXPECT_EQ(scene->drag.placingCard, nullptr);  // the crossing step only moves the ghost
+        EXPECT_EQ(scene->drag.placingCard, nullptr);
+        EXPECT_EQ(scene->drag.ghostCard->getPosition(), at - grip);
     }
-    const Vec2 ghostAt = scene->drag.ghostCard->getPosition();
-    scenetest::touchMoved(at + Vec2(7, 0));
+    // The step that takes the ghost past the palette's edge makes the card, under the finger.
+    at += Vec2(7, 1);
+    scenetest::touchMoved(at);
     ASSERT_NE(scene->drag.placingCard, nullptr);
-    EXPECT_EQ(scene->drag.ghostCard->getPosition(), ghostAt);
     EXPECT_FALSE(scene->drag.ghostCard->isVisible());
-    EXPECT_EQ(world(scene->drag.placingCard->getPosition()), ghostAt);  // it did not move yet
+    EXPECT_EQ(world(scene->drag.placingCard->getPosition()), at - grip);
     EXPECT_EQ(scene->cardCounts[2], 1);  // counted when it appeared
     EXPECT_EQ(scene->countLabels[2]->getString(), "1");
+    // Quick steps, and the finger held still: the card is where the finger is, every time.
+    for (const Vec2& step : {Vec2(90, -40), Vec2(140, 10), Vec2(-60, 75), Vec2(0, 0)}) {
+        at += step;
+        scenetest::touchMoved(at);
+        scenetest::stepFrames(1);
+        EXPECT_EQ(world(scene->drag.placingCard->getPosition()), at - grip) << step.x << "," << step.y;
+    }
     scenetest::touchEnded(at);
     EXPECT_EQ(scene->drag.ghostCard, nullptr);
     ASSERT_EQ(scene->fieldCards.size(), 1);
@@ -156,8 +167,8 @@ TEST_F(Editing, PullOfTwentyKeepsTheCardBeyondItTearsLoose) {
     moveTo(at, at + Vec2(20, 0), 20);  // pull 20: still held
     EXPECT_EQ(card->getPosition(), seat);
     EXPECT_TRUE(linkedTo(card, 1, 0));
-    moveTo(at, at + Vec2(1, 0), 1);  // 21: jumps by the whole pull, unlinked
-    EXPECT_NEAR(card->getPositionX(), seat.x + 21, 1e-3);
+    moveTo(at, at + Vec2(1, 0), 1);  // 21: torn loose, back under the finger, unlinked
+    EXPECT_NEAR(card->getPositionX(), seat.x + 3 + 21, 1e-3);
     EXPECT_EQ(linkedSlots(card), 0);
     EXPECT_EQ(card->connectors[0].partner, nullptr);
     scenetest::touchEnded(at);
@@ -346,9 +357,18 @@ TEST_F(Editing, ACardCarriedToTheEdgeScrollsTheFieldFromRowTenToRowThreeHundred)
     EXPECT_GT(beyond, near);
     EXPECT_LT(std::fabs(world(card->getPosition()).y - at.y), 45);
 
-    // Until row 300 comes up; then the finger stops scrolling and carries the card there.
-    for (int i = 0; i < 2000 && world(seatOf(29, 0)).y < 300; ++i) scenetest::stepFrames(1);
-    ASSERT_GE(world(seatOf(29, 0)).y, 300);
+    // Until the field's end, a little below row 300; there the scrolling stops, and the
+    // finger carries the card into row 300.
+    float last = field->getContentOffset().y;
+    for (int i = 0; i < 4000; ++i) {
+        scenetest::stepFrames(10);
+        if (field->getContentOffset().y == last) break;
+        last = field->getContentOffset().y;
+    }
+    EXPECT_EQ(field->getContentOffset().y, field->maxOffset().y);
+    const float row300 = world(seatOf(29, 0)).y;
+    EXPECT_GT(row300, 60);  // row 300 whole in sight, above the bottom edge
+    EXPECT_LT(row300, 140);
     const Vec2 grab = at - world(card->getPosition());
     scenetest::touchMoved(at = Vec2(at.x, 384));
     moveTo(at, world(seatOf(29, 0)) + grab + Vec2(0, 30));

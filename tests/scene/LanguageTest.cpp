@@ -109,6 +109,17 @@ TEST_F(Languages, EveryTextFitsItsBoxInEveryLanguage) {
         scenetest::stepFrames(1);
         expectLabelsInTheirBoxes(scene, std::string(lang.code) + " language list", scene->settingsLayer);
         scene->closeLanguageList();
+        // The question before a file is replaced, and the notices that count loose cards.
+        std::ofstream(folder + "lesson.cards") << "{}";
+        scene->saveProgramFile(folder + "lesson");
+        ASSERT_NE(scene->panels.replaceQuestion, nullptr);
+        scenetest::stepFrames(1);
+        expectLabelsInTheirBoxes(scene, std::string(lang.code) + " replace question", scene->settingsLayer);
+        scene->closeTopPanel();
+        for (bool forTry : {false, true}) {
+            scene->showNotice(FieldScene::looseCardsText(12, forTry));
+            expectLabelsInTheirBoxes(scene, std::string(lang.code) + " loose cards", scene->settingsLayer);
+        }
     }
     scene->chooseLanguage("en");
 }

@@ -165,10 +165,13 @@ TEST_F(RoughHandling, ACancelledPressLeavesNoControlDimmed) {
     const std::string chosen = TavrickCardSerialManager::getInstance()->getSelectedPortName();
     scenetest::tap(worldOf(scene->portLabel) + Vec2(5, 0));
     ASSERT_NE(scene->panels.portListPopup, nullptr);
-    Node* entry = scene->panels.portListPopup->getChildByTag(1);
-    scenetest::touchBegan(entry->getPosition() + Vec2(5, 0));
-    scenetest::touchCancelled(entry->getPosition() + Vec2(5, 0));
-    EXPECT_EQ(entry->getOpacity(), 255);
+    LayerColor* entry = portEntry(1);
+    ASSERT_NE(entry, nullptr);
+    const Color3B plain = entry->getColor();
+    scenetest::touchBegan(middleOf(entry));
+    EXPECT_NE(entry->getColor(), plain);  // pressed
+    scenetest::touchCancelled(middleOf(entry));
+    EXPECT_EQ(entry->getColor(), plain);
     EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), chosen);
 }
 

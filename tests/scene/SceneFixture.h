@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,12 @@
 
 class SceneTest : public ::testing::Test {
 protected:
+    // A save with no chooser goes into the documents folder: none in a test unless it gives
+    // one, so that no test writes into the real one.
+    SceneTest() : savedDocuments(FieldScene::documentsFolder) {
+        FieldScene::documentsFolder = [] { return std::string(); };
+    }
+
     void TearDown() override {
         takeDown();
         for (int fd : fds) close(fd);
@@ -35,6 +42,7 @@ protected:
 
     // After the last tear-down: tests restart the screen over the same folder.
     ~SceneTest() override {
+        FieldScene::documentsFolder = savedDocuments;
         if (folder.empty()) return;
         cocos2d::FileUtils::getInstance()->setWritablePath("");
         std::system(("rm -rf '" + folder + "'").c_str());
@@ -163,6 +171,16 @@ protected:
         return n->getParent()->convertToWorldSpace(n->getPosition());
     }
 
+    // The port list's entry for the port at `index` of the list, and its middle on the screen.
+    cocos2d::LayerColor* portEntry(int index) const {
+        const auto& rows = scene->panels.portListRows;
+        return index >= 0 && index < static_cast<int>(rows.size()) ? rows[index] : nullptr;
+    }
+    cocos2d::Vec2 middleOf(cocos2d::Node* n) const {
+        const cocos2d::Size s = n->getContentSize();
+        return n->convertToWorldSpace(cocos2d::Vec2(s.width / 2, s.height / 2));
+    }
+
     // The gear tapped and the drawer given time to open.
     void openDrawer() {
         scenetest::tap(worldOf(scene->settingsButton));
@@ -173,6 +191,7 @@ protected:
     std::vector<int> fds;
     std::string folder;  // with a slash at the end; empty unless useOwnFolder() was called
     long liveBefore = -1;  // taken when the first screen of a test is built
+    std::function<std::string()> savedDocuments;
 };
 
 inline const std::vector<tavrick::PortInfo> kTwoPorts = {{"COM3", "USB Serial Device"},
