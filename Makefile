@@ -28,6 +28,15 @@ WIN_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 googletest
 WINDOWS_BUILD ?= $(BUILD)/windows
 WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 
+# The page (Emscripten from Debian): its libraries built from Debian's sources with emcmake
+# (kept in $(WEB_BUILD)/deps), the static site in $(WEB_BUILD)/site (packaging/web/build.sh).
+# Its tests drive Debian's Chromium from node (puppeteer-core from the npm registry, which
+# downloads no browser).
+WEB_BUILD ?= $(BUILD)/web
+WEB_PACKAGES = emscripten librsvg2-bin libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libfreetype-dev \
+  fonts-beteckna fonts-dejavu-core gettext nlohmann-json3-dev
+WEB_TEST_PACKAGES = chromium
+
 # The arm64 build (a Raspberry Pi): Debian's cross compiler and the arm64 libraries installed
 # side by side through multiarch; its tests run under qemu-aarch64 (test-arm64).
 ARM64_BUILD ?= $(BUILD)/arm64
@@ -37,7 +46,7 @@ ARM64_TESTS = engine_tests store_tests services_tests cards_tests boardsim_tests
   tavrick-cards tavrick-cards-docs
 
 .PHONY: pot all deps deps-run configure configure-tests build run check test test-asan clean install package screenshot bench test-win \
-  windows test-windows \
+  windows test-windows web test-web \
   deps-arm64 configure-arm64 package-arm64 test-arm64 bench-arm64
 
 all: build
@@ -148,6 +157,20 @@ windows:
 # The installer, the installed program and the harness under wine on an X server of its own.
 test-windows: windows
 	tests/win/run_app_tests.sh $(WINDOWS_BUILD)
+
+web:
+	$(MAKE) deps EXTRA_PACKAGES="$(WEB_PACKAGES)"
+	JOBS=$(JOBS) packaging/web/build.sh $(WEB_BUILD)
+
+# The layout the tests aim at comes from the native harness (tests/web/run.sh).
+test-web: web
+	$(MAKE) deps EXTRA_PACKAGES="$(WEB_TEST_PACKAGES)"
+	@command -v npm >/dev/null || { echo "npm is needed (it comes with Node.js)"; exit 1; }
+	@[ -d tests/web/node_modules/puppeteer-core ] || \
+	  (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm install --no-audit --no-fund)
+	@$(MAKE) --no-print-directory configure-tests
+	cmake --build $(BUILD) -j $(JOBS) --target tavrick-cards-harness
+	tests/web/run.sh $(BUILD) $(WEB_BUILD)/site
 
 deps-arm64:
 	@dpkg --print-foreign-architectures | grep -qx arm64 || { \

@@ -41,13 +41,16 @@ void FieldScene::openPortList() { openPortListFrom(portLabel); }
 void FieldScene::openPortListFrom(Node* opener) {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     // The list is rebuilt by a running scan: wait for its result (its end opens it again).
-    if (serial->ports.empty() || serial->isScanning() || panels.portListPopup) return;
+    // Where ports are granted one by one (the page), the list also offers to connect a board.
+    const bool ask = tavrick::canAskForPort();
+    if ((serial->ports.empty() && !ask) || serial->isScanning() || panels.portListPopup) return;
     if (!opener || !opener->getParent()) opener = portLabel;
     auto* popup = LayerColor::create(kPanelShade, kDesignWidth, kDesignHeight);
 
     // Where: left of the board box, its top at the box's top; or above the drawer's label.
     const int n = static_cast<int>(serial->ports.size());
-    const float wanted = kTitleHeight + n * kRowHeight + kPad;
+    const int entries = n + (ask ? 1 : 0);
+    const float wanted = kTitleHeight + entries * kRowHeight + kPad;
     const Rect at = worldBoxOf(opener);
     float x, bottom, height;
     if (opener == boardBox) {
@@ -71,7 +74,7 @@ void FieldScene::openPortListFrom(Node* opener) {
     panel->addChild(title);
 
     // The entries, top down, in a scrolling view when they do not all fit.
-    const float rowsHeight = n * kRowHeight;
+    const float rowsHeight = entries * kRowHeight;
     const float room = height - kTitleHeight - kPad;
     Node* holder = panel;
     float rowsTop = height - kTitleHeight;
@@ -119,7 +122,7 @@ void FieldScene::openPortListFrom(Node* opener) {
                 row->addChild(mark);
             }
         }
-        if (i + 1 < n) {
+        if (i + 1 < entries) {
             auto* rule = LayerColor::create(kRule, kListWidth - 2 * kPad - 24, 1);
             rule->setPosition(kPad + 12, rowsTop - (i + 1) * kRowHeight);
             holder->addChild(rule);
@@ -127,6 +130,20 @@ void FieldScene::openPortListFrom(Node* opener) {
         holder->addChild(row);
         panels.portListRows.push_back(row);
         panels.portListNames.push_back(port->portName);
+    }
+    if (ask) {
+        // The last entry: the browser's own chooser, opened from this tap.
+        auto* row = LayerColor::create(kRowPlain, kListWidth - 2 * kPad, kRowHeight - 2);
+        row->setPosition(kPad, rowsTop - entries * kRowHeight + 1);
+        row->setTag(n);
+        Label* what = panelkit::textLabel("", 20, kDarkText);
+        fitLabelText(what, tr("Connect a board..."), row->getContentSize().width - 60);
+        what->setAnchorPoint(Vec2(0, 0.5f));
+        what->setPosition(12, (kRowHeight - 2) / 2);
+        row->addChild(what);
+        holder->addChild(row);
+        panels.portListRows.push_back(row);
+        panels.portListNames.push_back(std::string());
     }
     if (list) {
         // The chosen port in sight, as near the top of the view as the list allows.
@@ -142,7 +159,7 @@ void FieldScene::openPortListFrom(Node* opener) {
         auto restore = [this](Node* node) {
             const int i = node->getTag();
             const bool chosen = i >= 0 && i < static_cast<int>(panels.portListNames.size()) &&
-                                panels.portListNames[i] == TavrickCardSerialManager::getInstance()->getSelectedPortName();
+                                !panels.portListNames[i].empty() && panels.portListNames[i] == TavrickCardSerialManager::getInstance()->getSelectedPortName();
             const Color4B c = chosen ? kRowChosen : kRowPlain;
             node->setColor(Color3B(c.r, c.g, c.b));
         };
@@ -165,6 +182,11 @@ void FieldScene::openPortListFrom(Node* opener) {
             const int i = row->getTag();
             if (i < 0 || i >= static_cast<int>(panels.portListNames.size())) return;
             const std::string name = panels.portListNames[i];
+            if (name.empty()) {
+                tavrick::askForPort();
+                panelkit::closeLater(this, [this] { closePortList(); });
+                return;
+            }
             TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
             for (int k = 0; k < static_cast<int>(serial->ports.size()); ++k)
                 if (serial->ports.at(k)->portName == name) choosePort(k);

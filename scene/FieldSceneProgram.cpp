@@ -33,6 +33,9 @@ std::string FieldScene::sendFailureText(const std::string& port, int error) {
         case SerialError::StoppedAnswering:
             why = tr("the board stopped answering");
             break;
+        case SerialError::AccessRefused:
+            why = tr("the browser did not allow it");
+            break;
         default:
             break;
     }
@@ -82,6 +85,10 @@ void FieldScene::buildAndSend() {
     // The program is built either way (it is what the board would get); with no board it goes
     // nowhere, and the child is told why. Built-in ports alone are no board: a send into one
     // would go nowhere and look like success.
+    if (!tavrick::serialLinkAvailable()) {
+        showNotice(tr("Sending to a board needs a browser with Web Serial, such as Chrome or Edge"), 5);
+        return;
+    }
     if (!serial->hasChosenPort()) {
         showNotice(tr(kNoBoardNotice));
         return;

@@ -16,6 +16,7 @@ const char* serialErrorName(SerialError error) {
         case SerialError::NotSerialPort: return "not a serial port";
         case SerialError::ConfigFailed: return "line settings refused";
         case SerialError::StoppedAnswering: return "stopped answering";
+        case SerialError::AccessRefused: return "access refused";
         case SerialError::WriteFailed: return "write failed";
         case SerialError::ScanFailed: return "scan failed";
         case SerialError::Stopped: return "stopped";

@@ -120,6 +120,7 @@ enum class SerialError {
     NotSerialPort,   // the name leads to something that is not a terminal
     ConfigFailed,    // the line settings (115200 8N1, raw) were refused
     StoppedAnswering,// the device took no bytes before the deadline
+    AccessRefused,   // the browser did not let the page have the port
     WriteFailed,     // any other error while writing
     ScanFailed,      // the list of ports could not be read
     Stopped,         // the user stopped the send; whole lines only went out
@@ -165,6 +166,22 @@ SendOutcome writeSerialLines(const std::string& portName, const std::vector<Seri
                              std::atomic<int>& linesWritten, const WriteOptions& options = {},
                              StopSignal* stop = nullptr, BoardReplies* replies = nullptr,
                              const std::function<void(const SendOutcome&)>& sent = {});
+
+// The send as the manager starts it: `ended` gets the outcome once the send has ended. On the
+// desktop this is writeSerialLines on the worker's thread, and `ended` comes before it returns;
+// in the page it returns at once and the browser's promises carry the send to `ended`.
+void sendSerialLines(const std::string& portName, const std::vector<SerialLine>& lines,
+                     std::atomic<int>& linesWritten, const WriteOptions& options, StopSignal* stop,
+                     BoardReplies* replies, const std::function<void(const SendOutcome&)>& sent,
+                     const std::function<void(const SendOutcome&)>& ended);
+
+// False where this system cannot reach a board at all (a browser without Web Serial).
+bool serialLinkAvailable();
+// Where ports must be granted one by one (the page), the user is asked for one: canAskForPort()
+// says so, and askForPort() opens the system's own chooser; a port granted there comes as a
+// device event and becomes the choice.
+bool canAskForPort();
+void askForPort();
 
 // The lines that go out of `lines` when a stop comes after `written` of them: none but the
 // closing ones, and those only once the first line has gone out. Shared by every writer.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -9,14 +10,6 @@
 #include "CCDirector.h"
 #include "CCScheduler.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#include <process.h>
-
-#include <cerrno>
-#include <cstring>
-#include <memory>
-#endif
 
 using tavrick::PortInfo;
 using tavrick::SendOutcome;
@@ -57,8 +50,7 @@ void TavrickCardSerialManager::setScanFunction(ScanFunction scan) {
     scanFunction_ = std::move(scan);
 }
 
-bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> body,
-                                           const Callback& callback) {
+bool TavrickCardSerialManager::startWorker(Worker kind, WorkerBody body, const Callback& callback) {
     endListening();
     std::atomic<bool>& running = kind == Worker::Scan ? scanRunning_ : sendRunning_;
     workerOutcome_ = {};
@@ -68,8 +60,8 @@ bool TavrickCardSerialManager::startWorker(Worker kind, std::function<void()> bo
     failNextLaunch_ = false;
     const bool started = !refused && launchWorker(
         [body = std::move(body), &running] {
-            body();
-            running.store(false, std::memory_order_release);  // last touch of shared data
+            // Last touch of shared data; on the desktop the body calls it as it returns.
+            body([&running] { running.store(false, std::memory_order_release); });
         },
         error);
     if (refused) error = "refused";
@@ -101,7 +93,7 @@ bool TavrickCardSerialManager::scanPorts(const Callback& callback, const void* o
     ScanFunction scan = scanFunction_ ? scanFunction_ : ScanFunction(&tavrick::listSerialPorts);
     const bool started = startWorker(
         Worker::Scan,
-        [this, scan] {
+        [this, scan](const std::function<void()>& finished) {
             try {
                 scanResult_ = tavrick::usablePorts(scan());
             } catch (const std::exception& e) {
@@ -111,6 +103,7 @@ bool TavrickCardSerialManager::scanPorts(const Callback& callback, const void* o
                 scanResult_.clear();
                 workerOutcome_ = {SerialError::ScanFailed, "port scan failed"};
             }
+            finished();
         },
         callback);
     if (!started) {
@@ -149,22 +142,30 @@ bool TavrickCardSerialManager::sendQueued(const Callback& callback, const void* 
     stop_.reset();
     const bool started = startWorker(
         Worker::Send,
-        [this, portName = std::move(portName), lines = std::move(lines), options] {
+        [this, portName = std::move(portName), lines = std::move(lines), options](
+            const std::function<void()>& finished) {
             // Once linesDone_ is set the outcome belongs to the main thread: not written again.
             auto sent = [this](const SendOutcome& outcome) {
                 workerOutcome_ = outcome;
                 linesDone_.store(true, std::memory_order_release);
             };
-            SendOutcome outcome;
+            auto ended = [this, finished](const SendOutcome& outcome) {
+                if (!linesDone_.load(std::memory_order_relaxed)) workerOutcome_ = outcome;
+                finished();
+            };
+            // The outcome has gone to `ended` already (in the page, after this has returned).
+            auto reported = std::make_shared<bool>(false);
             try {
-                outcome = tavrick::writeSerialLines(portName, lines, linesWritten_, options, &stop_,
-                                                    &replies_, sent);
+                tavrick::sendSerialLines(portName, lines, linesWritten_, options, &stop_, &replies_, sent,
+                                         [reported, ended](const SendOutcome& outcome) {
+                                             *reported = true;
+                                             ended(outcome);
+                                         });
             } catch (const std::exception& e) {
-                outcome = {SerialError::WriteFailed, e.what()};
+                if (!*reported) ended({SerialError::WriteFailed, e.what()});
             } catch (...) {
-                outcome = {SerialError::WriteFailed, "send failed"};
+                if (!*reported) ended({SerialError::WriteFailed, "send failed"});
             }
-            if (!linesDone_.load(std::memory_order_relaxed)) workerOutcome_ = outcome;
         },
         callback);
     if (started) completionOwner_ = owner;
@@ -403,69 +404,3 @@ void TavrickCardSerialManager::resetForTests() {
     sendQueue.clear();
     selectedPort = -1;
 }
-
-#ifdef _WIN32
-
-namespace {
-
-unsigned __stdcall workerMain(void* arg) {
-    std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(arg));
-    (*run)();
-    return 1;
-}
-
-}  // namespace
-
-bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::string& error) {
-    auto* owned = new (std::nothrow) std::function<void()>(std::move(run));
-    if (!owned) {
-        error = "out of memory";
-        return false;
-    }
-    const uintptr_t handle = _beginthreadex(nullptr, 0, &workerMain, owned, 0, nullptr);
-    if (handle == 0) {
-        error = std::strerror(errno);
-        delete owned;
-        return false;
-    }
-    workerHandle_ = reinterpret_cast<void*>(handle);
-    return true;
-}
-
-void TavrickCardSerialManager::joinWorker() {
-    if (!workerHandle_) return;
-    HANDLE handle = workerHandle_;
-    // The polls come here only after the worker has cleared its flag: no wait on the serial line.
-    // The handle is ours to close whatever the wait says.
-    WaitForMultipleObjects(1, &handle, TRUE, INFINITE);
-    CloseHandle(handle);
-    workerHandle_ = nullptr;
-}
-
-void TavrickCardSerialManager::abandonWorker() {
-    if (!workerHandle_) return;
-    CloseHandle(workerHandle_);
-    workerHandle_ = nullptr;
-}
-
-#else
-
-bool TavrickCardSerialManager::launchWorker(std::function<void()> run, std::string& error) {
-    try {
-        workerThread_ = std::thread(std::move(run));
-        return true;
-    } catch (const std::system_error& e) {
-        error = e.what();
-        return false;
-    }
-}
-
-void TavrickCardSerialManager::joinWorker() {
-    if (workerThread_.joinable()) workerThread_.join();
-}
-
-void TavrickCardSerialManager::abandonWorker() {
-    if (workerThread_.joinable()) workerThread_.detach();
-}
-
-#endif

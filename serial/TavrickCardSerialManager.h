@@ -127,7 +127,12 @@ private:
     enum class Worker { None, Scan, Send, Listen };
 
     TavrickCardSerialManager() = default;
-    bool startWorker(Worker kind, std::function<void()> body, const Callback& callback);
+    // A worker's work: calls `finished` once it has ended (as it returns on the desktop; later,
+    // from the browser's event loop, for a send in the page).
+    using WorkerBody = std::function<void(const std::function<void()>& finished)>;
+    bool startWorker(Worker kind, WorkerBody body, const Callback& callback);
+    // One file per platform (serial/*/Worker.cpp): a thread on the desktop; in the page the work
+    // runs on the main thread and whatever waits goes through the browser's promises.
     bool launchWorker(std::function<void()> run, std::string& error);
     void finish();
     void joinWorker();

@@ -1,6 +1,7 @@
 #include "BackgroundWriter.h"
 
 #include <cstdio>
+#include <system_error>
 
 #include "files.h"
 
@@ -22,9 +23,35 @@ void BackgroundWriter::write(const std::string& path, std::string text) {
         _text = std::move(text);
         _pending = true;
         // Started on first use: a run that changes nothing never makes the thread.
-        if (!_thread.joinable()) _thread = std::thread([this] { run(); });
+        if (!_thread.joinable() && !_noThread) {
+            try {
+                _thread = std::thread([this] { run(); });
+            } catch (const std::system_error&) {
+                _noThread = true;  // a system without threads (the page): written here instead
+            }
+        }
+    }
+    if (_noThread) {
+        writePendingHere();
+        return;
     }
     _wake.notify_one();
+}
+
+void BackgroundWriter::writePendingHere() {
+    std::string path, text;
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        if (!_pending) return;
+        path = _path;
+        text = std::move(_text);
+        _pending = false;
+    }
+    std::string error;
+    if (!writeFileAtomically(path, text, error)) std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
+    std::lock_guard<std::mutex> lock(_mutex);
+    _error = error;
+    ++_completed;
 }
 
 void BackgroundWriter::flush() {

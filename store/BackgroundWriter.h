@@ -26,11 +26,18 @@ public:
 
 private:
     void run();
+    // Without a thread: writes what is pending on the caller's thread.
+    void writePendingHere();
 
     mutable std::mutex _mutex;
     std::condition_variable _wake, _done;
     std::thread _thread;
     bool _pending = false, _busy = false, _stop = false;
+#ifdef TAVRICK_NO_THREADS
+    bool _noThread = true;
+#else
+    bool _noThread = false;
+#endif
     std::string _path, _text, _error;
     unsigned long _completed = 0;
 };

@@ -39,28 +39,54 @@ Application::Platform Application::getTargetPlatform() {
 bool Application::openURL(const std::string&) { return false; }
 
 int Application::run() {
+    if (!start()) return 1;
+    while (!finished()) {
+        // Sleep in the window system until an event or the next due frame.
+        GLView* view = Director::getInstance()->getOpenGLView();
+        view->waitEvents(Director::getInstance()->secondsToNextFrame());
+        if (view->windowShouldClose()) break;
+        const double left = Director::getInstance()->secondsToNextFrame();
+        if (left >= 0 && left <= 0.0005) Director::getInstance()->mainLoop();
+    }
+    finish();
+    return 0;
+}
+
+bool Application::start() {
     initGLContextAttrs();
     if (!applicationDidFinishLaunching()) {
         // Let go of what the failed start made (autoreleased nodes, the window), as an
         // ordinary end does.
         Director::getInstance()->reset();
-        return 1;
+        return false;
     }
+    GLView* view = Director::getInstance()->getOpenGLView();
+    if (!view) return false;
+    view->retain();
+    return true;
+}
+
+double Application::runOnce() {
     Director* director = Director::getInstance();
     GLView* view = director->getOpenGLView();
-    if (!view) return 1;
-    view->retain();
-    while (!view->windowShouldClose() && !director->isEndRequested()) {
-        const double wait = director->secondsToNextFrame();
-        // Sleep in the window system until an event or the next due frame.
-        view->waitEvents(wait);
-        if (view->windowShouldClose()) break;
-        const double left = director->secondsToNextFrame();
-        if (left >= 0 && left <= 0.0005) director->mainLoop();
-    }
+    view->waitEvents(0);
+    if (finished()) return -1;
+    const double left = director->secondsToNextFrame();
+    if (left >= 0 && left <= 0.0005) director->mainLoop();
+    return director->secondsToNextFrame();
+}
+
+bool Application::finished() {
+    Director* director = Director::getInstance();
+    GLView* view = director->getOpenGLView();
+    return !view || view->windowShouldClose() || director->isEndRequested();
+}
+
+void Application::finish() {
+    Director* director = Director::getInstance();
+    GLView* view = director->getOpenGLView();
     director->reset();
-    view->release();
-    return 0;
+    if (view) view->release();
 }
 
 }  // namespace cocos2d

@@ -29,6 +29,15 @@ public:
     // Runs until the window closes; returns the process's exit code.
     int run();
 
+    // For a host that owns the loop (a web page, where nothing may block): start() opens the
+    // window and builds the first scene (false when it could not); runOnce() handles the
+    // waiting events and draws a frame if one is due, and returns the seconds until the next
+    // is due, negative when only an event can bring one. finish() lets the window go.
+    bool start();
+    double runOnce();
+    bool finished();
+    void finish();
+
 private:
     static Application* s_instance;
 };

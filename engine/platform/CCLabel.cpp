@@ -4,7 +4,7 @@
 #include <SDL_ttf.h>
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <fontconfig/fontconfig.h>
 #endif
 
@@ -132,6 +132,17 @@ std::vector<std::string> windowsFaces(const std::string& fontName, const std::st
         while (FindNextFileW(h, &found));
         FindClose(h);
     }
+    return faces;
+}
+
+#elif defined(__EMSCRIPTEN__)
+
+// A page has no system fonts to ask for: the faces it ships in /fonts, the Futura-like one first.
+std::vector<std::string> webFaces() {
+    std::vector<std::string> faces;
+    FileUtils* fu = FileUtils::getInstance();
+    for (const char* shipped : {"/fonts/BetecknaGS.ttf", "/fonts/DejaVuSans.ttf"})
+        if (fu->isFileExist(shipped)) faces.push_back(shipped);
     return faces;
 }
 
@@ -312,6 +323,10 @@ std::future<void> s_fontPreload;
 }  // namespace
 
 void Label::preloadSystemFont(const std::string& fontName) {
+#ifdef TAVRICK_NO_THREADS
+    (void)fontName;  // the first label looks the font up itself
+    return;
+#endif
     if (s_fontPreload.valid()) return;
     try {
         s_fontPreload = std::async(std::launch::async, [fontName] {
@@ -338,6 +353,8 @@ std::string resolveFor(const std::string& fontName, const std::string& wanted) {
     if (it != cache.end()) return it->second;
 #ifdef _WIN32
     const std::vector<std::string> faces = windowsFaces(fontName, code);
+#elif defined(__EMSCRIPTEN__)
+    const std::vector<std::string> faces = webFaces();
 #else
     const std::vector<std::string> faces = linuxFaces(fontName, code);
 #endif

@@ -112,7 +112,13 @@ struct TextureCache::Batch {
 };
 
 namespace {
-unsigned coreCount() { return std::max(1u, std::min(4u, std::thread::hardware_concurrency())); }
+unsigned coreCount() {
+#ifdef TAVRICK_NO_THREADS
+    return 0;  // decoded on the calling thread, as the batch is collected
+#else
+    return std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+#endif
+}
 }  // namespace
 
 TextureCache::~TextureCache() {
