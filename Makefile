@@ -34,7 +34,7 @@ WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 # downloads no browser).
 WEB_BUILD ?= $(BUILD)/web
 WEB_PACKAGES = emscripten librsvg2-bin libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libfreetype-dev \
-  fonts-beteckna fonts-dejavu-core gettext nlohmann-json3-dev
+  fonts-beteckna fonts-dejavu-core fonttools gettext nlohmann-json3-dev
 WEB_TEST_PACKAGES = chromium
 
 # The arm64 build (a Raspberry Pi): Debian's cross compiler and the arm64 libraries installed

@@ -30,7 +30,19 @@ stage="$out/data"
 rm -rf "$stage"
 mkdir -p "$stage/res" "$stage/fonts"
 cp "$src"/res/*.png "$stage/res/"
-cp /usr/share/fonts/truetype/beteckna/BetecknaGS.ttf /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$stage/fonts/"
+cp /usr/share/fonts/truetype/beteckna/BetecknaGS.ttf "$stage/fonts/"
+# The Futura-like face lacks letters of several languages (French, Polish, Turkish...): DejaVu
+# Sans has them, cut down to the letters the translations use (a few kB instead of 750).
+python3 - "$src/po" >"$out/letters.txt" <<'PY'
+import glob, sys
+letters = set(chr(c) for c in range(0x20, 0x7f))
+for po in glob.glob(sys.argv[1] + "/*.po"):
+    for line in open(po, encoding="utf-8"):
+        letters.update(line)
+print("".join(sorted(c for c in letters if c.isprintable())))
+PY
+pyftsubset /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --text-file="$out/letters.txt" \
+    --output-file="$stage/fonts/DejaVuSans.ttf" --layout-features='*' --no-hinting
 cp -r "$out/app/locale" "$stage/locale"
 (cd "$stage" && python3 /usr/share/emscripten/tools/file_packager.py "$site/tavrick-cards.data" \
     --preload res@/res fonts@/fonts locale@/locale --js-output="$site/tavrick-cards-data.js" >/dev/null)
