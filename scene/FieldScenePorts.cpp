@@ -197,6 +197,9 @@ void FieldScene::openPortListFrom(Node* opener) {
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, row);
         panels.portListListeners.pushBack(l);
     }
+    // What the board said, at the foot of the palette's side, where no entry ever lies.
+    answer.listButton = addBoardSaidButton(popup, Vec2(25, 20));
+    panelkit::pressable(answer.listButton, [this] { panelkit::closeLater(this, [this] { openBoardSaid(); }); });
     addChild(popup);
     panels.portListPopup = popup;
     panels.portListView = list;
@@ -212,6 +215,7 @@ void FieldScene::closePortList() {
     panelkit::closeModal(panels.portListPopup, panels.portListListeners);
     panels.portListPopup = nullptr;
     panels.portListView = nullptr;
+    answer.listButton = nullptr;
     panels.portListRows.clear();
     panels.portListNames.clear();
 }
