@@ -1,7 +1,7 @@
 # Front doors: `make run` builds and starts the program, `make check` is the quick loop after
 # every change (the unit and scene suites, natively, nothing installed), `make test` installs
 # what is missing, builds and runs every test (once more under ASan and UBSan, for Windows
-# under wine, for arm64 under qemu), as CI does.
+# under wine, for arm64 under qemu, the page in Chromium), as CI does.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
@@ -33,6 +33,7 @@ WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 # Its tests drive Debian's Chromium from node (puppeteer-core from the npm registry, which
 # downloads no browser).
 WEB_BUILD ?= $(BUILD)/web
+WEB_SITE = $(WEB_BUILD)/site
 WEB_PACKAGES = emscripten librsvg2-bin libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libfreetype-dev \
   fonts-beteckna fonts-dejavu-core fonttools gettext nlohmann-json3-dev
 WEB_TEST_PACKAGES = chromium
@@ -118,7 +119,10 @@ bench: build
 	@[ -d bench/peer/node_modules/blockly ] || (cd bench/peer && npm install --no-audit --no-fund)
 	cmake --build $(BUILD) --target tavrick_engine_bench tavrick_send_bench tavrick-cards-probe
 	$(MAKE) windows
-	python3 bench/run.py $(BUILD) $(WINDOWS_BUILD)
+	$(MAKE) web
+	@[ -d tests/web/node_modules/puppeteer-core ] || \
+	  (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm install --no-audit --no-fund)
+	python3 bench/run.py $(BUILD) $(WINDOWS_BUILD) $(WEB_SITE)
 
 screenshot: build
 	tools/readme-screenshot.sh $(BUILD)
@@ -136,6 +140,7 @@ test: build
 	$(MAKE) test-win
 	$(MAKE) test-windows
 	$(MAKE) test-arm64
+	$(MAKE) test-web
 
 test-asan: deps
 	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVRICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

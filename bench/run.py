@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures the product against the browser block editor peer and prints one table.
 
-    bench/run.py BUILD_DIR [WINDOWS_BUILD_DIR]
+    bench/run.py BUILD_DIR [WINDOWS_BUILD_DIR [WEB_SITE_DIR]]
 
 Every figure comes from the runs this script makes; the table it prints is also written to
 bench/RESULTS.md together with a description of the machine.
@@ -25,6 +25,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
 WINDOWS_BUILD = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(BUILD, "windows"))
+WEB_SITE = os.path.abspath(sys.argv[3] if len(sys.argv) > 3 else os.path.join(BUILD, "web", "site"))
 STARTS = 7
 # Starts are a user's, not a loop's: each begins once the last one's teardown has settled.
 START_GAP = 0.5
@@ -330,6 +331,17 @@ def measure_peer():
             "blocks": blocks[-1].split("=")[-1] if blocks else "?"}
 
 
+def measure_web():
+    """The page beside the peer page, both in headless Chromium (bench/web_page.js)."""
+    if not shutil.which("chromium") or not os.path.exists(os.path.join(WEB_SITE, "index.html")) or \
+            not os.path.exists(os.path.join(ROOT, "tests", "web", "node_modules", "puppeteer-core")) or \
+            not os.path.exists(os.path.join(HERE, "peer", "node_modules", "blockly")):
+        return None
+    out = subprocess.run(["node", os.path.join(HERE, "web_page.js"), WEB_SITE, os.path.join(HERE, "peer")],
+                         check=True, capture_output=True, text=True, timeout=600).stdout
+    return json.loads(out.strip().splitlines()[-1])
+
+
 # --- the table -----------------------------------------------------------------------------
 
 def machine():
@@ -359,6 +371,7 @@ def main():
         wine = measure_wine()
         peer = measure_peer()
         product["big_field_s"] = measure_big_field()
+    web = measure_web()
     product.update(measure_frames())
     product.update(measure_send())
 
@@ -391,6 +404,19 @@ def main():
          product["big_field_s"], None),
         ("send of a full Dov field / sum of its pauses", "1.01 or less", product["send_ratio"], None),
     ]
+    if web:
+        page, other = web["page"], web["peer"]
+        rows += [
+            ("the page: load to first frame, fresh profile, median of 5 (ms)", "1000 or less", page["cold_ms"],
+             other["cold_ms"]),
+            ("the page: load to first frame from its service worker, median of 5 (ms)", "300 or less",
+             page["warm_ms"], None),
+            ("the page: bytes fetched on the first load (MB)", "under 3", page["bytes"] / 1e6, other["bytes"] / 1e6),
+            ("the page: renderer CPU while idle, share of a core over 10 s (%)", "under 0.5", page["idle_pct"],
+             other["idle_pct"]),
+            ("the page: renderer memory with a full field, PSS (MB)", "a quarter of the peer's or less",
+             page["pss_mb"], other["pss_mb"]),
+        ]
     lines = ["| figure | goal | this tool | block editor in Chromium | peer / this tool |",
              "|---|---|---|---|---|"]
     for name, goal, ours, theirs in rows:

@@ -116,10 +116,10 @@ function count(shot, [x0, y0, x1, y1], rgb, slack = 40) {
   return n;
 }
 
-// A notice is red text over the field, below its top.
+// A notice is a dark plate over the top of the field.
 async function noticeShown(page) {
   const shot = await screenshot(page);
-  return count(shot, [255, 0, 860, 160], [200, 30, 30], 60) > 20;
+  return count(shot, [255, 0, 860, 200], [50, 50, 50], 40) > 1500;
 }
 
 async function play(page) { await tap(page, center(LAYOUT.controls.play)); }
