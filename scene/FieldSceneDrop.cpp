@@ -48,7 +48,8 @@ bool FieldScene::isInSlot(CardSprite* card) const {
 
 int FieldScene::looseCardCount() const {
     int n = 0;
-    for (CardSprite* card : fieldCards) n += isInSlot(card) ? 0 : 1;
+    // A card the keys took from the palette is not on the field yet.
+    for (CardSprite* card : fieldCards) n += isInSlot(card) || (card == keys.carried && keys.carriedIsNew) ? 0 : 1;
     return n;
 }
 
@@ -95,6 +96,11 @@ void FieldScene::lightSlotFor(CardSprite* card) {
     slotLight->setContentSize(size);
     slotLight->setPosition(box.origin + Vec2(kSlotLightInset, kSlotLightInset));
     slotLight->setVisible(true);
+}
+
+Vec2 FieldScene::seatPosition(CardSprite* card, CardSprite* slot) const {
+    return card->getPosition() + toFieldSpace(slot, slot->connectors[0].point) -
+           toFieldSpace(card, card->connectors[0].point);
 }
 
 void FieldScene::seatCard(CardSprite* card, CardSprite* slot) {

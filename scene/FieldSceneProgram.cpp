@@ -142,6 +142,13 @@ void FieldScene::refreshSendProgress() {
                                            {"all", std::to_string(serial->sendQueue.size())}});
     if (text == send.progress->getString() && send.progressPlate->getContentSize().width > 10) return;
     send.progress->setString(text);
+    // Said with the board's name, which the overlay does not show.
+    TavrickCardSerialData* port = serial->hasChosenPort() ? serial->ports.at(serial->selectedPort) : nullptr;
+    const std::string board = port && !port->description.empty() ? port->description : send.portName;
+    say(i18n::format(tr("Sending to {board}: {done} of {all}"),
+                     {{"board", board},
+                      {"done", std::to_string(serial->getLinesWritten())},
+                      {"all", std::to_string(serial->sendQueue.size())}}));
     const Size t = send.progress->getContentSize();
     send.progressPlate->setContentSize(Size(t.width + 48, t.height + 24));
     send.progressPlate->setPosition(send.progress->getPositionX() - (t.width + 48) / 2,
@@ -157,7 +164,10 @@ void FieldScene::hideSendingOverlay(bool sent) {
         send.progressPlate = nullptr;
         send.stopButton = nullptr;
     }
-    if (sent) return;
+    if (sent) {
+        say(tr("Sent"));
+        return;
+    }
     const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
     if (error == tavrick::SerialError::Stopped)
         showNotice(tr("Sending stopped"));
@@ -184,6 +194,7 @@ void FieldScene::showNotice(const std::string& text, float seconds) {
     sendNotice->setAnchorPoint(Vec2(0.5f, 1));
     sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40 + lineHeight / 2);
     addChild(sendNotice);
+    say(text);
     Label* notice = sendNotice;
     sendNotice->runAction(Sequence::create(DelayTime::create(seconds), CallFunc::create([this, notice] {
                                                if (sendNotice == notice) sendNotice = nullptr;
