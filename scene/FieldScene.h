@@ -357,9 +357,23 @@ public:
     // Tab and Shift+Tab between the regions, the arrows, Enter and Space, Delete, Escape, F5.
     // False when the key is not the keyboard's (the shortcuts then look at it).
     bool handleFocusKey(cocos2d::EventKeyboard::KeyCode code, bool shift);
-    // Hears every sentence the screen says (the speech service, the harness); may be empty.
+    // Hears every sentence the screen says (the harness, tests); may be empty.
     static std::function<void(const std::string&)> speaker;
+    // The platform's voice (set by the app): says each sentence while speech is on.
+    static std::function<void(const std::string&)> voice;
+    // Set by the app before the screen is built: speech starts on when the system's screen
+    // reader runs, unless the child turned it off before.
+    static bool screenReaderRunning;
     void say(const std::string& text);
+    // The short sounds, while sound is on; `soundObserver` hears each one played.
+    enum class Sound { Snap, Delete, Sent, SendFailed, Refused };
+    void playSound(Sound sound);
+    static std::function<void(Sound)> soundObserver;
+    // The drawer's "Speak" and "Sound" switches; each choice is remembered.
+    void toggleSpeak();
+    void toggleSound();
+    bool speakOn = false;
+    bool soundOn = true;
     // "LED on", "Wait 3 seconds".
     static std::string cardName(int kind);
     // "Row 30, left slot: Wait 3 seconds", "Row 30, right slot, empty".
@@ -405,6 +419,8 @@ public:
     cocos2d::LayerColor* languageButton = nullptr;
     cocos2d::LayerColor* openButton = nullptr;
     cocos2d::LayerColor* saveButton = nullptr;
+    cocos2d::LayerColor* speakButton = nullptr;
+    cocos2d::LayerColor* soundButton = nullptr;
     // Over the field's top while row 10 is out of sight: back to it.
     cocos2d::Sprite* topButton = nullptr;
     // The light on the free slot a carried card would go into (in the field's container).
@@ -487,6 +503,8 @@ private:
     void fieldEnter();
     void takeFromPalette();
     void deleteFocused();
+    void buildVoiceSwitches();
+    void refreshVoiceSwitches();
 
     // Keeping the work.
     void buildHistoryControls();

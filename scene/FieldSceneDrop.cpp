@@ -116,6 +116,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     lightSlotFor(nullptr);
     if (isInSlot(card)) {  // snapped while carried
         showLooseness(card);
+        playSound(Sound::Snap);
         return true;
     }
     CardSprite* slot = slotUnder(card);
@@ -123,6 +124,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     if (slot && (!holder || holder == card)) {
         seatCard(card, slot);
         showLooseness(card);
+        playSound(Sound::Snap);
         return true;
     }
     if (!slot) {
@@ -131,6 +133,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     }
 
     // Over a filled slot.
+    playSound(Sound::Refused);
     const Vec2 letGo = card->getPosition();
     if (isNew) {
         // Never made: out of the counts at once, then away to the palette it came from.

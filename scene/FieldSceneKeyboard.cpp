@@ -13,6 +13,8 @@
 
 #include "DeviceManager.h"
 #include "FieldScene.h"
+#include "PanelKit.h"
+#include "Settings.h"
 #include "TavrickCardSerialManager.h"
 #include "Theme.h"
 #include "tr.h"
@@ -61,9 +63,65 @@ void scrollToShow(FieldScrollView* view, const Rect& box) {
 }  // namespace
 
 std::function<void(const std::string&)> FieldScene::speaker;
+std::function<void(const std::string&)> FieldScene::voice;
+bool FieldScene::screenReaderRunning = false;
+std::function<void(FieldScene::Sound)> FieldScene::soundObserver;
 
 void FieldScene::say(const std::string& text) {
-    if (!text.empty() && speaker) speaker(text);
+    if (text.empty()) return;
+    if (speaker) speaker(text);
+    if (speakOn && voice) voice(text);
+}
+
+void FieldScene::playSound(Sound sound) {
+    if (!soundOn) return;
+    static const char* const files[] = {"res/snap.wav", "res/delete.wav", "res/sent.wav", "res/failed.wav",
+                                        "res/refused.wav"};
+    if (soundObserver) soundObserver(sound);
+    AudioEngine::getInstance()->play(files[static_cast<int>(sound)]);
+}
+
+// --- the drawer's switches -----------------------------------------------------------------
+
+void FieldScene::buildVoiceSwitches() {
+    // The drawer's lower row, between the file buttons and full screen.
+    const float h = 40, w = 116, y = kDrawerLowerRow - h / 2;
+    const float left = saveButton ? saveButton->getPositionX() + saveButton->getContentSize().width + 8 : 581;
+    speakButton = panelkit::wordButton(tr("Speak: off"), kWhite, kDarkText, w, h, 16);
+    speakButton->setPosition(left, y);
+    settingsLayer->addChild(speakButton);
+    buttonListener(speakButton, &FieldScene::toggleSpeak);
+    soundButton = panelkit::wordButton(tr("Sound: on"), kWhite, kDarkText, w - 10, h, 16);
+    soundButton->setPosition(left + w + 6, y);
+    settingsLayer->addChild(soundButton);
+    buttonListener(soundButton, &FieldScene::toggleSound);
+}
+
+void FieldScene::refreshVoiceSwitches() {
+    if (speakButton) panelkit::setButtonWord(speakButton, speakOn ? tr("Speak: on") : tr("Speak: off"));
+    if (soundButton) panelkit::setButtonWord(soundButton, soundOn ? tr("Sound: on") : tr("Sound: off"));
+}
+
+void FieldScene::toggleSpeak() {
+    if (!settingsOpen) return;  // shut, the drawer hides it below the screen's edge
+    speakOn = !speakOn;
+    refreshVoiceSwitches();
+    const bool on = speakOn;
+    saveSettings([on](tavrick::Settings& s) { s.speak = on ? 1 : 0; });
+    // Said even when turned off: the child hears that it is off now.
+    const std::string text = on ? tr("Speak: on") : tr("Speak: off");
+    if (speaker) speaker(text);
+    if (voice) voice(text);
+}
+
+void FieldScene::toggleSound() {
+    if (!settingsOpen) return;
+    soundOn = !soundOn;
+    refreshVoiceSwitches();
+    const bool on = soundOn;
+    saveSettings([on](tavrick::Settings& s) { s.sound = on; });
+    say(on ? tr("Sound: on") : tr("Sound: off"));
+    playSound(Sound::Snap);
 }
 
 std::string FieldScene::cardName(int kind) {
@@ -136,7 +194,7 @@ std::vector<Node*> FieldScene::focusButtons() const {
         if (n) out.push_back(n);
     if (settingsOpen)
         for (Node* n : std::initializer_list<Node*>{portLabel, reloadButton, languageButton, openButton, saveButton,
-                                                    fullscreenButton, clearButton})
+                                                    speakButton, soundButton, fullscreenButton, clearButton})
             if (n) out.push_back(n);
     return out;
 }
@@ -285,6 +343,7 @@ void FieldScene::takeFromPalette() {
                 break;
             }
     if (row < 0) {
+        playSound(Sound::Refused);
         say(tr("Every slot is taken"));
         return;
     }
@@ -328,6 +387,7 @@ void FieldScene::fieldEnter() {
     const std::string number = std::to_string(10 * (keys.row + 1));
     if (CardSprite* card = keys.carried) {
         if (holder && holder != card) {
+            playSound(Sound::Refused);
             say(tr("This slot is taken"));
             return;
         }
@@ -337,6 +397,7 @@ void FieldScene::fieldEnter() {
         seatCard(card, slot);
         card->setOpacity(255);
         showLooseness(card);
+        playSound(Sound::Snap);
         fieldEdited();
         say(i18n::format(keys.side == 0 ? tr("{card} put into row {row}, left slot")
                                         : tr("{card} put into row {row}, right slot"),

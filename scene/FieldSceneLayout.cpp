@@ -146,6 +146,7 @@ bool FieldScene::init() {
     buildHistoryControls();
     buildLanguageButton();
     buildFileButtons();
+    buildVoiceSwitches();
     buildTopButton();
     restoreAutosave();
     refreshTopButton();
@@ -157,6 +158,9 @@ bool FieldScene::init() {
         tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem);
     if (!settings.port.empty() && serial->getPreferredPort().empty())
         serial->setPreferredPort(settings.port);
+    speakOn = settings.speak < 0 ? screenReaderRunning : settings.speak == 1;
+    soundOn = settings.sound;
+    refreshVoiceSwitches();
     if (settings.fullscreen) {
         if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
     }

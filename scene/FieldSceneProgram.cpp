@@ -83,6 +83,7 @@ void FieldScene::buildAndSend() {
     // nowhere, and the child is told why. Built-in ports alone are no board: a send into one
     // would go nowhere and look like success.
     if (!serial->hasChosenPort()) {
+        playSound(Sound::SendFailed);
         showNotice(tr(kNoBoardNotice));
         return;
     }
@@ -93,6 +94,7 @@ void FieldScene::buildAndSend() {
         if (const int loose = looseCardCount()) showNotice(looseCardsText(loose, false), 5);
     } else {
         // Refused (the worker could not start): said, not swallowed.
+        playSound(Sound::SendFailed);
         showNotice(sendFailureText(send.portName, static_cast<int>(serial->getLastError())));
     }
 }
@@ -165,14 +167,17 @@ void FieldScene::hideSendingOverlay(bool sent) {
         send.stopButton = nullptr;
     }
     if (sent) {
+        playSound(Sound::Sent);
         say(tr("Sent"));
         return;
     }
     const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
-    if (error == tavrick::SerialError::Stopped)
+    if (error == tavrick::SerialError::Stopped) {
         showNotice(tr("Sending stopped"));
-    else
+    } else {
+        playSound(Sound::SendFailed);
         showNotice(sendFailureText(send.portName, static_cast<int>(error)));
+    }
 }
 
 void FieldScene::showNotice(const std::string& text, float seconds) {

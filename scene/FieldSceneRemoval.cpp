@@ -18,6 +18,7 @@ bool FieldScene::dropCard(CardSprite* card, const Vec2& location) {
 }
 
 void FieldScene::deleteCard(CardSprite* card) {
+    playSound(Sound::Delete);
     if (card->kind >= 0 && card->kind < 6) {
         cardCounts[card->kind] -= 1;
         updateCountLabel(card->kind);

@@ -227,7 +227,7 @@ TEST_F(Keyboard, ButtonsAndPanelsAreWorkedWithArrowsEnterAndEscape) {
     scenetest::stepSeconds(0.4f);
     EXPECT_TRUE(scene->settingsOpen);
     EXPECT_EQ(last(), "Close the settings");
-    for (int i = 0; i < 7; ++i) press(K::KEY_RIGHT_ARROW);
+    for (int i = 0; i < 9; ++i) press(K::KEY_RIGHT_ARROW);
     EXPECT_EQ(last(), "Clear field");
     // The clear question, answered No by key, then Yes.
     lay(3, 0, LedOn);
@@ -247,7 +247,7 @@ TEST_F(Keyboard, ButtonsAndPanelsAreWorkedWithArrowsEnterAndEscape) {
     scenetest::stepFrames(2);
     EXPECT_EQ(scene->fieldCards.size(), 0);
     // Closing the drawer by key leaves the focus on the gear.
-    for (int i = 0; i < 12; ++i) press(K::KEY_LEFT_ARROW);
+    for (int i = 0; i < 16; ++i) press(K::KEY_LEFT_ARROW);
     EXPECT_EQ(last(), "Board choice: Velto");
     for (int i = 0; i < 5; ++i) press(K::KEY_RIGHT_ARROW);
     press(K::KEY_ENTER);
@@ -323,4 +323,87 @@ TEST_F(Keyboard, MouseAndKeysMix) {
     key(K::KEY_Z);
     EXPECT_EQ(scene->fieldCards.size(), 0);
     checkInvariants("after mixing");
+}
+
+// The short sounds, one for each event, and the drawer's two switches, remembered.
+class Heard : public Keyboard {
+protected:
+    void SetUp() override {
+        useOwnFolder();
+        Keyboard::SetUp();
+        FieldScene::soundObserver = [this](FieldScene::Sound s) { sounds.push_back(s); };
+        FieldScene::voice = [this](const std::string& text) { voiced.push_back(text); };
+    }
+    void TearDown() override {
+        FieldScene::soundObserver = nullptr;
+        FieldScene::voice = nullptr;
+        FieldScene::screenReaderRunning = false;
+        Keyboard::TearDown();
+    }
+    void pressInDrawer(cocos2d::Node* button) {
+        if (!scene->settingsOpen) openDrawer();
+        scenetest::tap(middleOf(button));
+        scenetest::stepFrames(1);
+    }
+    using S = FieldScene::Sound;
+    std::vector<S> sounds;
+    std::vector<std::string> voiced;
+};
+
+TEST_F(Heard, EachEventHasItsSound) {
+    press({K::KEY_TAB, K::KEY_ENTER, K::KEY_ENTER});
+    EXPECT_EQ(sounds, std::vector<S>{S::Snap});
+    EXPECT_EQ(cocos2d::AudioEngine::getInstance()->lastPlayed(), "res/snap.wav");
+    EXPECT_GT(cocos2d::AudioEngine::getInstance()->queuedBytes(), 0u) << "queued on the silent device";
+    press({K::KEY_TAB, K::KEY_TAB, K::KEY_ENTER, K::KEY_LEFT_ARROW, K::KEY_ENTER});
+    EXPECT_EQ(sounds.back(), S::Refused);
+    press({K::KEY_ESCAPE, K::KEY_DELETE});
+    EXPECT_EQ(sounds.back(), S::Delete);
+    EXPECT_EQ(cocos2d::AudioEngine::getInstance()->lastPlayed(), "res/delete.wav");
+    // The mouse's drop makes the same snap, and a drop on a filled slot the refusal.
+    dragFromPalette(LedOff, seatOf(2, 0));
+    EXPECT_EQ(sounds.back(), S::Snap);
+    dragFromPalette(LedOn, seatOf(2, 0));
+    EXPECT_EQ(sounds.back(), S::Refused);
+    // Play with no board.
+    press(K::KEY_F5);
+    EXPECT_EQ(sounds.back(), S::SendFailed);
+    EXPECT_EQ(cocos2d::AudioEngine::getInstance()->lastPlayed(), "res/failed.wav");
+}
+
+TEST_F(Heard, TheSwitchesTurnSoundAndSpeechOffAndOnAndAreRemembered) {
+    EXPECT_FALSE(scene->speakOn) << "off without a screen reader";
+    press(K::KEY_TAB);
+    EXPECT_TRUE(voiced.empty());
+    pressInDrawer(scene->speakButton);
+    EXPECT_TRUE(scene->speakOn);
+    press(K::KEY_TAB);
+    EXPECT_EQ(voiced.back(), said.back()) << "each sentence goes to the voice while speech is on";
+    pressInDrawer(scene->soundButton);
+    EXPECT_FALSE(scene->soundOn);
+    sounds.clear();
+    press({K::KEY_TAB, K::KEY_TAB, K::KEY_ENTER, K::KEY_ENTER});
+    EXPECT_TRUE(sounds.empty());
+
+    takeDown();
+    start();
+    EXPECT_TRUE(scene->speakOn);
+    EXPECT_FALSE(scene->soundOn);
+    pressInDrawer(scene->speakButton);
+    EXPECT_FALSE(scene->speakOn);
+    // Turned off by hand, speech stays off even where the screen reader runs.
+    FieldScene::screenReaderRunning = true;
+    takeDown();
+    start();
+    EXPECT_FALSE(scene->speakOn);
+}
+
+TEST_F(Heard, SpeechStartsOnWhereTheScreenReaderRuns) {
+    FieldScene::screenReaderRunning = true;
+    takeDown();
+    start();
+    EXPECT_TRUE(scene->speakOn);
+    press(K::KEY_TAB);
+    ASSERT_FALSE(voiced.empty());
+    EXPECT_EQ(voiced.back(), "Palette: LED on");
 }
