@@ -187,10 +187,15 @@ void FieldScene::flushAutosave() {
     if (history.autosaveWriter) history.autosaveWriter->flush();
 }
 
-void FieldScene::onZoomed(FieldScrollView*) { refreshTopButton(); }
+void FieldScene::onZoomed(FieldScrollView*) {
+    refreshTopButton();
+    if (keys.ring) refreshFocusRing();
+}
 
 void FieldScene::onScrolled(FieldScrollView*) {
     refreshTopButton();
+    // The ring stays on its slot or card as the wheel or a finger moves the view.
+    if (keys.ring) refreshFocusRing();
     // The scroll position comes back at the next start too.
     if (!history.autosavePath.empty() && history.committedField.hasView) scheduleAutosave();
 }

@@ -1,5 +1,7 @@
 // Speech through SAPI: asynchronous, each sentence purging the one before.
 #include <windows.h>
+// The voice's class and interface ids are defined here: MinGW has no library that holds them.
+#include <initguid.h>
 #include <sapi.h>
 
 #include <cstdio>
