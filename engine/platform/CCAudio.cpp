@@ -81,6 +81,8 @@ unsigned AudioEngine::queuedBytes() const { return device ? SDL_GetQueuedAudioSi
 
 void AudioEngine::close() {
     if (device) SDL_CloseAudioDevice(device);
+    // The next sound starts the audio driver again (tests change it between sounds).
+    if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     device = 0;
     unavailable = false;
     sounds.clear();

@@ -16,7 +16,7 @@ public:
     // The file last handed to the device, and the bytes it still has to play (tests).
     const std::string& lastPlayed() const { return last; }
     unsigned queuedBytes() const;
-    // Closes the device (the next sound opens it again).
+    // Closes the device and the audio driver (the next sound opens them again).
     void close();
 
 private:
