@@ -316,7 +316,7 @@ void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
             say(isNew ? tr("Card given back") : tr("Card put back"));
             return;
         }
-        const bool panelOpen = topPanel() != nullptr;
+        const bool panelOpen = topPanel() != nullptr || sim.panel != nullptr;
         closeTopPanel();
         if (panelOpen) {
             keys.panel = nullptr;

@@ -2,6 +2,7 @@
 // refusing, picking up, carrying, putting back and deleting (each one undo step, counted as
 // the mouse counts), the buttons and panels, and what is said at every step.
 #include "EditingFixture.h"
+#include "tr.h"
 
 using K = cocos2d::EventKeyboard::KeyCode;
 
@@ -254,6 +255,35 @@ TEST_F(Keyboard, ButtonsAndPanelsAreWorkedWithArrowsEnterAndEscape) {
     scenetest::stepSeconds(0.4f);
     EXPECT_FALSE(scene->settingsOpen);
     EXPECT_EQ(last(), "Settings");
+}
+
+TEST_F(Keyboard, ThePortListAndTheLanguageListAreChosenFromByKeys) {
+    takeDown();
+    start(kTwoPorts);
+    press({K::KEY_TAB, K::KEY_TAB, K::KEY_TAB, K::KEY_RIGHT_ARROW, K::KEY_RIGHT_ARROW});
+    EXPECT_EQ(last(), "Board: USB Serial Device, COM3");
+    press(K::KEY_ENTER);
+    scenetest::stepFrames(2);
+    ASSERT_NE(scene->panels.portListPopup, nullptr);
+    press(K::KEY_DOWN_ARROW);
+    EXPECT_NE(last().find("COM5"), std::string::npos) << last();
+    press(K::KEY_ENTER);
+    scenetest::stepFrames(2);
+    EXPECT_EQ(scene->panels.portListPopup, nullptr);
+    EXPECT_EQ(TavrickCardSerialManager::getInstance()->getSelectedPortName(), "COM5");
+    // The language list, from the drawer: the second language in the list is taken.
+    for (int i = 0; i < 3; ++i) press(K::KEY_RIGHT_ARROW);
+    press(K::KEY_ENTER);
+    scenetest::stepSeconds(0.4f);
+    ASSERT_TRUE(scene->settingsOpen);
+    for (int i = 0; i < 3; ++i) press(K::KEY_RIGHT_ARROW);
+    EXPECT_EQ(last(), "Language: English");
+    press(K::KEY_ENTER);
+    scenetest::stepFrames(2);
+    ASSERT_NE(scene->panels.languageList, nullptr);
+    press(K::KEY_ESCAPE);
+    EXPECT_EQ(scene->panels.languageList, nullptr);
+    EXPECT_EQ(i18n::language(), "en");
 }
 
 TEST_F(Keyboard, TheRingIsDrawnAboveEverythingAroundTheFocus) {
