@@ -33,7 +33,7 @@ WINDOWS_PACKAGES = $(WIN_PACKAGES) nsis libfreetype-dev
 ARM64_BUILD ?= $(BUILD)/arm64
 ARM64_PACKAGES = g++-aarch64-linux-gnu qemu-user libsdl2-dev:arm64 libsdl2-image-dev:arm64 \
   libsdl2-ttf-dev:arm64 libfontconfig-dev:arm64 libserialport-dev:arm64 libudev-dev:arm64 libgtest-dev:arm64
-ARM64_TESTS = engine_tests store_tests services_tests cards_tests boardsim_tests serial_tests scrollview_tests scene_tests \
+ARM64_TESTS = engine_tests cards_tests boardsim_tests serial_tests scrollview_tests scene_tests \
   tavrick-cards tavrick-cards-docs
 
 .PHONY: pot all deps deps-run configure configure-tests build run check test test-asan clean install package screenshot bench test-win \
@@ -163,7 +163,7 @@ package-arm64: deps-arm64
 configure-arm64: deps-arm64
 	@[ -f $(ARM64_BUILD)/build.ninja ] || cmake -S . -B $(ARM64_BUILD) -G Ninja \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake \
-	  -DTAVRICK_TEST_SUITES="engine;store;services;cards;boardsim;serial;scrollview;scene;install" \
+	  -DTAVRICK_TEST_SUITES="engine;cards;boardsim;serial;scrollview;scene;install" \
 	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 
 test-arm64: package-arm64 configure-arm64

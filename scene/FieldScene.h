@@ -7,6 +7,8 @@
 //   FieldSceneControls.cpp  buttons, the drawer, the target panel, keys, full screen
 //   FieldSceneProgram.cpp   the program text, buildAndSend, the sending overlay, notices
 //   FieldScenePorts.cpp     the board box, the port list, scans and the chosen port
+//   FieldSceneAnswer.cpp    after a send: its sign of success, what the board said, the
+//                           mark on the board box when it said nothing
 //   FieldSceneDragDrop.cpp  cards taken from the palette, carried, snapped into slots
 //   FieldSceneDrop.cpp      where a released card goes: into the slot under it, or back;
 //                           the look of a card in no slot, and how many there are
@@ -22,8 +24,8 @@
 //   PanelKit.*, Theme.h     the pressed button and modal panel every control uses; the look
 //
 // The state is grouped by concern below: `drag` (a card being carried), `history` (undo,
-// autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay) and
-// `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
+// autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay),
+// `answer` (what came back from the board), `notice` and `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
 // them, the scene keeps pointers.
 #include <array>
 #include <chrono>
@@ -43,6 +45,7 @@
 #include "SendData.h"
 #include "Settings.h"
 #include "cocos2d.h"
+#include "tr.h"
 
 namespace boardsim {
 struct Event;
@@ -156,6 +159,34 @@ struct KeyFocus {
     cocos2d::Node* ring = nullptr;
 };
 
+// After a send: the sign that it went well, the view of what the board said, and the mark on
+// the board box when the board said nothing.
+struct AnswerState {
+    // The view, while it is open: its list of lines and what it shows now.
+    cocos2d::LayerColor* view = nullptr;
+    FieldScrollView* list = nullptr;
+    cocos2d::LayerColor* closeButton = nullptr;
+    std::vector<std::string> shown;
+    // The ways to it: in the drawer, and in the list the board box opens.
+    cocos2d::Sprite* drawerButton = nullptr;
+    cocos2d::LayerColor* listButton = nullptr;
+    // On the board box: the last send that went well heard nothing back.
+    cocos2d::Node* silentMark = nullptr;
+    // "Sent to <board>" with its tick, for two seconds after a send that went well.
+    cocos2d::Node* sentSign = nullptr;
+    cocos2d::Label* sentText = nullptr;
+    // The board of the send in progress, as the box names it.
+    std::string boardName;
+    bool anySent = false;  // a send has started in this run
+};
+
+// The notice over the field (its text is FieldScene::sendNotice): on a plate of its own; a
+// long one stays until it is tapped.
+struct NoticeState {
+    cocos2d::LayerColor* plate = nullptr;
+    bool staysUntilTapped = false;
+};
+
 // The board on the screen.
 struct SimState {
     SimPanel* panel = nullptr;
@@ -234,10 +265,16 @@ public:
     // The program text of the field for the selected target: what a send carries and what
     // the board on the screen runs.
     std::vector<ProgramLine> programLines() const;
-    // A line of text over the field for a few seconds: a failed send, no board, a stop.
+    // A notice over the field, in plain words: a failed send, no board, a stop, a file. A short
+    // one goes after `seconds`; a longer one stays until it is tapped (or the next replaces it).
     void showNotice(const std::string& text, float seconds = 3.0f);
-    // The notice of a failed send: the port and, where the system tells it, why.
-    static std::string sendFailureText(const std::string& port, int serialError);
+    void closeNotice();
+    // A notice longer than this many characters stays until it is tapped.
+    static constexpr size_t kShortNoticeCharacters = 32;
+    // The notice of a failed send, in plain words: what to do, not the device's name.
+    static std::string sendFailureText(int serialError);
+    // Says on the screen why the last send failed (and on standard error, with the device).
+    void tellSendFailure();
     // Makes one line of the send queue (the serial data's own create; replaceable so that
     // a line that cannot be made can be tried).
     static SendData* (*makeSendLine)(const std::string& text, std::int32_t delayMs);
@@ -255,6 +292,16 @@ public:
     void openPortList();
     void openPortListFrom(cocos2d::Node* opener);
     void closePortList();
+
+    // --- after a send (FieldSceneAnswer.cpp) ------------------------------------------------
+    // The view of what the board said during the last send and the second after it, newest
+    // last; "The board sent nothing back" when nothing came. Follows the lines as they come.
+    void openBoardSaid();
+    void closeBoardSaid();
+    // "Sent to <board>" with a tick, for two seconds.
+    void showSentSign(const std::string& board);
+    static constexpr const char* kBoardSaidTitle = i18n::N_("What the board said");
+    static constexpr const char* kNothingBack = i18n::N_("The board sent nothing back");
 
     // --- card editing (FieldSceneDragDrop.cpp, FieldSceneRemoval.cpp) -----------------------
     cocos2d::Vec2 toFieldSpace(cocos2d::Node* node, const cocos2d::Vec2& p) const;
@@ -392,6 +439,8 @@ public:
     HistoryState history;
     PanelState panels;
     SendState send;
+    AnswerState answer;
+    NoticeState notice;
     SimState sim;
     KeyFocus keys;
     bool settingsOpen = false;  // the drawer is up
@@ -466,7 +515,18 @@ private:
     void refreshSendProgress();
     void spinReloadArrow();
     void saveSettings(const std::function<void(tavrick::Settings&)>& change);
+    // The settings of an earlier run: the port chosen by hand, full screen; a file that could
+    // not be read is told once.
+    void loadSettings();
+    // A failed save of the settings has been told; told again only after one has worked.
+    bool settingsFailureTold = false;
     void onScanEnded();
+    // After a send: the board box's mark and the view follow what the board said.
+    void buildAnswerControls();
+    void answerEnded(bool heard);
+    void refreshBoardSaid();
+    // The view's way in, in words, placed on `parent` at `position` (the port list).
+    cocos2d::LayerColor* addBoardSaidButton(cocos2d::Node* parent, const cocos2d::Vec2& position);
     void handleKey(cocos2d::EventKeyboard::KeyCode code, cocos2d::Event* event);
 
     // Card editing handlers.

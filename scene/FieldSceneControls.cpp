@@ -18,7 +18,7 @@ EventListenerTouchOneByOne* FieldScene::buttonListener(Node* button, void (Field
     // button: they take every touch, this release included.
     return panelkit::pressable(
         button, [this, action] { (this->*action)(); },
-        [this] { return panels.targetPanel || panels.portListPopup || send.overlay; });
+        [this] { return panels.targetPanel || panels.portListPopup || send.overlay || answer.view; });
 }
 
 void FieldScene::registerListeners() {

@@ -19,6 +19,8 @@ using i18n::tr;
 using namespace theme;
 using tavrick::CardRecord;
 using tavrick::FieldDocument;
+using panelkit::textLabel;
+using panelkit::wordButton;
 
 namespace {
 // Long enough to gather the steps of one action into one write, well inside a second.
@@ -365,6 +367,8 @@ void FieldScene::closeTopPanel() {
         closeLanguageList();
     else if (panels.clearQuestion)
         closeClearQuestion();
+    else if (answer.view)
+        closeBoardSaid();
     else if (panels.portListPopup)
         closePortList();
     else if (panels.targetPanel)

@@ -84,22 +84,29 @@ void FieldScene::playSound(Sound sound) {
 // --- the drawer's switches -----------------------------------------------------------------
 
 void FieldScene::buildVoiceSwitches() {
-    // The drawer's lower row, between the file buttons and full screen.
-    const float h = 40, w = 116, y = kDrawerLowerRow - h / 2;
-    const float left = saveButton ? saveButton->getPositionX() + saveButton->getContentSize().width + 8 : 581;
-    speakButton = panelkit::wordButton(tr("Speak: off"), kWhite, kDarkText, w, h, 16);
+    // The drawer's lower row, between what the board said and full screen. A switch is yellow
+    // while on and grey while off: both stand out from the drawer's green.
+    const float h = 40, w = 80, y = kDrawerLowerRow - h / 2, left = 648;
+    speakButton = panelkit::wordButton(tr("Speak"), kWhite, kDarkText, w, h, 16);
     speakButton->setPosition(left, y);
     settingsLayer->addChild(speakButton);
     buttonListener(speakButton, &FieldScene::toggleSpeak);
-    soundButton = panelkit::wordButton(tr("Sound: on"), kWhite, kDarkText, w - 10, h, 16);
+    soundButton = panelkit::wordButton(tr("Sound"), kWhite, kDarkText, w, h, 16);
     soundButton->setPosition(left + w + 6, y);
     settingsLayer->addChild(soundButton);
     buttonListener(soundButton, &FieldScene::toggleSound);
 }
 
 void FieldScene::refreshVoiceSwitches() {
-    if (speakButton) panelkit::setButtonWord(speakButton, speakOn ? tr("Speak: on") : tr("Speak: off"));
-    if (soundButton) panelkit::setButtonWord(soundButton, soundOn ? tr("Sound: on") : tr("Sound: off"));
+    auto show = [](LayerColor* button, const std::string& word, bool on) {
+        if (!button) return;
+        panelkit::setButtonWord(button, word);
+        button->setColor(on ? Color3B(255, 214, 0) : Color3B(190, 190, 190));
+        for (Node* child : button->getChildren())
+            if (auto* label = dynamic_cast<Label*>(child)) label->setTextColor(on ? kDarkText : Color4B(70, 70, 70, 255));
+    };
+    show(speakButton, tr("Speak"), speakOn);
+    show(soundButton, tr("Sound"), soundOn);
 }
 
 void FieldScene::toggleSpeak() {
@@ -159,6 +166,7 @@ Node* FieldScene::topPanel() const {
     if (panels.replaceQuestion) return panels.replaceQuestion;
     if (panels.languageList) return panels.languageList;
     if (panels.clearQuestion) return panels.clearQuestion;
+    if (answer.view) return answer.view;
     if (panels.portListPopup) return panels.portListPopup;
     if (panels.targetPanel) return panels.targetPanel;
     if (send.overlay) return send.overlay;
@@ -172,8 +180,10 @@ std::vector<Node*> FieldScene::panelEntries() const {
     if (top == panels.replaceQuestion) return {panels.replaceYesButton, panels.replaceNoButton};
     if (top == panels.clearQuestion) return {panels.clearYesButton, panels.clearNoButton};
     if (top == send.overlay) return {send.stopButton};
+    if (top == answer.view) return {answer.closeButton};
     if (top == panels.portListPopup) {
         for (LayerColor* row : panels.portListRows) out.push_back(row);
+        if (answer.listButton) out.push_back(answer.listButton);
         return out;
     }
     if (top == panels.languageList) {
@@ -194,7 +204,8 @@ std::vector<Node*> FieldScene::focusButtons() const {
         if (n) out.push_back(n);
     if (settingsOpen)
         for (Node* n : std::initializer_list<Node*>{portLabel, reloadButton, languageButton, openButton, saveButton,
-                                                    speakButton, soundButton, fullscreenButton, clearButton})
+                                                    answer.drawerButton, speakButton, soundButton, fullscreenButton,
+                                                    clearButton})
             if (n) out.push_back(n);
     return out;
 }
@@ -209,6 +220,9 @@ std::string FieldScene::spokenName(Node* node) const {
     if (node == settingsButton) return settingsOpen ? tr("Close the settings") : tr("Settings");
     if (node == reloadButton) return tr("Look for boards again");
     if (node == fullscreenButton) return tr("Full screen");
+    if (node == speakButton) return speakOn ? tr("Speak: on") : tr("Speak: off");
+    if (node == soundButton) return soundOn ? tr("Sound: on") : tr("Sound: off");
+    if (node == answer.drawerButton) return tr(kBoardSaidTitle);
     if (node == portLabel) return i18n::format(tr("Port: {port}"), {{"port", portLabel->getString()}});
     if (node == boardBox) {
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();

@@ -28,8 +28,8 @@ const char* const kScreenImages[] = {
     "res/r_reload.png", "res/r_setting_back.png", "res/r_setting.png", "res/r_field_no.png",
     "res/r_field.png",  "res/r_field_num.png",    "res/r_loading.png", "res/delete1.png",
     "res/delete2.png",  "res/delete3.png",        "res/delete4.png",   "res/r_fullscreen.png",
-    "res/r_undo.png",   "res/r_to_top.png",       "res/r_open.png",    "res/r_save.png",
-    "res/r_check.png"};
+    "res/r_undo.png",   "res/r_sent.png",     "res/r_board_said.png", "res/r_to_top.png",
+    "res/r_open.png",   "res/r_save.png",     "res/r_check.png"};
 
 std::vector<std::string> screenImages() {
     std::vector<std::string> files;
@@ -147,26 +147,17 @@ bool FieldScene::init() {
     buildLanguageButton();
     buildFileButtons();
     buildVoiceSwitches();
+    buildAnswerControls();
     buildTopButton();
     restoreAutosave();
     refreshTopButton();
     send.playPending = false;
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
-    // The port chosen by hand in an earlier run is taken again when it is present.
-    std::string problem;
-    const tavrick::Settings settings =
-        tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem);
-    if (!settings.port.empty() && serial->getPreferredPort().empty())
-        serial->setPreferredPort(settings.port);
-    speakOn = settings.speak < 0 ? screenReaderRunning : settings.speak == 1;
-    soundOn = settings.sound;
-    refreshVoiceSwitches();
-    if (settings.fullscreen) {
-        if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
-    }
+    loadSettings();
     TavrickCardSerialManager::Listener listener;
     listener.scanStarted = [this] { spinReloadArrow(); };
     listener.scanEnded = [this](bool) { onScanEnded(); };
+    listener.answerEnded = [this](bool heard) { answerEnded(heard); };
     serial->setListener(this, listener);
     if (!serial->isBusy()) serial->scanPorts(nullptr, this);
     return true;
@@ -229,14 +220,47 @@ void FieldScene::toggleFullscreen() {
     saveSettings([on](tavrick::Settings& s) { s.fullscreen = on; });
 }
 
+void FieldScene::loadSettings() {
+    std::string problem, kept;
+    const tavrick::Settings settings =
+        tavrick::Settings::load(FileUtils::getInstance()->getWritablePath(), &problem, &kept);
+    if (!problem.empty()) {
+        // Moved aside, as the field's bad file is: told this once, never again.
+        std::fprintf(stderr, "tavrick-cards: %s; kept as %s\n", problem.c_str(),
+                     kept.empty() ? "(could not be moved)" : kept.c_str());
+        const size_t slash = kept.find_last_of("/\\");
+        showNotice(kept.empty() ? tr("Your settings could not be read, so the usual ones are used")
+                                : i18n::format(tr("Your settings could not be read, so the usual ones are used; "
+                                                  "the old file was kept as {file}"),
+                                               {{"file", kept.substr(slash == std::string::npos ? 0 : slash + 1)}}));
+    }
+    // The port chosen by hand in an earlier run is taken again when it is present.
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    if (!settings.port.empty() && serial->getPreferredPort().empty()) serial->setPreferredPort(settings.port);
+    speakOn = settings.speak < 0 ? screenReaderRunning : settings.speak == 1;
+    soundOn = settings.sound;
+    refreshVoiceSwitches();
+    if (settings.fullscreen) {
+        if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
+    }
+}
+
 void FieldScene::saveSettings(const std::function<void(tavrick::Settings&)>& change) {
     const std::string folder = FileUtils::getInstance()->getWritablePath();
     if (folder.empty()) return;
     tavrick::Settings settings = tavrick::Settings::load(folder);
     change(settings);
     std::string error;
-    // Not kept for the next start: the choice still holds now, so a notice would only alarm.
-    if (!settings.save(folder, error)) std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
+    if (settings.save(folder, error)) {
+        settingsFailureTold = false;
+        return;
+    }
+    std::fprintf(stderr, "tavrick-cards: %s\n", error.c_str());
+    // The choice holds for now; what is lost is the next start's memory of it. Told once,
+    // not at every tap, until a save works again.
+    if (settingsFailureTold) return;
+    settingsFailureTold = true;
+    showNotice(tr("Your settings could not be saved: the next start will not remember this choice"));
 }
 
 void FieldScene::fitLabelText(Label* label, const std::string& text, float width) {

@@ -175,6 +175,9 @@ void FieldScene::openPortListFrom(Node* opener) {
         getEventDispatcher()->addEventListenerWithSceneGraphPriority(l, row);
         panels.portListListeners.pushBack(l);
     }
+    // What the board said, at the foot of the palette's side, where no entry ever lies.
+    answer.listButton = addBoardSaidButton(popup, Vec2(25, 20));
+    panelkit::pressable(answer.listButton, [this] { panelkit::closeLater(this, [this] { openBoardSaid(); }); });
     addChild(popup);
     panels.portListPopup = popup;
     panels.portListView = list;
@@ -190,6 +193,7 @@ void FieldScene::closePortList() {
     panelkit::closeModal(panels.portListPopup, panels.portListListeners);
     panels.portListPopup = nullptr;
     panels.portListView = nullptr;
+    answer.listButton = nullptr;
     panels.portListRows.clear();
     panels.portListNames.clear();
 }

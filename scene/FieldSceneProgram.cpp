@@ -1,8 +1,9 @@
 // Turning the field into the selected target's program, and the overlay shown while it
 // is written to the board.
-#include "tr.h"
 #include <algorithm>
+#include <cstdio>
 
+#include "tr.h"
 #include "DeviceManager.h"
 #include "FieldScene.h"
 #include "PanelKit.h"
@@ -15,29 +16,30 @@ using namespace theme;
 
 SendData* (*FieldScene::makeSendLine)(const std::string&, int32_t) = &SendData::create;
 
-std::string FieldScene::sendFailureText(const std::string& port, int error) {
+// What the child (or the teacher beside them) can do about it, in plain words; the device's
+// own name and the system's words go to standard error, not onto the screen.
+std::string FieldScene::sendFailureText(int error) {
     using tavrick::SerialError;
-    std::string why;
     switch (static_cast<SerialError>(error)) {
-        case SerialError::NoPermission:
-            why = tr("no permission (add your user to the dialout group)");
-            break;
-        case SerialError::InUse:
-            why = tr("another program is using it");
-            break;
+        case SerialError::NoPort:
         case SerialError::NotConnected:
         case SerialError::InvalidName:
         case SerialError::NotSerialPort:
-            why = tr("the board is not connected");
-            break;
+            return tr("The board is not connected. Check the cable.");
+        case SerialError::NoPermission:
+            return tr("This computer does not let the program use the board. Ask a grown-up to add "
+                      "your user to the \"dialout\" group.");
+        case SerialError::InUse:
+            return tr("Another program is using the board. Close it and try again.");
         case SerialError::StoppedAnswering:
-            why = tr("the board stopped answering");
-            break;
+            return tr("The board stopped answering. Unplug it, plug it in again and try again.");
+        case SerialError::ConfigFailed:
+            return tr("This port cannot talk to the board. Choose another port.");
+        case SerialError::Stopped:
+            return tr("Sending stopped");
         default:
-            break;
+            return tr("Sending to the board did not work. Try again.");
     }
-    return why.empty() ? i18n::format(tr("Could not send to {port}"), {{"port", port}})
-                      : i18n::format(tr("Could not send to {port}: {why}"), {{"port", port}, {"why", why}});
 }
 
 std::vector<ProgramLine> FieldScene::programLines() const {
@@ -88,14 +90,17 @@ void FieldScene::buildAndSend() {
         return;
     }
     send.portName = serial->getSelectedPortName();
+    TavrickCardSerialData* board = serial->ports.at(serial->selectedPort);
+    answer.boardName = board->description.empty() ? board->portName : board->description;
     if (serial->sendQueued([this](bool sent) { hideSendingOverlay(sent); }, this)) {
+        answer.anySent = true;
+        if (answer.silentMark) answer.silentMark->setVisible(false);
         showSendingOverlay();
         // Sent all the same: the cards in slots are the program, and the child is told which are not.
         if (const int loose = looseCardCount()) showNotice(looseCardsText(loose, false), 5);
     } else {
         // Refused (the worker could not start): said, not swallowed.
-        playSound(Sound::SendFailed);
-        showNotice(sendFailureText(send.portName, static_cast<int>(serial->getLastError())));
+        tellSendFailure();
     }
 }
 
@@ -169,40 +174,92 @@ void FieldScene::hideSendingOverlay(bool sent) {
     if (sent) {
         playSound(Sound::Sent);
         say(tr("Sent"));
-        return;
-    }
-    const tavrick::SerialError error = TavrickCardSerialManager::getInstance()->getLastError();
-    if (error == tavrick::SerialError::Stopped) {
-        showNotice(tr("Sending stopped"));
+        showSentSign(answer.boardName);
     } else {
-        playSound(Sound::SendFailed);
-        showNotice(sendFailureText(send.portName, static_cast<int>(error)));
+        tellSendFailure();
     }
 }
 
-void FieldScene::showNotice(const std::string& text, float seconds) {
-    if (sendNotice) sendNotice->removeFromParent();
-    sendNotice = Label::createWithSystemFont(text, kFont, 22);
-    // Over the field, clear of the palette on the left and the buttons on the right: a long
-    // notice (many languages take more words than English) goes on more lines rather than
-    // shrinking below what a child reads easily; only one that still does not fit (a long port
-    // name has no spaces to break at) is made smaller.
-    const float room = 580, lineHeight = sendNotice->getContentSize().height;
-    if (sendNotice->getContentSize().width > room) {
-        sendNotice->setDimensions(room, 0);
-        const Size s = sendNotice->getContentSize();
-        const float scale = std::min(room / s.width, 3 * lineHeight / s.height);
-        if (scale < 1) sendNotice->setScale(scale);
+void FieldScene::tellSendFailure() {
+    TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
+    const tavrick::SerialError error = serial->getLastError();
+    if (error != tavrick::SerialError::Stopped) {
+        std::fprintf(stderr, "tavrick-cards: could not send to %s: %s\n", send.portName.c_str(),
+                     serial->getLastErrorDetail().c_str());
+        playSound(Sound::SendFailed);
     }
-    sendNotice->setTextColor(Color4B(200, 30, 30, 255));
-    const Size visible = Director::getInstance()->getVisibleSize();
-    sendNotice->setAnchorPoint(Vec2(0.5f, 1));
-    sendNotice->setPosition((255 + 860) / 2.f, visible.height - 40 + lineHeight / 2);
-    addChild(sendNotice);
+    showNotice(sendFailureText(static_cast<int>(error)));
+}
+
+void FieldScene::showNotice(const std::string& text, float seconds) {
+    closeNotice();
+    // White on a dark plate of its own, large, readable whatever the field beneath shows;
+    // over the field, clear of the palette on the left and the buttons on the right.
+    const float room = 540;
+    sendNotice = Label::createWithSystemFont(text, kFont, 24, Size(room, 0), TextHAlignment::CENTER);
+    sendNotice->setTextColor(kWhite);
+    // Counted in characters, not bytes: a short notice in Japanese is as short as in English.
+    size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
+    notice.staysUntilTapped = characters > kShortNoticeCharacters;
+    Label* hint = nullptr;
+    if (notice.staysUntilTapped) {
+        hint = Label::createWithSystemFont(tr("Tap to close"), kFont, 15);
+        hint->setTextColor(Color4B(200, 200, 200, 255));
+    }
+    // The plate fits the text. A long notice (many languages take more words than English)
+    // goes on more lines rather than shrinking below what a child reads easily; only a word
+    // that still does not fit (a long file name has no spaces to break at) makes it smaller.
+    float textWidth = 0;
+    {
+        Label* probe = Label::createWithSystemFont(text, kFont, 24);
+        textWidth = std::min(room, probe->getContentSize().width);
+    }
+    float scale = 1;
+    if (sendNotice->getContentSize().width > room) {
+        scale = room / sendNotice->getContentSize().width;
+        sendNotice->setScale(scale);
+    }
+    const Size t(textWidth, sendNotice->getContentSize().height * scale);
+    const float hintHeight = hint ? hint->getContentSize().height + 6 : 0;
+    const Size size(std::max(t.width, hint ? hint->getContentSize().width : 0.f) + 48, t.height + hintHeight + 28);
+    notice.plate = LayerColor::create(Color4B(40, 40, 40, 235), size.width, size.height);
+    notice.plate->setCornerRadius(14);
+    notice.plate->setPosition((kPaletteWidth + 860) / 2 - size.width / 2, kDesignHeight - 24 - size.height);
+    sendNotice->setPosition(size.width / 2, size.height - 14 - t.height / 2);
+    notice.plate->addChild(sendNotice);
+    if (hint) {
+        hint->setPosition(size.width / 2, 12 + hint->getContentSize().height / 2);
+        notice.plate->addChild(hint);
+    }
+    addChild(notice.plate);
     say(text);
-    Label* notice = sendNotice;
-    sendNotice->runAction(Sequence::create(DelayTime::create(seconds), CallFunc::create([this, notice] {
-                                               if (sendNotice == notice) sendNotice = nullptr;
-                                           }),
-                                           RemoveSelf::create(), nullptr));
+    // A tap on the plate closes it; elsewhere, touches go on to the screen.
+    LayerColor* plate = notice.plate;
+    auto* tap = EventListenerTouchOneByOne::create();
+    tap->setSwallowTouches(true);
+    tap->onTouchBegan = [plate](Touch* touch, Event*) { return hits(plate, touch->getLocation()); };
+    tap->onTouchEnded = [this, plate](Touch*, Event*) {
+        panelkit::closeLater(this, [this, plate] {
+            if (notice.plate == plate) closeNotice();
+        });
+    };
+    getEventDispatcher()->addEventListenerWithSceneGraphPriority(tap, plate);
+    if (notice.staysUntilTapped) return;
+    plate->runAction(Sequence::create(DelayTime::create(seconds), CallFunc::create([this, plate] {
+                                          if (notice.plate == plate) closeNotice();
+                                      }),
+                                      nullptr));
+}
+
+void FieldScene::closeNotice() {
+    if (!notice.plate) return;
+    getEventDispatcher()->removeEventListenersForTarget(notice.plate, true);
+    // Not removed from inside its own action: the plate goes on the next step.
+    LayerColor* plate = notice.plate;
+    plate->setVisible(false);
+    plate->runAction(RemoveSelf::create());
+    notice.plate = nullptr;
+    notice.staysUntilTapped = false;
+    sendNotice = nullptr;
 }

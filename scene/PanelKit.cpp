@@ -82,6 +82,13 @@ LayerColor* wordButton(const std::string& word, const Color4B& fill, const Color
     return box;
 }
 
+void setButtonWord(LayerColor* button, const std::string& word) {
+    if (!button) return;
+    for (Node* child : button->getChildren())
+        if (auto* l = dynamic_cast<Label*>(child)) l->setString(word);
+    centreWord(button);
+}
+
 void closeModal(Node* panel, Vector<EventListener*>& entryListeners) {
     EventDispatcher* dispatcher = Director::getInstance()->getEventDispatcher();
     if (panel) {
@@ -90,13 +97,6 @@ void closeModal(Node* panel, Vector<EventListener*>& entryListeners) {
     }
     for (EventListener* l : entryListeners) dispatcher->removeEventListener(l);
     entryListeners.clear();
-}
-
-void setButtonWord(LayerColor* button, const std::string& word) {
-    if (!button) return;
-    for (Node* child : button->getChildren())
-        if (auto* l = dynamic_cast<Label*>(child)) l->setString(word);
-    centreWord(button);
 }
 
 void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }

@@ -150,12 +150,16 @@ void BoardReplies::add(const char* data, std::size_t size) {
     }
 }
 
-std::vector<std::string> BoardReplies::lines() const {
+BoardReplies::Snapshot BoardReplies::snapshot() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string> out = lines_;
-    if (!partial_.empty() || cut_) out.push_back(cut_ ? cutLine(partial_) : partial_);
-    if (out.size() > kMaxLines) out.erase(out.begin());
-    return out;
+    return {lines_, cut_ ? cutLine(partial_) : partial_, ended_, heard_};
+}
+
+std::vector<std::string> BoardReplies::lines() const {
+    Snapshot now = snapshot();
+    if (!now.partial.empty()) now.lines.push_back(std::move(now.partial));
+    if (now.lines.size() > kMaxLines) now.lines.erase(now.lines.begin());
+    return now.lines;
 }
 
 std::size_t BoardReplies::endedLines() const {

@@ -86,15 +86,23 @@ public:
     static constexpr std::size_t kMaxLines = 200;
     static constexpr std::size_t kMaxLineBytes = 160;
 
+    // All of it at one moment.
+    struct Snapshot {
+        std::vector<std::string> lines;  // the kept lines that have ended
+        std::string partial;             // the line still coming ("" if none)
+        // Lines ended since the last clear(), counting those no longer kept: a reader that
+        // remembers the count sees which lines are new.
+        std::size_t ended = 0;
+        bool heard = false;  // any byte at all, even one that shows as nothing
+    };
+
     void clear();
     // Bytes as they came: CR, LF or CR LF ends a line; other control bytes are dropped.
     void add(const char* data, std::size_t size);
-    // The kept lines, and the line still coming (if any) last.
+    Snapshot snapshot() const;
+    // The kept lines, and the line still coming (if any) last; at most kMaxLines.
     std::vector<std::string> lines() const;
-    // Lines ended since the last clear(), counting those no longer kept: a reader that
-    // remembers the count sees which lines are new.
     std::size_t endedLines() const;
-    // Any byte at all since the last clear(), even one that shows as nothing.
     bool heardAnything() const;
 
 private:

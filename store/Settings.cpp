@@ -10,28 +10,31 @@ namespace {
 
 using nlohmann::json;
 
-json readObject(const std::string& path, std::string* problem) {
+// The file's object, or none when it cannot be used (malformed, or a pipe, a folder, a huge file
+// in its place). With `keptAs`, such a file is kept aside as the field's is, its new path there.
+json readObject(const std::string& path, std::string* problem, std::string* keptAs) {
     // Looked at before it is read, as the field is: a pipe in its place never holds the start.
     std::string text, why;
     FileRefusal refusal = FileRefusal::None;
-    if (!readSmallFile(path, kMaxProgramFileBytes, text, refusal, why)) {
-        if (refusal != FileRefusal::Missing && problem) *problem = path + " is not a settings file (" + why + ")";
+    json value;
+    if (readSmallFile(path, kMaxProgramFileBytes, text, refusal, why)) {
+        value = json::parse(text, nullptr, false);
+        if (!value.is_discarded() && value.is_object()) return value;
+        why.clear();
+    } else if (refusal == FileRefusal::Missing) {
         return json::object();  // none yet: nothing to say
     }
-    json value = json::parse(text, nullptr, false);
-    if (value.is_discarded() || !value.is_object()) {
-        if (problem) *problem = path + " is not a settings file";
-        return json::object();
-    }
-    return value;
+    if (problem) *problem = path + " is not a settings file" + (why.empty() ? "" : " (" + why + ")");
+    if (keptAs) *keptAs = keepBadFile(path);
+    return json::object();
 }
 
 }  // namespace
 
-Settings Settings::load(const std::string& folder, std::string* problem) {
+Settings Settings::load(const std::string& folder, std::string* problem, std::string* keptAs) {
     Settings settings;
     if (folder.empty()) return settings;
-    const json value = readObject(folder + kFileName, problem);
+    const json value = readObject(folder + kFileName, problem, keptAs);
     auto port = value.find("port");
     if (port != value.end() && port->is_string()) settings.port = port->get<std::string>();
     auto fullscreen = value.find("fullscreen");
@@ -51,7 +54,8 @@ bool Settings::save(const std::string& folder, std::string& error) const {
         return false;
     }
     const std::string path = folder + kFileName;
-    json value = readObject(path, nullptr);
+    std::string kept;  // never written over: what it held stays beside it
+    json value = readObject(path, nullptr, &kept);
     value["version"] = 1;
     value["port"] = port;
     value["fullscreen"] = fullscreen;

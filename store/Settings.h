@@ -15,9 +15,13 @@ struct Settings {
     bool sound = true;        // the short sounds of the field and the send
 
     // From `folder` (ending in a separator). A missing, unreadable or malformed file gives the
-    // defaults, with `problem` saying why when the file was there but could not be used.
-    static Settings load(const std::string& folder, std::string* problem = nullptr);
-    // Keeps what other versions wrote beside our keys. False (with `error`) when it could not.
+    // defaults, with `problem` saying why when the file was there but could not be used. Asked
+    // for `keptAs`, such a file is moved aside as the field's is ("settings.json.bad-<date-time>",
+    // its path there; "" if it could not be moved), so that it is told once and never lost.
+    static Settings load(const std::string& folder, std::string* problem = nullptr,
+                         std::string* keptAs = nullptr);
+    // Keeps what other versions wrote beside our keys (an unusable file is moved aside first,
+    // not written over). False (with `error`) when it could not.
     bool save(const std::string& folder, std::string& error) const;
 };
 

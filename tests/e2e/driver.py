@@ -54,19 +54,25 @@ def read_line(stream, timeout, what):
 # --- the board -----------------------------------------------------------------------------
 
 class Board:
-    """A board emulator at the end of a fresh pseudo-terminal."""
+    """A board emulator at the end of a fresh pseudo-terminal; with `answer`, it answers as an
+    interpreter does (echo, OK, errors)."""
 
-    def __init__(self, name, board="dov"):
+    def __init__(self, name, board="dov", answer=False):
         self.report_path = os.path.join(OUT, name + ".json")
         if os.path.exists(self.report_path):
             os.unlink(self.report_path)
         self.proc = subprocess.Popen(
             [sys.executable, EMULATOR, "--board", board, "--report", self.report_path,
-             "--timeout", "600"],
+             "--timeout", "600"] + (["--answer"] if answer else []),
             stdout=subprocess.PIPE, text=True)
         self.path = read_line(self.proc.stdout, WAIT, "the board's device path").strip()
         if not self.path.startswith("/"):
             raise AssertionError("the emulator gave no device: %r" % self.path)
+
+    def usb(self, description=None):
+        """The harness's port for this board on a USB cable, as a board is plugged in. The bare
+        path is a built-in port, which is never chosen by itself."""
+        return self.path + ("=" + description if description else "") + ",usb"
 
     def stop(self):
         """Ends the board and returns its report."""

@@ -10,6 +10,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import time
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
@@ -73,8 +74,8 @@ class EndToEnd(unittest.TestCase):
 
     # --- helpers -------------------------------------------------------------------------
 
-    def board(self, kind="dov"):
-        b = Board("%s-board%d" % (self.name, len(self.boards) + 1), kind)
+    def board(self, kind="dov", answer=False):
+        b = Board("%s-board%d" % (self.name, len(self.boards) + 1), kind, answer)
         self.boards.append(b)
         return b
 
@@ -82,9 +83,11 @@ class EndToEnd(unittest.TestCase):
         """This test's own folder for what the program keeps between runs."""
         return os.path.join(driver.OUT, "data", self.name)
 
-    def start(self, *ports, extra_args=(), lang=None):
-        # The boards here hang on USB ports, as a child's do (a built-in port is no board).
-        ports = [p if p.endswith(",usb") else p + ",usb" for p in ports]
+    def start(self, *ports, extra_args=(), lang=None, built_in=False):
+        # The boards here hang on USB ports, as a child's do, unless the case is about a board
+        # on a built-in port (which is no default choice).
+        if not built_in:
+            ports = [p if p.endswith(",usb") else p + ",usb" for p in ports]
         self.harness = Harness(ports, os.path.join(driver.OUT, self.name + "-harness.log"),
                                self.data_home(), extra_args, lang=lang)
         self.screen = Screen(self.harness, managed=self.managed)
@@ -179,7 +182,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_dov_program_arrives_byte_for_byte(self):
         board = self.board("dov")
-        self.start(board.path)
+        self.start(board.usb())
         self.place(LED_ON, 10, LEFT)
         self.place(WAIT1, 10, RIGHT)
         screen = self.place(LED_OFF, 30, LEFT)
@@ -225,7 +228,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_quick_and_slow_drags_land_in_both_columns_and_play_sends_them(self):
         board = self.board("dov")
-        self.start(board.path)
+        self.start(board.usb())
         # Held anywhere on the card, let go on the slot's middle, quickly (5 to 10 moves) or slowly.
         drops = [(LED_ON, 10, LEFT, 6, (40, 20)), (WAIT1, 10, RIGHT, 0, (-50, -15)),
                  (LED_OFF, 20, LEFT, 9, (70, -30)), (WAIT3, 20, RIGHT, 5, (0, 0)),
@@ -241,15 +244,24 @@ class EndToEnd(unittest.TestCase):
         self.assert_received_whole(report, dov(b"10 LED 1:WAIT 60", b"20 LED 0:WAIT 180", b"40 LED 1",
                                                b"50 WAIT 60:LED 0"))
 
-    def test_full_screen_shows_the_whole_design_and_touches_still_land(self):
-        # Full screen is the desktop's: a window manager grants it, as on any desktop.
+    def window_manager(self):
+        """Full screen and minimising are the desktop's: a window manager grants them."""
+        # A finished start leaves these marks on the root window; the last one's may outlive
+        # it, so they go first (a window mapped while a window manager starts may never show).
+        ready = ("_NET_SUPPORTING_WM_CHECK", "_OB_THEME", "_NET_WORKAREA", "_NET_CLIENT_LIST")
+        for mark in ready:
+            subprocess.run(["xprop", "-root", "-remove", mark], check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: (wm.terminate(), wm.wait()))
         self.managed = True
-        driver.wait_for("the window manager", lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in
-                        subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                       stdout=subprocess.PIPE).stdout)
+        driver.wait_for("the window manager", lambda: all(
+            (mark + "(").encode() in subprocess.run(["xprop", "-root"], stdout=subprocess.PIPE).stdout
+            for mark in ready))
+
+    def test_full_screen_shows_the_whole_design_and_touches_still_land(self):
+        self.window_manager()
         first = self.start()
         h, s = self.harness, self.screen
         s.tap(center(first["controls"]["settings"]))
@@ -275,7 +287,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_card_in_row_300_after_scrolling(self):
         board = self.board("dov")
-        self.start(board.path)
+        self.start(board.usb())
         h, s = self.harness, self.screen
         offset = lambda L: tuple(L["field"]["offset"])
         top = h.first["field"]["offset"][1]
@@ -305,9 +317,18 @@ class EndToEnd(unittest.TestCase):
 
     def test_both_panels_through_real_clicks_send_velto_to_the_second_port(self):
         first_board, second_board = self.board("dov"), self.board("velto")
-        screen = self.start(first_board.path + "=Board One", second_board.path + "=Board Two")
+        # The ports are listed in the order of their names; pseudo-terminal numbers come in any
+        # order, so each board is reached through a name of a known order.
+        # Short names, as the drawer's label shows the whole name.
+        one, two = "/tmp/tc%da" % os.getpid(), "/tmp/tc%db" % os.getpid()
+        for link, board in ((one, first_board), (two, second_board)):
+            if os.path.lexists(link):
+                os.unlink(link)
+            os.symlink(board.path, link)
+            self.addCleanup(os.unlink, link)
+        screen = self.start(one + "=Board One,usb", two + "=Board Two,usb")
         h, s = self.harness, self.screen
-        self.assertEqual(screen["controls"]["portLabelText"], first_board.path + " [ Board One ]")
+        self.assertEqual(screen["controls"]["portLabelText"], one + " [ Board One ]")
         self.assertEqual(screen["controls"]["boardText"], "Board One")
 
         # The target panel: Velto, beside the button.
@@ -333,20 +354,20 @@ class EndToEnd(unittest.TestCase):
         entries = sorted(screen["portList"], key=lambda e: e["index"])
         # For people: the board first, its port under it, the one in use marked.
         self.assertEqual([(e["text"], e["port"], e["chosen"]) for e in entries],
-                         [("Board One", first_board.path, True), ("Board Two", second_board.path, False)])
+                         [("Board One", one, True), ("Board Two", two, False)])
         # Above the label that opened it, the first port at the top.
         self.assertGreater(entries[1]["box"][1], label[1] + label[3])
         self.assertGreater(entries[0]["box"][1], entries[1]["box"][1])
         s.tap(center(entries[1]["box"]))
         h.wait_layout("the second port chosen", lambda L: L["portList"] is None and
-                      L["controls"]["portLabelText"] == second_board.path + " [ Board Two ]")
+                      L["controls"]["portLabelText"] == two + " [ Board Two ]")
 
         self.place(LED_ON, 10, LEFT)
         self.place(WAIT1, 10, RIGHT)
         self.place(LED_OFF, 30, LEFT)
         self.shot("three-cards")
         started, _ = self.play()
-        self.assertEqual(started["port"], second_board.path)
+        self.assertEqual(started["port"], two)
         report = second_board.stop()
         script = b"led(1);sleep(1000);\nled(0);\n"
         self.assert_received_whole(report, b"cat uart > .\n" + script + b"\x04" + b"ms .\n")
@@ -354,6 +375,101 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(report["ran"])
         self.assertEqual(report["led_timeline"], [{"t": 0.0, "led": 1}, {"t": 1.0, "led": 0}])
         self.assertEqual(first_board.stop()["bytes"], 0)
+
+    def test_the_board_answers_and_what_it_said_is_shown(self):
+        board = self.board("dov", answer=True)
+        self.start(board.usb("Board"))
+        h, s = self.harness, self.screen
+        self.place(LED_ON, 10, LEFT)
+        since = h.event_count()
+        self.play()
+        sign = h.wait_event("the sign of success", lambda e: e["event"] == "sent-sign", since)
+        self.assertEqual(sign["text"], "Sent to Board")
+        ended = h.wait_event("the board's second to answer", lambda e: e["event"] == "answer-ended",
+                             since, timeout=10)
+        self.assertTrue(ended["heard"])
+        said = ["NEW", "OK", "10 LED 1", "OK", "SAVE 0", "OK", "RUN", "OK"]
+        self.assertEqual([e["text"] for e in h.events[since:] if e["event"] == "board-said"], said)
+        screen = h.layout()
+        self.assertFalse(screen["controls"]["boardMark"])
+
+        # The board box's list has the way to what it said.
+        s.tap(center(screen["controls"]["board"]))
+        screen = h.wait_layout("the port list", lambda L: L["portList"] and L["portListBoardSaid"])
+        s.tap(center(screen["portListBoardSaid"]))
+        screen = h.wait_layout("what the board said", lambda L: L["boardSaidView"] is not None)
+        self.assertEqual(screen["boardSaidView"]["lines"], said)
+        self.shot("what-the-board-said")
+        s.tap(center(screen["boardSaidView"]["close"]))
+        h.wait_layout("the view closed", lambda L: L["boardSaidView"] is None)
+
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"10 LED 1"))
+        self.assertEqual(report["answered"], ["OK"] * 4)
+
+    def test_play_with_only_a_built_in_port_sends_nothing_and_says_no_board(self):
+        # The bare path is a port without a USB transport, as ttyS0 is on most computers.
+        board = self.board("dov")
+        screen = self.start(board.path, built_in=True)
+        h, s = self.harness, self.screen
+        self.assertEqual(screen["controls"]["boardText"], "No board")
+        self.assertEqual(screen["selectedPort"], -1)
+        self.place(LED_ON, 10, LEFT)
+        since = h.event_count()
+        s.tap(center(h.layout()["controls"]["play"]))
+        notice = h.wait_event("the notice", lambda e: e["event"] == "notice", since)
+        self.assertEqual(notice["text"], "No board found: plug in the board's USB cable")
+        screen = h.wait_layout("the notice on the screen", lambda L: L["notice"] is not None)
+        self.assertFalse(screen["overlay"])
+        self.shot("no-board")
+        self.assertEqual([e for e in h.events[since:] if e["event"] in ("send-started", "sent-sign")], [])
+        self.assertEqual(board.stop()["bytes"], 0)
+
+    def test_a_send_goes_on_while_the_window_is_minimised(self):
+        self.window_manager()
+        board = self.board("dov")
+        self.start(board.usb())
+        h, s = self.harness, self.screen
+        for row in (10, 20, 30):
+            self.place(LED_ON if row != 20 else LED_OFF, row, LEFT)
+        since = h.event_count()
+        s.tap(center(h.layout()["controls"]["play"]))
+        h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
+        driver.xdotool("windowminimize", "--sync", s.window)
+        # Minimised, the program goes on: it answers, the send ends, and all of it arrives.
+        h.wait_layout("the program told it is minimised", lambda L: L["viewport"]["hidden"])
+        done = h.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
+        self.assertTrue(done["ok"], done)
+        self.assertTrue(h.layout()["viewport"]["hidden"], "the send ended only once the window was back")
+        driver.xdotool("windowactivate", "--sync", s.window)
+        h.wait_layout("the window back", lambda L: not L["viewport"]["hidden"])
+        report = board.stop()
+        self.assert_received_whole(report, dov(b"10 LED 1", b"20 LED 0", b"30 LED 1"))
+
+    def test_closing_the_window_during_a_send_leaves_the_board_ready(self):
+        # Velto's card lines go out at once; its Ctrl-D is followed by two seconds for the board
+        # to store the script. Closed then, the window lets the send end as Stop ends it: "ms ."
+        # never follows, and the board is not left taking a script.
+        board = self.board("velto")
+        self.start(board.usb())
+        h, s = self.harness, self.screen
+        s.tap(center(h.layout()["controls"]["target"]))
+        screen = h.wait_layout("the target panel", lambda L: L["targetPanel"])
+        s.tap(center([o for o in screen["targetPanel"] if o["target"] == 1][0]["box"]))
+        h.wait_layout("Velto chosen", lambda L: L["target"] == 1 and L["targetPanel"] is None)
+        self.place(LED_ON, 10, LEFT)
+        since = h.event_count()
+        s.tap(center(h.layout()["controls"]["play"]))
+        h.wait_event("the send to start", lambda e: e["event"] == "send-started", since)
+        time.sleep(0.5)  # in the Ctrl-D's pause
+        asked = time.monotonic()
+        self.assertEqual(h.quit(), 0)
+        self.assertLess(time.monotonic() - asked, 5)
+        self.screen = None
+        report = board.stop()
+        self.assertEqual(bytes.fromhex(report["received"]), b"cat uart > .\nled(1);\n\x04")
+        self.assertFalse(report["taking_script"])
+        self.assertFalse(report["ran"])
 
     def test_a_program_file_given_on_the_command_line_opens(self):
         path = os.path.join(self.data_home(), "lesson.cards")

@@ -92,10 +92,6 @@ Screen::Screen() {
     serial()->resetForTests();
     serial()->setScanFunction([ports] { return ports; });
     DeviceManager::getInstance()->target = Dov;
-    // Open and save are pressed too: a chooser that is always cancelled, and no folder to save
-    // into without one, so that nothing is written outside the test.
-    FieldScene::fileChooser = [](FileChooserMode, const std::string&, FileChooserDone done) { done("", ""); };
-    FieldScene::documentsFolder = [] { return std::string(); };
     FieldScene* scene = FieldScene::create();
     if (!scene) return;
     scenetest::runScene(scene);
@@ -261,8 +257,9 @@ std::string Screen::check() const {
             return "rest: a palette card still swallows touches";
     std::vector<Node*> controls = {s->reloadButton, s->portLabel,  s->settingsButton, s->playButton,
                                    s->targetButton, s->tryButton,  s->undoButton,     s->clearButton,
-                                   s->panels.clearYesButton, s->panels.clearNoButton, s->openButton,
-                                   s->saveButton, s->topButton, s->panels.replaceYesButton,
+                                   s->panels.clearYesButton, s->panels.clearNoButton, s->boardBox,
+                                   s->answer.drawerButton, s->answer.listButton, s->answer.closeButton,
+                                   s->openButton, s->saveButton, s->topButton, s->panels.replaceYesButton,
                                    s->panels.replaceNoButton};
     if (s->sim.panel) controls.push_back(s->sim.panel->stopButton);
     for (Node* popup : {static_cast<Node*>(s->panels.targetPanel), static_cast<Node*>(s->panels.portListPopup)})
@@ -271,12 +268,13 @@ std::string Screen::check() const {
                 if (c->getTag() >= 0) controls.push_back(c);
     for (Node* c : controls)
         if (c && c->getOpacity() != 255) return "rest: a control stays dimmed as if pressed";
-    // (An open panel holds listeners of its own.)
     if (!s->panels.targetPanel && !s->panels.portListPopup && !s->send.overlay && !s->panels.clearQuestion &&
-        !s->panels.replaceQuestion && !s->panels.languageList) {
+        !s->answer.view && !s->panels.replaceQuestion) {
         const size_t n = Director::getInstance()->getEventDispatcher()->getListenerCount();
         const size_t panel = s->sim.panel ? 2 : 0;  // the board panel's own and its edit watch
-        if (n != baseListeners_ + s->fieldCards.size() + panel) return "listeners: some are left behind or missing";
+        const size_t notice = s->notice.plate ? 1 : 0;  // a tap closes it
+        if (n != baseListeners_ + s->fieldCards.size() + panel + notice)
+            return "listeners: some are left behind or missing";
     }
     return "";
 }
@@ -454,6 +452,9 @@ bool Generator::startScript(const Screen& s, int f) {
             add(popup);
         } else if (scene->send.overlay && chance(0.5)) {
             add(scene->send.overlay);
+        } else if (scene->answer.view && chance(0.7)) {
+            add(scene->answer.closeButton);
+            add(scene->answer.view);
         } else if (scene->panels.clearQuestion && chance(0.7)) {
             add(scene->panels.clearYesButton);
             add(scene->panels.clearNoButton);
@@ -465,7 +466,8 @@ bool Generator::startScript(const Screen& s, int f) {
                      scene->menuUpButton, scene->menuDownButton, scene->cleanIcon, scene->sendNotice,
                      scene->portLabelBackground, scene->playButton, scene->playButton, scene->tryButton,
                      scene->undoButton, scene->undoButton, scene->clearButton, scene->sim.panel,
-                     scene->sim.panel ? scene->sim.panel->stopButton : nullptr})
+                     scene->sim.panel ? scene->sim.panel->stopButton : nullptr, scene->boardBox,
+                     scene->answer.drawerButton, scene->notice.plate})
                 add(n);
             for (int k = 0; k < 6; ++k) {
                 add(scene->paletteCards[k]);

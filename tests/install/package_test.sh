@@ -93,7 +93,8 @@ grep -q 'zenity | kdialog' <<< "$recommends" || fail "no file chooser recommende
 
 # The manual page's synopsis is the program's own usage line, and it names the keys and the
 # files the program has.
-usage="$("$binary" -x 2>&1 >/dev/null || true)"
+# A cross-built program runs under its emulator.
+usage="$(${TAVRICK_EMULATOR:-} "$binary" -x 2>&1 >/dev/null || true)"
 manual="$(zcat "$root/usr/share/man/man1/tavrick-cards.1.gz" | MANWIDTH=200 man -l - 2>/dev/null)"
 synopsis="$(sed -n '/^SYNOPSIS/{n;p;q}' <<< "$manual" | sed 's/^ *//')"
 [ "usage: $synopsis" = "$usage" ] || fail "the manual's synopsis \"$synopsis\" is not the usage \"$usage\""

@@ -27,6 +27,7 @@ protected:
     void SetUp() override {
         useOwnFolder();
         savedChooser = FieldScene::fileChooser;
+        savedDocuments = FieldScene::documentsFolder;
         documents = folder + "Documents/";
         mkdir(documents.c_str(), 0755);
         FieldScene::documentsFolder = [this] { return documents; };
@@ -34,6 +35,7 @@ protected:
     }
     void TearDown() override {
         FieldScene::fileChooser = savedChooser;
+        FieldScene::documentsFolder = savedDocuments;
         Editing::TearDown();
     }
     // A chooser that answers `answer` (with `problem`), and counts the questions.
@@ -55,6 +57,7 @@ protected:
     }
 
     FileChooser savedChooser;
+    std::function<std::string()> savedDocuments;
     std::string documents;
     std::vector<FileChooserMode> asked;
 };

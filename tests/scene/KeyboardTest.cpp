@@ -228,7 +228,7 @@ TEST_F(Keyboard, ButtonsAndPanelsAreWorkedWithArrowsEnterAndEscape) {
     scenetest::stepSeconds(0.4f);
     EXPECT_TRUE(scene->settingsOpen);
     EXPECT_EQ(last(), "Close the settings");
-    for (int i = 0; i < 9; ++i) press(K::KEY_RIGHT_ARROW);
+    for (int i = 0; i < 10; ++i) press(K::KEY_RIGHT_ARROW);
     EXPECT_EQ(last(), "Clear field");
     // The clear question, answered No by key, then Yes.
     lay(3, 0, LedOn);

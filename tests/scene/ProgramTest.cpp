@@ -60,19 +60,49 @@ TEST_F(Program, OverlaySwallowsEveryTouchAndShowsProgress) {
     waitIdle();
     EXPECT_EQ(scene->send.overlay, nullptr);
     EXPECT_EQ(scene->sendNotice, nullptr);  // it went through: no notice
+    // But a sign that it did, which no failure ever shows.
+    ASSERT_NE(scene->answer.sentSign, nullptr);
+    EXPECT_EQ(scene->answer.sentText->getString(), "Sent to Test Port");
+    scenetest::stepSeconds(1.5f);
+    EXPECT_NE(scene->answer.sentSign, nullptr);
+    scenetest::stepSeconds(0.7f);
+    EXPECT_EQ(scene->answer.sentSign, nullptr);
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(2);
     EXPECT_NE(scene->panels.targetPanel, nullptr);
     drain(far);
 }
 
-TEST_F(Program, FailedSendShowsANoticeForAboutThreeSeconds) {
+// A notice is said in plain words on a plate of its own; a long one stays until it is tapped
+// (a tap elsewhere reaches the screen as before), a short one goes by itself.
+TEST_F(Program, AFailedSendIsToldInPlainWordsUntilTappedAndAShortNoticeGoesByItself) {
     start({{"/nonexistent/ttyNothing", "Gone"}});
     scene->buildAndSend();
     waitIdle();
     EXPECT_EQ(scene->send.overlay, nullptr);
+    EXPECT_EQ(scene->answer.sentSign, nullptr) << "a failed send never looks like success";
     ASSERT_NE(scene->sendNotice, nullptr);
-    EXPECT_EQ(scene->sendNotice->getString().rfind("Could not send to /nonexistent/ttyNothing", 0), 0u);
+    EXPECT_EQ(scene->sendNotice->getString(), "The board is not connected. Check the cable.");
+    ASSERT_NE(scene->notice.plate, nullptr);
+    EXPECT_EQ(scene->sendNotice->getParent(), scene->notice.plate);
+    const Rect plate = scene->notice.plate->getBoundingBox();
+    EXPECT_GE(plate.size.width, scene->sendNotice->getContentSize().width + 40);
+    EXPECT_GE(scene->sendNotice->getSystemFontSize(), 22);
+    EXPECT_GE(plate.getMinX(), 250);  // clear of the palette and the buttons
+    EXPECT_LE(plate.getMaxX(), 860);
+    scenetest::stepSeconds(10.0f);
+    ASSERT_NE(scene->sendNotice, nullptr) << "a long notice stays until it is tapped";
+    scenetest::tap(worldOf(scene->targetButton));
+    scenetest::stepFrames(2);
+    EXPECT_NE(scene->panels.targetPanel, nullptr);
+    scene->closeTargetPanel();
+    EXPECT_NE(scene->sendNotice, nullptr);
+    scenetest::tap(Vec2(plate.getMidX(), plate.getMidY()));
+    scenetest::stepFrames(2);
+    EXPECT_EQ(scene->sendNotice, nullptr);
+    EXPECT_EQ(scene->notice.plate, nullptr);
+
+    scene->showNotice("Sending stopped");
     scenetest::stepSeconds(2.5f);
     EXPECT_NE(scene->sendNotice, nullptr);
     scenetest::stepSeconds(1.0f);
@@ -129,13 +159,12 @@ TEST_F(Program, AbsentAndBusyPortsAreToldApart) {
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
-    EXPECT_EQ(scene->sendNotice->getString(),
-              "Could not send to /dev/tavrick-no-such-port: the board is not connected");
+    EXPECT_EQ(scene->sendNotice->getString(), "The board is not connected. Check the cable.");
     choosePort(busy);
     scene->buildAndSend();
     waitIdle();
     ASSERT_NE(scene->sendNotice, nullptr);
-    EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + busy + ": another program is using it");
+    EXPECT_EQ(scene->sendNotice->getString(), "Another program is using the board. Close it and try again.");
     EXPECT_EQ(drain(far), "");  // nothing reached the board
 }
 
@@ -154,7 +183,7 @@ TEST_F(Program, PullingTheCableMidSendIsToldAndTheNextPortWorks) {
     waitIdle();
     EXPECT_EQ(scene->send.overlay, nullptr);
     ASSERT_NE(scene->sendNotice, nullptr);
-    EXPECT_EQ(scene->sendNotice->getString(), "Could not send to " + first + ": the board is not connected");
+    EXPECT_EQ(scene->sendNotice->getString(), "The board is not connected. Check the cable.");
     // The screen answers.
     scenetest::tap(worldOf(scene->targetButton));
     scenetest::stepFrames(2);

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <chrono>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,12 +22,6 @@
 
 class SceneTest : public ::testing::Test {
 protected:
-    // A save with no chooser goes into the documents folder: none in a test unless it gives
-    // one, so that no test writes into the real one.
-    SceneTest() : savedDocuments(FieldScene::documentsFolder) {
-        FieldScene::documentsFolder = [] { return std::string(); };
-    }
-
     void TearDown() override {
         takeDown();
         for (int fd : fds) close(fd);
@@ -42,7 +35,6 @@ protected:
 
     // After the last tear-down: tests restart the screen over the same folder.
     ~SceneTest() override {
-        FieldScene::documentsFolder = savedDocuments;
         if (folder.empty()) return;
         cocos2d::FileUtils::getInstance()->setWritablePath("");
         std::system(("rm -rf '" + folder + "'").c_str());
@@ -191,7 +183,6 @@ protected:
     std::vector<int> fds;
     std::string folder;  // with a slash at the end; empty unless useOwnFolder() was called
     long liveBefore = -1;  // taken when the first screen of a test is built
-    std::function<std::string()> savedDocuments;
 };
 
 inline const std::vector<tavrick::PortInfo> kTwoPorts = {{"COM3", "USB Serial Device"},

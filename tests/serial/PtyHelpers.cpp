@@ -55,4 +55,46 @@ std::string readFor(int master, std::size_t count, std::chrono::milliseconds tim
     return out;
 }
 
+EchoBoard::EchoBoard(int master) : master_(master), thread_([this] { run(); }) {}
+
+EchoBoard::~EchoBoard() {
+    done_ = true;
+    thread_.join();
+}
+
+std::vector<Clock::time_point> EchoBoard::lineTimes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return times_;
+}
+
+std::string EchoBoard::received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+void EchoBoard::run() {
+    std::string out;
+    char buffer[4096];
+    while (!done_) {
+        pollfd p{master_, static_cast<short>(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
+        if (::poll(&p, 1, 5) <= 0) continue;
+        if (p.revents & POLLOUT) {
+            const ssize_t n = ::write(master_, out.data(), out.size());
+            if (n > 0) out.erase(0, static_cast<std::size_t>(n));
+        }
+        if (!(p.revents & POLLIN)) continue;
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (ssize_t i = 0; i < n; ++i) {
+            out += buffer[i];
+            received_ += buffer[i];
+            if (buffer[i] == '\n') {
+                out += "OK\r\n";
+                times_.push_back(Clock::now());
+            }
+        }
+    }
+}
+
 }  // namespace ptytest

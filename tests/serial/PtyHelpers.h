@@ -2,8 +2,12 @@
 // test reads what arrives on the master side.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace ptytest {
 
@@ -32,5 +36,29 @@ private:
 
 // Reads up to `count` bytes from the master side, giving up at the timeout; returns what came.
 std::string readFor(int master, std::size_t count, std::chrono::milliseconds timeout);
+
+// The far side as an interpreter, on a thread of its own: every byte echoed as it comes, "OK"
+// after each line. What came and when each line ended are kept, so that the pauses can be
+// checked; an answer the sender does not read waits, and never blocks the board.
+class EchoBoard {
+public:
+    explicit EchoBoard(int master);
+    ~EchoBoard();
+    EchoBoard(const EchoBoard&) = delete;
+    EchoBoard& operator=(const EchoBoard&) = delete;
+
+    std::vector<Clock::time_point> lineTimes();
+    std::string received();
+
+private:
+    void run();
+
+    int master_;
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::string received_;
+    std::vector<Clock::time_point> times_;
+    std::thread thread_;
+};
 
 }  // namespace ptytest

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "FieldDocument.h"
+#include "Settings.h"
 #include "files.h"
 
 using tavrick::FieldDocument;
@@ -99,4 +101,35 @@ TEST_F(Store, TwoProcessesWritingOneFileNeverMixTheirText) {
     }
     EXPECT_EQ(std::system(("test -z \"$(ls '" + folder + "' | grep -v '^field.json$')\"").c_str()), 0)
         << "a temporary file was left behind";
+}
+
+// A settings file that is not one is kept aside, as the field's is, and said once: the next
+// load finds no file and says nothing; a save never writes over it.
+TEST_F(Store, AMalformedSettingsFileIsKeptAsideAndToldOnce) {
+    const std::string path = folder + tavrick::Settings::kFileName;
+    std::ofstream(path) << "{\"port\": [1, 2";
+    std::string problem, kept;
+    const tavrick::Settings first = tavrick::Settings::load(folder, &problem, &kept);
+    EXPECT_EQ(first.port, "");
+    EXPECT_FALSE(problem.empty());
+    ASSERT_EQ(kept.rfind(path + ".bad-", 0), 0u) << kept;
+    EXPECT_EQ(readFile(kept), "{\"port\": [1, 2");
+    problem.clear();
+    tavrick::Settings::load(folder, &problem);
+    EXPECT_EQ(problem, "");
+
+    std::ofstream(path) << "not json";
+    tavrick::Settings settings;
+    settings.port = "/dev/ttyUSB0";
+    std::string error;
+    ASSERT_TRUE(settings.save(folder, error)) << error;
+    EXPECT_EQ(tavrick::Settings::load(folder).port, "/dev/ttyUSB0");
+    int keptFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("settings.json.bad-", 0) == 0) {
+            ++keptFiles;
+            const std::string text = readFile(entry.path().string());
+            EXPECT_TRUE(text == "not json" || text == "{\"port\": [1, 2") << text;
+        }
+    EXPECT_EQ(keptFiles, 2);
 }

@@ -9,6 +9,7 @@ Run through run_app_tests.sh (an X server of its own, as the end-to-end suite ha
 import getpass
 import glob
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -110,9 +111,11 @@ class WineEndToEnd(test_e2e.EndToEnd):
     def start(self, *ports, extra_args=()):
         coms = []
         for i, port in enumerate(ports):
-            link_com(5 + i, port)
+            # PATH[=DESCRIPTION][,usb]: the device goes behind the COM port, the rest stays.
+            path, tail = re.match(r"([^=,]*)(.*)", port).groups()
+            link_com(5 + i, path)
             self.addCleanup(link_com, 5 + i, None)
-            coms.append("COM%d" % (5 + i))
+            coms.append("COM%d%s" % (5 + i, tail))
         return super().start(*coms, extra_args=extra_args)
 
     def fallback_text_shown(self):
@@ -123,7 +126,7 @@ class WineEndToEnd(test_e2e.EndToEnd):
 
     def test_dov_program_arrives_through_com5(self):
         board = self.board("dov")
-        self.start(board.path)
+        self.start(board.usb())
         self.fallback_text_shown()
         self.place(LED_ON, 10, LEFT)
         self.place(WAIT1, 10, RIGHT)

@@ -11,6 +11,10 @@
 //                   the first port scan has reported, and again for each line on stdin;
 //                   the line "quit", or the end of stdin, closes the program.
 //   --print-events  "event {...}": a port scan or a send started or ended, with its outcome;
+//                   each line the board said back ("board-said", with its text; a last line
+//                   without its end has "partial"), and the end of the second the board has
+//                   to answer ("answer-ended", with "heard": whether anything came back);
+//                   the sign of a send that went well ("sent-sign", with its text);
 //                   the chosen port ("port", with its name); each notice shown ("notice");
 //                   and each step of a run on the screen's board as it happens (sim-start,
 //                   sim-line, sim-led, sim-error, sim-end, sim-stop), with the time in ms
@@ -123,7 +127,8 @@ std::string layoutJson(FieldScene* s) {
         j += "\"viewport\":{\"frame\":[" + num(frame.width) + "," + num(frame.height) +
              "],\"origin\":" + point(vp.origin) + ",\"scale\":[" + num(view->getScaleX()) + "," +
              num(view->getScaleY()) + "],\"fullscreen\":" +
-             std::string(view->isFullscreen() ? "true" : "false") + "},";
+             std::string(view->isFullscreen() ? "true" : "false") + ",\"hidden\":" +
+             std::string(Director::getInstance()->isWindowHidden() ? "true" : "false") + "},";
     }
     j += "\"frames\":" + std::to_string(Director::getInstance()->getTotalFrames()) + ",";
 
@@ -187,9 +192,25 @@ std::string layoutJson(FieldScene* s) {
          ",\"boardPortText\":" + quote(s->boardPortLabel->getString()) +
          ",\"stop\":" + box(s->send.stopButton) + ",\"try\":" + box(s->tryButton) + ",\"fullscreen\":" + box(s->fullscreenButton) +
          ",\"undo\":" + box(s->undoButton) + ",\"clear\":" + box(s->clearButton) +
+         ",\"boardSaid\":" + box(s->answer.drawerButton) +
+         ",\"boardMark\":" + std::string(s->answer.silentMark && s->answer.silentMark->isVisible() ? "true" : "false") +
          ",\"open\":" + box(s->openButton) + ",\"save\":" + box(s->saveButton) +
          ",\"toTop\":" + (s->topButton && s->topButton->isVisible() ? box(s->topButton) : std::string("null")) +
          "},";
+
+    j += "\"boardSaidView\":";
+    if (s->answer.view) {
+        j += "{\"lines\":[";
+        for (size_t i = 0; i < s->answer.shown.size(); ++i) j += (i ? "," : "") + quote(s->answer.shown[i]);
+        j += "],\"list\":" + rect(s->answer.list->getViewRectInWorld()) + ",\"close\":" + box(s->answer.closeButton) + "},";
+    } else {
+        j += "null,";
+    }
+    j += "\"sentSign\":";
+    if (s->answer.sentSign)
+        j += "{\"text\":" + quote(s->answer.sentText->getString()) + ",\"box\":" + box(s->answer.sentSign) + "},";
+    else
+        j += "null,";
 
     j += "\"simPanel\":" + box(s->sim.panel) + ",\"sim\":";
     if (SimPanel* p = s->sim.panel) {
@@ -260,14 +281,17 @@ std::string layoutJson(FieldScene* s) {
          (s->panels.portListView ? rect(s->panels.portListView->getViewRectInWorld()) : std::string("null"));
     const Rect focus = s->focusBox();
     j += ",\"focus\":" + (focus.size.width > 0 ? rect(focus) : std::string("null"));
+    j += ",\"portListBoardSaid\":" + box(s->answer.listButton);
     j += ",\"notice\":";
     if (s->sendNotice && s->sendNotice->getParent())
-        j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->sendNotice) + "}";
+        j += "{\"text\":" + quote(s->sendNotice->getString()) + ",\"box\":" + box(s->notice.plate) +
+             ",\"staysUntilTapped\":" + std::string(s->notice.staysUntilTapped ? "true" : "false") + "}";
     else
         j += "null";
 
     j += ",\"overlay\":" + std::string(s->send.overlay ? "true" : "false") +
          ",\"sending\":" + std::string(serial->isSending() ? "true" : "false") +
+         ",\"listening\":" + std::string(serial->isListening() ? "true" : "false") +
          ",\"scanning\":" + std::string(serial->isScanning() ? "true" : "false") + ",\"ports\":[";
     for (ssize_t i = 0; i < serial->ports.size(); ++i) {
         if (i) j += ",";
@@ -340,6 +364,9 @@ struct Watcher {
     bool ready = false;
     bool wasScanning = false;
     bool wasSending = false;
+    bool wasListening = false;
+    std::size_t saidEnded = 0;
+    Node* lastSentSign = nullptr;
     bool portReported = false;
     std::string lastPort;
     Label* lastNotice = nullptr;
@@ -362,16 +389,39 @@ struct Watcher {
         }
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         const bool scanning = serial->isScanning(), sending = serial->isSending();
+        const bool listening = serial->isListening();
         if (printEvents) {
             report(serial, scanning, sending);
+            reportBoardSaid(scene, serial, sending, listening);
             reportChoiceAndNotice(scene, serial);
         }
         wasScanning = scanning;
         wasSending = sending;
+        wasListening = listening;
         takeCommands(scene);
     }
 
     unsigned long saved = 0;
+
+    // Each line the board said, once: the count of ended lines tells the new ones.
+    void reportBoardSaid(FieldScene* scene, TavrickCardSerialManager* serial, bool sending, bool listening) {
+        const tavrick::BoardReplies::Snapshot said = serial->getBoardReplies().snapshot();
+        if (sending && !wasSending) saidEnded = 0;  // a new send: its lines count from the first
+        if (said.ended < saidEnded) saidEnded = 0;
+        const std::size_t fresh = std::min(said.ended - saidEnded, said.lines.size());
+        for (std::size_t i = said.lines.size() - fresh; i < said.lines.size(); ++i)
+            emit("event", "{\"event\":\"board-said\",\"text\":" + quote(said.lines[i]) + "}");
+        saidEnded = said.ended;
+        if (wasListening && !listening) {
+            if (!said.partial.empty())
+                emit("event", "{\"event\":\"board-said\",\"text\":" + quote(said.partial) + ",\"partial\":true}");
+            emit("event", "{\"event\":\"answer-ended\",\"heard\":" + std::string(said.heard ? "true" : "false") +
+                              "}");
+        }
+        if (scene->answer.sentSign && scene->answer.sentSign != lastSentSign)
+            emit("event", "{\"event\":\"sent-sign\",\"text\":" + quote(scene->answer.sentText->getString()) + "}");
+        lastSentSign = scene->answer.sentSign;
+    }
 
     void reportChoiceAndNotice(FieldScene* scene, TavrickCardSerialManager* serial) {
         if (scene->autosavesWritten() != saved) {
