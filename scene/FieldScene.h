@@ -25,7 +25,8 @@
 //
 // The state is grouped by concern below: `drag` (a card being carried), `history` (undo,
 // autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay),
-// `answer` (what came back from the board), `notice` and `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
+// `answer` (what came back from the board), `notice`, `sim` (the board on the screen) and
+// `keys` (the keyboard's focus and the card it carries). The screen's nodes are plain members: the scene graph owns
 // them, the scene keeps pointers.
 #include <array>
 #include <chrono>
