@@ -10,7 +10,7 @@ JOBS ?= 2
 # also needs the virtual one that `make run` starts it on.
 BUILD_PACKAGES = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev \
   libsdl2-ttf-dev libfontconfig-dev fonts-beteckna fonts-dejavu-core gettext \
-  libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev
+  libserialport-dev libudev-dev nlohmann-json3-dev libdbus-1-dev libspeechd-dev
 HEADLESS_PACKAGES = xvfb xauth
 # What the tests add: GoogleTest and Benchmark, a session bus for the portal's test, the X
 # tools of the end-to-end suite, and the packaging checks.

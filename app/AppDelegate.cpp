@@ -10,6 +10,7 @@
 #include "FieldScene.h"
 #include "tr.h"
 #include "SingleInstance.h"
+#include "Speech.h"
 #include "TavrickCardSerialManager.h"
 
 using namespace cocos2d;
@@ -151,6 +152,10 @@ bool AppDelegate::applicationDidFinishLaunching() {
     view->setDesignResolutionSize(1024, 768, ResolutionPolicy::SHOW_ALL);
     director->setContentScaleFactor(2.0f);
     Scene* scene = Scene::create();
+    // The platform's voice, reached at its first sentence; speech starts on with the screen reader.
+    static std::unique_ptr<Speech> speech = Speech::open();
+    FieldScene::voice = [](const std::string& text) { speech->say(text); };
+    FieldScene::screenReaderRunning = Speech::screenReaderRunning();
     FieldScene* field = FieldScene::create();
     if (!field) {
         failed("the screen could not be built; are the pictures in res/ installed?");

@@ -20,6 +20,7 @@
 #if !defined(COCOS2D_CORE_ONLY)
 #include "CCSprite.h"
 #include "CCLabel.h"
+#include "CCAudio.h"
 #include "CCTexture.h"
 #include "CCDevice.h"
 #include "CCGLViewImpl.h"

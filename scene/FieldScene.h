@@ -18,11 +18,15 @@
 //   FieldSceneHistory.cpp   undo and redo, the autosave, clearing
 //   FieldSceneFiles.cpp     program files: open and save, the chooser, the overwrite question
 //   FieldSceneSim.cpp       the board on the screen (SimPanel) and the try button
+//   FieldSceneLanguage.cpp  the screen's language: the drawer's button and list, the texts again
+//   FieldSceneKeyboard.cpp  the whole screen by keyboard: the focus, its ring, the card the
+//                           keys carry; each focus move and action said in a sentence
 //   PanelKit.*, Theme.h     the pressed button and modal panel every control uses; the look
 //
 // The state is grouped by concern below: `drag` (a card being carried), `history` (undo,
 // autosave, the file chooser), `panels` (the modal panels), `send` (the sending overlay),
-// `answer` (what came back from the board), `notice` and `sim` (the board on the screen). The screen's nodes are plain members: the scene graph owns
+// `answer` (what came back from the board), `notice`, `sim` (the board on the screen) and
+// `keys` (the keyboard's focus and the card it carries). The screen's nodes are plain members: the scene graph owns
 // them, the scene keeps pointers.
 #include <array>
 #include <chrono>
@@ -134,6 +138,26 @@ struct SendState {
     std::string portName;
     // Play was pressed while a scan ran: the send starts when the scan has ended.
     bool playPending = false;
+};
+
+// The keyboard's focus: the region it is in, the place it last had in each region (coming
+// back finds it there), and the card the keys carry. A carried card picked up from a slot
+// stays linked to that slot until it is put elsewhere: the program, undo and the autosave
+// see it where it was.
+struct KeyFocus {
+    enum class Region { None, Palette, Field, Buttons };
+    Region region = Region::None;
+    int paletteKind = 0;
+    int row = 0, side = 0;
+    int button = 0;
+    // The entry of the open panel, and the panel it belongs to (a new panel starts at its first).
+    int panelItem = 0;
+    cocos2d::Node* panel = nullptr;
+    CardSprite* carried = nullptr;
+    bool carriedIsNew = false;
+    cocos2d::Vec2 fromPosition;
+    // The ring around what has the focus, above everything.
+    cocos2d::Node* ring = nullptr;
 };
 
 // After a send: the sign that it went well, the view of what the board said, and the mark on
@@ -377,6 +401,40 @@ public:
     // Marks the field row a running line comes from and scrolls it into view; -1 clears.
     void markSimRow(int row, bool error);
 
+    // --- the keyboard and what is said (FieldSceneKeyboard.cpp) ----------------------------
+    // Tab and Shift+Tab between the regions, the arrows, Enter and Space, Delete, Escape, F5.
+    // False when the key is not the keyboard's (the shortcuts then look at it).
+    bool handleFocusKey(cocos2d::EventKeyboard::KeyCode code, bool shift);
+    // Hears every sentence the screen says (the harness, tests); may be empty.
+    static std::function<void(const std::string&)> speaker;
+    // The platform's voice (set by the app): says each sentence while speech is on.
+    static std::function<void(const std::string&)> voice;
+    // Set by the app before the screen is built: speech starts on when the system's screen
+    // reader runs, unless the child turned it off before.
+    static bool screenReaderRunning;
+    void say(const std::string& text);
+    // The short sounds, while sound is on; `soundObserver` hears each one played.
+    enum class Sound { Snap, Delete, Sent, SendFailed, Refused };
+    void playSound(Sound sound);
+    static std::function<void(Sound)> soundObserver;
+    // The drawer's "Speak" and "Sound" switches; each choice is remembered.
+    void toggleSpeak();
+    void toggleSound();
+    bool speakOn = false;
+    bool soundOn = true;
+    // "LED on", "Wait 3 seconds".
+    static std::string cardName(int kind);
+    // "Row 30, left slot: Wait 3 seconds", "Row 30, right slot, empty".
+    std::string slotSentence(int row, int side) const;
+    // The ring follows what has the focus (after a key, a scroll, a panel that came or went).
+    void refreshFocusRing();
+    // The focused thing's box on the screen (world points); empty when nothing has the focus.
+    cocos2d::Rect focusBox();
+    // Gives back or puts back the card the keys carry (the mouse took over, a send began).
+    void dropKeyCarry();
+    // The keyboard's presses go through the same touch handlers as a finger's.
+    void pressNode(cocos2d::Node* node);
+
     // --- state, by concern ------------------------------------------------------------------
     DragState drag;
     HistoryState history;
@@ -385,6 +443,7 @@ public:
     AnswerState answer;
     NoticeState notice;
     SimState sim;
+    KeyFocus keys;
     bool settingsOpen = false;  // the drawer is up
 
     // --- the screen's nodes -----------------------------------------------------------------
@@ -410,6 +469,8 @@ public:
     cocos2d::LayerColor* languageButton = nullptr;
     cocos2d::LayerColor* openButton = nullptr;
     cocos2d::LayerColor* saveButton = nullptr;
+    cocos2d::LayerColor* speakButton = nullptr;
+    cocos2d::LayerColor* soundButton = nullptr;
     // Over the field's top while row 10 is out of sight: back to it.
     cocos2d::Sprite* topButton = nullptr;
     // The light on the free slot a carried card would go into (in the field's container).
@@ -487,6 +548,24 @@ private:
     // A card that goes back shows it: a copy slides from where it was let go to where it lies.
     void slideBack(CardSprite* card, const cocos2d::Vec2& from);
     void unlinkCard(CardSprite* card);
+    // Takes a card off the field as the trash does: out of the program and the counts at
+    // once, then its animation.
+    void deleteCard(CardSprite* card);
+    // Where a card lies when it sits in `slot` (field points).
+    cocos2d::Vec2 seatPosition(CardSprite* card, CardSprite* slot) const;
+    // The keyboard's parts (FieldSceneKeyboard.cpp).
+    std::vector<cocos2d::Node*> focusButtons() const;
+    std::vector<cocos2d::Node*> panelEntries() const;
+    cocos2d::Node* topPanel() const;
+    std::string spokenName(cocos2d::Node* node) const;
+    void sayFocus();
+    void moveFieldFocus(int drow, int dside);
+    void showFieldFocus();
+    void fieldEnter();
+    void takeFromPalette();
+    void deleteFocused();
+    void buildVoiceSwitches();
+    void refreshVoiceSwitches();
 
     // Keeping the work.
     void buildHistoryControls();

@@ -293,6 +293,8 @@ bool FieldScene::onCardTouchBegan(Touch* touch, Event* event) {
     // Still carried by the palette touch that made it: a second finger could delete it
     // under that touch.
     if (card == drag.placingCard) return false;
+    // Carried by the keys: Enter or Escape ends that carry first.
+    if (card == keys.carried) return false;
     drag.touchedCard = card;
     drag.carryPoint = touch->getLocation();
     drag.grab = p - card->getPosition();

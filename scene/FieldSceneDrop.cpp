@@ -48,7 +48,8 @@ bool FieldScene::isInSlot(CardSprite* card) const {
 
 int FieldScene::looseCardCount() const {
     int n = 0;
-    for (CardSprite* card : fieldCards) n += isInSlot(card) ? 0 : 1;
+    // A card the keys took from the palette is not on the field yet.
+    for (CardSprite* card : fieldCards) n += isInSlot(card) || (card == keys.carried && keys.carriedIsNew) ? 0 : 1;
     return n;
 }
 
@@ -97,6 +98,11 @@ void FieldScene::lightSlotFor(CardSprite* card) {
     slotLight->setVisible(true);
 }
 
+Vec2 FieldScene::seatPosition(CardSprite* card, CardSprite* slot) const {
+    return card->getPosition() + toFieldSpace(slot, slot->connectors[0].point) -
+           toFieldSpace(card, card->connectors[0].point);
+}
+
 void FieldScene::seatCard(CardSprite* card, CardSprite* slot) {
     card->connectors[0].partner = slot;
     slot->connectors[0].partner = card;
@@ -110,6 +116,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     lightSlotFor(nullptr);
     if (isInSlot(card)) {  // snapped while carried
         showLooseness(card);
+        playSound(Sound::Snap);
         return true;
     }
     CardSprite* slot = slotUnder(card);
@@ -117,6 +124,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     if (slot && (!holder || holder == card)) {
         seatCard(card, slot);
         showLooseness(card);
+        playSound(Sound::Snap);
         return true;
     }
     if (!slot) {
@@ -125,6 +133,7 @@ bool FieldScene::settleReleasedCard(CardSprite* card, bool isNew) {
     }
 
     // Over a filled slot.
+    playSound(Sound::Refused);
     const Vec2 letGo = card->getPosition();
     if (isNew) {
         // Never made: out of the counts at once, then away to the palette it came from.

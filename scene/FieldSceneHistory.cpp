@@ -46,10 +46,14 @@ FieldDocument FieldScene::snapshot() const {
     doc.target = t == Velto ? 1 : 0;
     for (CardSprite* card : fieldCards) {
         if (card->kind < 0 || card->kind >= 6) continue;
+        // The card the keys carry is where it came from until it is put: not yet on the
+        // field when it came from the palette.
+        if (card == keys.carried && keys.carriedIsNew) continue;
         CardRecord r;
         r.kind = card->kind;
-        r.x = card->getPositionX();
-        r.y = card->getPositionY();
+        const Vec2 at = card == keys.carried ? keys.fromPosition : card->getPosition();
+        r.x = at.x;
+        r.y = at.y;
         // The slots are the program: a card is in the slot that names it.
         for (size_t row = 0; row < slotRows.size() && r.row < 0; ++row)
             for (ssize_t side = 0; side < slotRows[row].size(); ++side)
@@ -68,6 +72,7 @@ FieldDocument FieldScene::snapshot() const {
 }
 
 void FieldScene::restore(const FieldDocument& doc, bool withView) {
+    dropKeyCarry();
     // Last laid first: each comes off the end of its parent's children.
     for (ssize_t i = fieldCards.size() - 1; i >= 0; --i) {
         CardSprite* card = fieldCards.at(i);
@@ -112,7 +117,7 @@ void FieldScene::restore(const FieldDocument& doc, bool withView) {
 // --- history -------------------------------------------------------------------------
 
 bool FieldScene::canEdit() const {
-    return !TavrickCardSerialManager::getInstance()->isSending() && !send.overlay && !drag.touchedCard &&
+    return !TavrickCardSerialManager::getInstance()->isSending() && !send.overlay && !drag.touchedCard && !keys.carried &&
            !drag.placingCard && !drag.ghostCard;
 }
 
@@ -184,10 +189,15 @@ void FieldScene::flushAutosave() {
     if (history.autosaveWriter) history.autosaveWriter->flush();
 }
 
-void FieldScene::onZoomed(FieldScrollView*) { refreshTopButton(); }
+void FieldScene::onZoomed(FieldScrollView*) {
+    refreshTopButton();
+    if (keys.ring) refreshFocusRing();
+}
 
 void FieldScene::onScrolled(FieldScrollView*) {
     refreshTopButton();
+    // The ring stays on its slot or card as the wheel or a finger moves the view.
+    if (keys.ring) refreshFocusRing();
     // The scroll position comes back at the next start too.
     if (!history.autosavePath.empty() && history.committedField.hasView) scheduleAutosave();
 }
@@ -284,10 +294,44 @@ void FieldScene::clearPressed() {
 void FieldScene::handleKey(EventKeyboard::KeyCode code, Event* event) {
     auto* key = static_cast<EventKeyboard*>(event);
     using K = EventKeyboard::KeyCode;
+    // The focus ring follows whatever the key did, and again once a panel or the drawer has
+    // come or gone.
+    struct RingAfter {
+        FieldScene* scene;
+        ~RingAfter() {
+            scene->refreshFocusRing();
+            scene->scheduleOnce([s = scene](float) { s->refreshFocusRing(); }, 0.3f, "focus-ring");
+        }
+    } ringAfter{this};
     if (code == K::KEY_ESCAPE) {
+        if (keys.carried) {
+            const bool isNew = keys.carriedIsNew;
+            // The focus goes back with a card put back, to the slot it is in again.
+            for (size_t r = 0; r < slotRows.size() && !isNew; ++r)
+                for (ssize_t s = 0; s < slotRows[r].size(); ++s)
+                    if (slotRows[r].at(s)->connectors[0].partner == keys.carried) {
+                        keys.row = static_cast<int>(r);
+                        keys.side = static_cast<int>(s);
+                    }
+            dropKeyCarry();
+            if (keys.region == KeyFocus::Region::Field) showFieldFocus();
+            say(isNew ? tr("Card given back") : tr("Card put back"));
+            return;
+        }
+        const bool panelOpen = topPanel() != nullptr || sim.panel != nullptr;
         closeTopPanel();
+        if (panelOpen) {
+            keys.panel = nullptr;
+            say(tr("Closed"));
+        }
         return;
     }
+    if (code == K::KEY_F5) {
+        dropKeyCarry();
+        buildAndSend();
+        return;
+    }
+    if (!key->isControlDown() && handleFocusKey(code, key->isShiftDown())) return;
     if (code == K::KEY_F11) {
         toggleFullscreen();
         return;

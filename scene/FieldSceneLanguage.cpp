@@ -91,6 +91,7 @@ void FieldScene::retranslate() {
         if (auto* word = dynamic_cast<Label*>(clearButton->getChildren().at(0))) word->setString(tr("Clear field"));
     panelkit::setButtonWord(openButton, tr("Open"));
     panelkit::setButtonWord(saveButton, tr("Save"));
+    refreshVoiceSwitches();
     if (portLabel) updatePortLabel();
 }
 

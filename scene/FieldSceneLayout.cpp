@@ -146,6 +146,7 @@ bool FieldScene::init() {
     buildHistoryControls();
     buildLanguageButton();
     buildFileButtons();
+    buildVoiceSwitches();
     buildAnswerControls();
     buildTopButton();
     restoreAutosave();
@@ -236,6 +237,9 @@ void FieldScene::loadSettings() {
     // The port chosen by hand in an earlier run is taken again when it is present.
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     if (!settings.port.empty() && serial->getPreferredPort().empty()) serial->setPreferredPort(settings.port);
+    speakOn = settings.speak < 0 ? screenReaderRunning : settings.speak == 1;
+    soundOn = settings.sound;
+    refreshVoiceSwitches();
     if (settings.fullscreen) {
         if (GLView* view = Director::getInstance()->getOpenGLView()) view->setFullscreen(true);
     }

@@ -91,6 +91,7 @@ void FieldScene::buildAndSend() {
         return;
     }
     if (!serial->hasChosenPort()) {
+        playSound(Sound::SendFailed);
         showNotice(tr(kNoBoardNotice));
         return;
     }
@@ -154,6 +155,13 @@ void FieldScene::refreshSendProgress() {
                                            {"all", std::to_string(serial->sendQueue.size())}});
     if (text == send.progress->getString() && send.progressPlate->getContentSize().width > 10) return;
     send.progress->setString(text);
+    // Said with the board's name, which the overlay does not show.
+    TavrickCardSerialData* port = serial->hasChosenPort() ? serial->ports.at(serial->selectedPort) : nullptr;
+    const std::string board = port && !port->description.empty() ? port->description : send.portName;
+    say(i18n::format(tr("Sending to {board}: {done} of {all}"),
+                     {{"board", board},
+                      {"done", std::to_string(serial->getLinesWritten())},
+                      {"all", std::to_string(serial->sendQueue.size())}}));
     const Size t = send.progress->getContentSize();
     send.progressPlate->setContentSize(Size(t.width + 48, t.height + 24));
     send.progressPlate->setPosition(send.progress->getPositionX() - (t.width + 48) / 2,
@@ -169,18 +177,23 @@ void FieldScene::hideSendingOverlay(bool sent) {
         send.progressPlate = nullptr;
         send.stopButton = nullptr;
     }
-    if (sent)
+    if (sent) {
+        playSound(Sound::Sent);
+        say(tr("Sent"));
         showSentSign(answer.boardName);
-    else
+    } else {
         tellSendFailure();
+    }
 }
 
 void FieldScene::tellSendFailure() {
     TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
     const tavrick::SerialError error = serial->getLastError();
-    if (error != tavrick::SerialError::Stopped)
+    if (error != tavrick::SerialError::Stopped) {
         std::fprintf(stderr, "tavrick-cards: could not send to %s: %s\n", send.portName.c_str(),
                      serial->getLastErrorDetail().c_str());
+        playSound(Sound::SendFailed);
+    }
     showNotice(sendFailureText(static_cast<int>(error)));
 }
 
@@ -226,6 +239,7 @@ void FieldScene::showNotice(const std::string& text, float seconds) {
         notice.plate->addChild(hint);
     }
     addChild(notice.plate);
+    say(text);
     // A tap on the plate closes it; elsewhere, touches go on to the screen.
     LayerColor* plate = notice.plate;
     auto* tap = EventListenerTouchOneByOne::create();

@@ -13,6 +13,12 @@ void FieldScene::tintForCleanIcon(CardSprite* card, const Vec2& location) {
 
 bool FieldScene::dropCard(CardSprite* card, const Vec2& location) {
     if (!cleanIcon->getBoundingBox().containsPoint(location)) return false;
+    deleteCard(card);
+    return true;
+}
+
+void FieldScene::deleteCard(CardSprite* card) {
+    playSound(Sound::Delete);
     if (card->kind >= 0 && card->kind < 6) {
         cardCounts[card->kind] -= 1;
         updateCountLabel(card->kind);
@@ -27,5 +33,4 @@ bool FieldScene::dropCard(CardSprite* card, const Vec2& location) {
                                      frame("res/delete3.png"), DelayTime::create(0.1f),
                                      frame("res/delete4.png"), DelayTime::create(0.1f),
                                      RemoveSelf::create(true), nullptr));
-    return true;
 }

@@ -245,10 +245,17 @@ void SimPanel::apply(const boardsim::Event& e) {
         case Kind::Led:
             led = e.on;
             ledLight->setVisible(led);
+            // What the board does is said as well as shown.
+            scene->say(e.on ? tr("LED on") : tr("LED off"));
             tell("sim-led", e);
             break;
         case Kind::Wait:
             waitEnd = e.ms + e.waitMs;
+            if (e.waitMs >= 1000) {
+                const unsigned long n = static_cast<unsigned long>(e.waitMs / 1000 + 0.5);
+                scene->say(i18n::format(i18n::trn("waiting {n} second", "waiting {n} seconds", n),
+                                        {{"n", std::to_string(n)}}));
+            }
             break;
         case Kind::Error:
             running = false;
@@ -256,6 +263,7 @@ void SimPanel::apply(const boardsim::Event& e) {
             mark(e.sendLine, true);
             scene->markSimRow(row, true);
             setStatus(i18n::format(tr("The board cannot run line \"{line}\": {why}"), {{"line", e.text}, {"why", e.why}}), kErrorText);
+            scene->say(status->getString());
             tell("sim-error", e);
             break;
         case Kind::End:
@@ -264,6 +272,7 @@ void SimPanel::apply(const boardsim::Event& e) {
             mark(-1, false);
             scene->markSimRow(-1, false);
             setStatus(tr("The program has ended."), kEndText);
+            scene->say(tr("The program has ended."));
             tell("sim-end", e);
             break;
     }

@@ -41,6 +41,10 @@ Settings Settings::load(const std::string& folder, std::string* problem, std::st
     if (fullscreen != value.end() && fullscreen->is_boolean()) settings.fullscreen = fullscreen->get<bool>();
     auto language = value.find("language");
     if (language != value.end() && language->is_string()) settings.language = language->get<std::string>();
+    auto speak = value.find("speak");
+    if (speak != value.end() && speak->is_boolean()) settings.speak = speak->get<bool>() ? 1 : 0;
+    auto sound = value.find("sound");
+    if (sound != value.end() && sound->is_boolean()) settings.sound = sound->get<bool>();
     return settings;
 }
 
@@ -55,6 +59,11 @@ bool Settings::save(const std::string& folder, std::string& error) const {
     value["version"] = 1;
     value["port"] = port;
     value["fullscreen"] = fullscreen;
+    if (speak < 0)
+        value.erase("speak");
+    else
+        value["speak"] = speak == 1;
+    value["sound"] = sound;
     if (language.empty())
         value.erase("language");
     else

@@ -10,6 +10,9 @@ struct Settings {
     std::string port;         // the port last chosen by hand, by name; "" for none
     bool fullscreen = false;  // the window filled the screen when last left
     std::string language;     // the screen's language chosen by hand ("ja"); "" follows the system
+    // Speech turned on or off by hand: -1 never (it then follows the system's screen reader).
+    int speak = -1;
+    bool sound = true;        // the short sounds of the field and the send
 
     // From `folder` (ending in a separator). A missing, unreadable or malformed file gives the
     // defaults, with `problem` saying why when the file was there but could not be used. Asked

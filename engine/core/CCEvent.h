@@ -88,6 +88,7 @@ public:
         KEY_RIGHT_CTRL,
         KEY_LEFT_ALT,
         KEY_RIGHT_ALT,
+        KEY_F5,
         KEY_F11,
         KEY_0, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5, KEY_6, KEY_7, KEY_8, KEY_9,
         KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J, KEY_K, KEY_L, KEY_M,

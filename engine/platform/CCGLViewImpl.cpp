@@ -289,6 +289,7 @@ EventKeyboard::KeyCode keyCodeOf(SDL_Keycode k) {
         case SDLK_RCTRL: return K::KEY_RIGHT_CTRL;
         case SDLK_LALT: return K::KEY_LEFT_ALT;
         case SDLK_RALT: return K::KEY_RIGHT_ALT;
+        case SDLK_F5: return K::KEY_F5;
         case SDLK_F11: return K::KEY_F11;
         case SDLK_HOME: return K::KEY_HOME;
         case SDLK_PLUS: case SDLK_KP_PLUS: return K::KEY_PLUS;

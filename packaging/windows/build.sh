@@ -35,7 +35,7 @@ mkdir -p "$stage/res" "$stage/fonts" "$stage/licences"
 # The translations, found beside the program as the build tree has them: locale/<language>/LC_MESSAGES.
 cp -r "$out/app/locale" "$stage/locale"
 x86_64-w64-mingw32-strip -o "$stage/tavrick-cards.exe" "$out/app/tavrick-cards.exe"
-cp "$src"/res/*.png "$stage/res/"
+cp "$src"/res/*.png "$src"/res/*.wav "$stage/res/"
 cp "$font" "$stage/fonts/"
 cp /usr/share/doc/fonts-beteckna/copyright "$stage/licences/BetecknaGS.txt"
 cp /usr/share/common-licenses/GPL-3 "$stage/licences/GPL-3.txt"

@@ -25,7 +25,9 @@ json_prefix() {
     cp -a /usr/include/nlohmann "$prefix/include/"
     cp -a /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 }
-if [ -f "$prefix/versions" ] && [ "$(cat "$prefix/versions")" = "$(printf '%s' "$wanted")" ]; then
+# The build's own options count as much as the versions: a change here builds the libraries again.
+recipe="options: sdl2 with audio (wasapi, directsound)"
+if [ -f "$prefix/versions" ] && [ "$(cat "$prefix/versions")" = "$(printf '%s\n%s' "$wanted" "$recipe")" ]; then
     json_prefix
     exit 0
 fi
@@ -68,12 +70,12 @@ build() {  # NAME SOURCE_DIR ARGS...
     cmake --install "$out/build-$name" >>"$out/build-$name.log"
 }
 
-# Video, events and timers are all the program uses: no sound, joysticks or OpenGL renderers
-# (Direct3D and the software renderer draw).
+# Video, events, timers and the short sounds are all the program uses: no joysticks or OpenGL
+# renderers (Direct3D and the software renderer draw; WASAPI, else DirectSound, plays).
 build sdl2 "$(dir libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF \
-    -DSDL_AUDIO=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF \
+    -DSDL_AUDIO=ON -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF \
     -DSDL_POWER=OFF -DSDL_OPENGL=OFF -DSDL_OPENGLES=OFF -DSDL_VULKAN=OFF -DSDL_RENDER_D3D=ON \
-    -DSDL_DIRECTX=ON -DSDL_WASAPI=OFF -DSDL_SSEMATH=ON
+    -DSDL_DIRECTX=ON -DSDL_WASAPI=ON -DSDL_SSEMATH=ON
 # PNG through the stb_image that SDL_image carries; no other format.
 img_off=()
 for f in AVIF BMP GIF JPG JXL LBM PCX PNM QOI SVG TGA TIF WEBP XCF XPM XV; do
@@ -87,4 +89,4 @@ build sdl2-ttf "$(dir libsdl2-ttf)" -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_VENDORED=OF
     -DSDL2TTF_SAMPLES=OFF -DSDL2TTF_INSTALL=ON
 
 json_prefix
-printf '%s' "$wanted" >"$prefix/versions"
+printf '%s\n%s' "$wanted" "$recipe" >"$prefix/versions"

@@ -49,6 +49,7 @@ Section "${NAME}" SecProgram
   File "${STAGE}/README.txt"
   SetOutPath "$INSTDIR\res"
   File "${STAGE}/res/*.png"
+  File "${STAGE}/res/*.wav"
   SetOutPath "$INSTDIR\fonts"
   File "${STAGE}/fonts/*"
   SetOutPath "$INSTDIR\licences"

@@ -295,6 +295,11 @@ class Screen:
         xdotool("mousemove", x, y, "sleep", 0.03, "mousedown", 1, "sleep", 0.08, "mouseup", 1)
         self.mouse = p
 
+    def keys(self, *names):
+        """Presses keys (X names: Tab, Return, Down, shift+Tab) with the window focused."""
+        xdotool("windowfocus", "--sync", self.window)
+        xdotool("key", "--delay", 40, *names)
+
     def wheel(self, p, notches):
         """Turns the wheel over p; positive notches towards the user (further down the field)."""
         x, y = self.to_screen(p)

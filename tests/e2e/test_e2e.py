@@ -488,5 +488,78 @@ class EndToEnd(unittest.TestCase):
         self.harness.wait_layout("the file's field again", lambda L: len(L["cards"]) == 1 and L["target"] == 1)
 
 
+    # --- by keyboard alone -----------------------------------------------------------------
+
+    def said(self, since):
+        return [e["text"] for e in self.harness.events[since:] if e["event"] == "say"]
+
+    def keys(self, *names, says=None):
+        """Presses keys; with `says`, waits until that sentence has been said."""
+        since = self.harness.event_count()
+        self.screen.keys(*names)
+        if says:
+            self.harness.wait_event("to hear " + repr(says),
+                                    lambda e: e["event"] == "say" and e["text"] == says, since)
+        return since
+
+    def test_three_blinks_made_tried_and_sent_with_the_keyboard_alone(self):
+        board = self.board("dov")
+        self.start(board.path)
+        self.keys("Tab", says="Palette: LED on")
+        palette = 0  # the palette's focused card, remembered while the focus is elsewhere
+        kinds = [LED_ON, WAIT1, LED_OFF, WAIT1] * 3
+        for n, kind in enumerate(kinds):
+            row, side = 10 * (n // 2 + 1), n % 2
+            if n:
+                self.keys("Tab", "Tab")  # from the field, past the buttons, to the palette
+            step = "Down" if kind > palette else "Up"
+            moves = [step] * abs(kind - palette)
+            palette = kind
+            name = {LED_ON: "LED on", LED_OFF: "LED off", WAIT1: "Wait 1 second"}[kind]
+            if moves:
+                self.keys(*moves, says="Palette: " + name)
+            self.keys("Return", says="%s taken: Row %d, %s slot, empty"
+                      % (name, row, "left" if side == LEFT else "right"))
+            self.keys("space", says="%s put into row %d, %s slot" % (name, row, "left" if side == LEFT else "right"))
+        screen = self.harness.wait_layout("twelve cards in their slots",
+                                          lambda L: sum(1 for c in L["cards"] if c["inSlot"]) == 12)
+        self.assertEqual([p["countText"] for p in screen["palette"]], ["3", "3", "6", "0", "0", "0"])
+        self.assertIsNotNone(screen["focus"], "the ring is on the screen")
+        self.shot("made-by-keys")
+
+        # Back to row 10 and along it by arrows: each slot said with its card.
+        self.keys("Up", "Up", "Up", "Up", "Up", "Left", says="Row 10, left slot: LED on")
+
+        # Tried on the screen: the try button is the fourth of the buttons.
+        since = self.keys("Tab", says="Board choice: Dov")
+        self.keys("Right", "Right", "Right", says="Try on the screen")
+        self.keys("Return")
+        self.harness.wait_event("the run on the screen to end", lambda e: e["event"] == "sim-end",
+                                since, timeout=30)
+        heard = self.said(since)
+        self.assertEqual([t for t in heard if t in ("LED on", "LED off")], ["LED on", "LED off"] * 3)
+        self.assertIn("waiting 1 second", heard)
+        self.assertIn("The program has ended.", heard)
+        self.keys("Escape")
+
+        # Sent with F5.
+        since = self.harness.event_count()
+        self.screen.keys("F5")
+        done = self.harness.wait_event("the send to end", lambda e: e["event"] == "send-done", since, timeout=60)
+        self.assertTrue(done["ok"], done)
+        self.harness.wait_event("to hear it sent", lambda e: e["event"] == "say" and e["text"] == "Sent", since)
+        progress = [t for t in self.said(since) if t.startswith("Sending to Test Port: ")]
+        self.assertTrue(progress, self.said(since))
+        self.assertTrue(progress[-1].endswith(" of 9"), progress)
+        self.shot("sent-by-keys")
+
+        report = board.stop()
+        lines = []
+        for i in range(3):
+            lines += [b"%d LED 1:WAIT 60" % (20 * i + 10), b"%d LED 0:WAIT 60" % (20 * i + 20)]
+        self.assert_received_whole(report, dov(*lines))
+        self.assertEqual(report["led_timeline"], [{"t": float(t), "led": 1 - t % 2} for t in range(6)])
+
+
 if __name__ == "__main__":
     unittest.main()

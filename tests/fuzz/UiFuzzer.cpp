@@ -197,12 +197,22 @@ void Screen::apply(const Event& e) {
             }
             break;
         case Event::Key: {
-            // Undo and redo from the keyboard, whatever the hands are doing meanwhile.
+            // Undo and redo, and the keys that work the whole screen, whatever the hands are
+            // doing meanwhile.
             using K = EventKeyboard::KeyCode;
-            const K code = e.count == 2 ? K::KEY_Y : K::KEY_Z;
+            static const K kFocusKeys[] = {K::KEY_TAB,        K::KEY_TAB,       K::KEY_UP_ARROW, K::KEY_DOWN_ARROW,
+                                           K::KEY_LEFT_ARROW, K::KEY_RIGHT_ARROW, K::KEY_ENTER,  K::KEY_SPACE,
+                                           K::KEY_DELETE,     K::KEY_BACKSPACE, K::KEY_ESCAPE,  K::KEY_F5};
             GLView* view = Director::getInstance()->getOpenGLView();
-            view->handleKey(code, true, true, e.count == 1);
-            view->handleKey(code, false, true, e.count == 1);
+            if (e.count < 3) {
+                const K code = e.count == 2 ? K::KEY_Y : K::KEY_Z;
+                view->handleKey(code, true, true, e.count == 1);
+                view->handleKey(code, false, true, e.count == 1);
+            } else {
+                const int i = (e.count - 3) % 12;
+                view->handleKey(kFocusKeys[i], true, false, i == 1);  // the second Tab with Shift
+                view->handleKey(kFocusKeys[i], false, false, i == 1);
+            }
             break;
         }
         case Event::KindCount:
@@ -607,7 +617,7 @@ Event Generator::next(const Screen& s) {
         Event e;
         if (chance(0.3)) {
             e.kind = Event::Key;
-            e.count = static_cast<std::int16_t>(below(3));
+            e.count = static_cast<std::int16_t>(chance(0.3) ? below(3) : 3 + below(12));
             return e;
         }
         e.kind = Event::Wheel;

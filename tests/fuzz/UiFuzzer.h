@@ -19,7 +19,7 @@ struct Event {
     Kind kind = Frames;
     std::int8_t finger = 0;   // 0..2
     bool ctrl = false;        // wheel with Ctrl held: zoom
-    std::int16_t count = 1;   // frames to step; for a key: 0 Ctrl+Z, 1 Ctrl+Shift+Z, 2 Ctrl+Y
+    std::int16_t count = 1;   // frames to step; for a key: 0 Ctrl+Z, 1 Ctrl+Shift+Z, 2 Ctrl+Y, 3.. a key of the focus
     float x = 0, y = 0;       // design point; a new frame size (resize); a frame pixel (bar click)
     float amount = 0;         // wheel notches, or the length of one frame in seconds
 };

@@ -12,7 +12,7 @@ for f in bin/tavrick-cards share/applications/tavrick-cards.desktop \
          share/man/man1/tavrick-cards.1.gz share/doc/tavrick-cards/copyright \
          share/icons/hicolor/256x256/apps/tavrick-cards.png \
          share/icons/hicolor/scalable/apps/tavrick-cards.svg \
-         share/tavrick-cards/res/r_led1.png share/tavrick-cards/res/delete4.png \
+         share/tavrick-cards/res/r_led1.png share/tavrick-cards/res/delete4.png share/tavrick-cards/res/snap.wav \
          share/locale/ja/LC_MESSAGES/tavrick-cards.mo share/locale/pt_BR/LC_MESSAGES/tavrick-cards.mo; do
     [ -e "$tmp/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done

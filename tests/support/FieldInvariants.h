@@ -48,5 +48,10 @@ inline std::string fieldProblem(FieldScene* s) {
         if (slot && (!slots.count(slot) || slot->connectors[0].partner != c))
             return "links: a card points at a slot that does not hold it";
     }
+    // The card the keys carry is one of the field's, and a picked-up one still has its slot.
+    if (CardSprite* carried = s->keys.carried) {
+        if (!live.count(carried)) return "keys: the carried card is not on the field";
+        if (!s->keys.carriedIsNew && !carried->connectors[0].partner) return "keys: a picked-up card lost its slot";
+    }
     return "";
 }

@@ -19,7 +19,7 @@
 //                   and each step of a run on the screen's board as it happens (sim-start,
 //                   sim-line, sim-led, sim-error, sim-end, sim-stop), with the time in ms
 //                   from the run's start as the simulator counts it; each autosave of the
-//                   field that reached the disk ("saved").
+//                   field that reached the disk ("saved"); each sentence said ("say").
 // One more argument that is no option is a program file to open, as in the product.
 #include <algorithm>
 #include <cmath>
@@ -279,6 +279,8 @@ std::string layoutJson(FieldScene* s) {
     }
     j += ",\"portListView\":" +
          (s->panels.portListView ? rect(s->panels.portListView->getViewRectInWorld()) : std::string("null"));
+    const Rect focus = s->focusBox();
+    j += ",\"focus\":" + (focus.size.width > 0 ? rect(focus) : std::string("null"));
     j += ",\"portListBoardSaid\":" + box(s->answer.listButton);
     j += ",\"notice\":";
     if (s->sendNotice && s->sendNotice->getParent())
@@ -358,6 +360,7 @@ std::vector<std::string> splitWords(const std::string& line) {
 struct Watcher {
     bool printLayout = false;
     bool printEvents = false;
+    bool speakerTaken = false;
     bool ready = false;
     bool wasScanning = false;
     bool wasSending = false;
@@ -375,6 +378,15 @@ struct Watcher {
         FieldScene* scene = FieldScene::findRunning();
         if (!scene) return;
         if (printEvents && !scene->sim.observer) scene->sim.observer = simEvent;
+        if (printEvents && !speakerTaken) {
+            // Every sentence the child would hear, and still to the speech service.
+            speakerTaken = true;
+            auto inner = FieldScene::speaker;
+            FieldScene::speaker = [inner](const std::string& text) {
+                emit("event", "{\"event\":\"say\",\"text\":" + quote(text) + "}");
+                if (inner) inner(text);
+            };
+        }
         TavrickCardSerialManager* serial = TavrickCardSerialManager::getInstance();
         const bool scanning = serial->isScanning(), sending = serial->isSending();
         const bool listening = serial->isListening();
