@@ -163,8 +163,9 @@ TEST_F(Drops, LetGoOverAFilledSlotACardGoesBackAndBothStayWholeAndApart) {
     for (size_t i = 0; i < doc.cards.size(); ++i)
         for (size_t j = i + 1; j < doc.cards.size(); ++j) {
             EXPECT_FALSE(doc.cards[i].x == doc.cards[j].x && doc.cards[i].y == doc.cards[j].y);
-            if (doc.cards[i].row >= 0)
+            if (doc.cards[i].row >= 0) {
                 EXPECT_FALSE(doc.cards[i].row == doc.cards[j].row && doc.cards[i].side == doc.cards[j].side);
+            }
         }
 }
 
