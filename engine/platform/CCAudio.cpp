@@ -4,7 +4,37 @@
 
 #include "CCFileUtils.h"
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace cocos2d {
+
+namespace {
+// ALSA's library prints its failures to standard error itself when a machine has no sound card;
+// no sound is no fault here, so it is silenced for as long as the device is being opened.
+class QuietStderr {
+public:
+#ifdef __linux__
+    QuietStderr() {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0) return;
+        saved_ = ::dup(2);
+        if (saved_ >= 0) ::dup2(null, 2);
+        ::close(null);
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+
+private:
+    int saved_ = -1;
+#endif
+};
+}  // namespace
 
 AudioEngine* AudioEngine::getInstance() {
     static AudioEngine engine;
@@ -14,6 +44,7 @@ AudioEngine* AudioEngine::getInstance() {
 bool AudioEngine::open() {
     if (device) return true;
     if (unavailable) return false;
+    QuietStderr quiet;
     if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         unavailable = true;
         return false;
