@@ -2,7 +2,11 @@
 // at the first sentence, so that a machine without the service starts as fast as any.
 #include <libspeechd.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "Speech.h"
 
@@ -11,6 +15,21 @@
 #endif
 
 namespace {
+// Where the service listens when no address is given (the library's own default): with nothing
+// there it is not running, and the library is not asked (a failed open keeps some of its memory).
+bool serviceSocketMissing() {
+    if (std::getenv("SPEECHD_ADDRESS")) return false;
+    std::string folder;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
+        folder = runtime;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folder = std::string(home) + "/.cache";
+    else
+        return false;
+    struct stat st {};
+    return ::stat((folder + "/speech-dispatcher/speechd.sock").c_str(), &st) != 0;
+}
+
 class SpeechDispatcher : public Speech {
 public:
     ~SpeechDispatcher() override {
@@ -19,6 +38,11 @@ public:
 
     void say(const std::string& text) override {
         if (failed || text.empty()) return;
+        if (!connection && serviceSocketMissing()) {
+            failed = true;
+            std::fprintf(stderr, "tavrick-cards: nothing is said aloud: speech-dispatcher is not running\n");
+            return;
+        }
         if (!connection) {
             char* error = nullptr;
             // No autospawn: a missing service is reported, not started behind the user's back.

@@ -244,6 +244,8 @@ std::string Screen::check() const {
     if (s->drag.touchedCard || s->drag.isDragging) return "rest: a card is still touched with no finger down";
     if (s->drag.ghostCard || s->drag.placingCard) return "rest: a palette drag is still under way with no finger down";
     for (CardSprite* c : s->fieldCards) {
+        // The card the keys carry shows, translucent, where Enter would put it: no finger holds it.
+        if (c == s->keys.carried) continue;
         if (c->getOpacity() != 255) return "rest: a field card stays translucent";
         // What the child sees is what is sent: straight and in its colours exactly in a slot.
         const bool inSlot = s->isInSlot(c);
