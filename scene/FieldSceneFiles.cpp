@@ -182,24 +182,12 @@ void FieldScene::askReplace(const std::string& path) {
     addChild(shade);
     panels.replaceQuestion = shade;
 
-    // As the clear question: the answers act on release inside, anything else is "Keep it".
-    auto undim = [this] {
-        panels.replaceYesButton->setOpacity(255);
-        panels.replaceNoButton->setOpacity(255);
-    };
-    auto pressed = [this](Touch* t) {
-        for (LayerColor* b : {panels.replaceYesButton, panels.replaceNoButton})
-            if (hits(b, t->getLocation())) b->setOpacity(kPressedOpacity);
-    };
-    auto released = [this, undim, path](Touch* t) {
-        const bool yes = hits(panels.replaceYesButton, t->getLocation());
-        undim();
-        panelkit::closeLater(this, [this, yes, path] {
-            closeReplaceQuestion();
-            if (yes) saveProgramFile(path, true);
-        });
-    };
-    panelkit::modal(panels.replaceQuestion, released, pressed, undim);
+    // As the clear question: anything but "Replace" is "Keep it".
+    panelkit::askYesNo(this, panels.replaceQuestion, panels.replaceYesButton, panels.replaceNoButton,
+                       [this, path](bool yes) {
+                           closeReplaceQuestion();
+                           if (yes) saveProgramFile(path, true);
+                       });
 }
 
 void FieldScene::closeReplaceQuestion() {

@@ -394,25 +394,11 @@ void FieldScene::askClearField() {
     box->addChild(panels.clearNoButton);
     addChild(panels.clearQuestion);
 
-    // The answers act on release inside; anything else closes the question, nothing beneath
-    // reacts while it is open.
-    auto undim = [this] {
-        panels.clearYesButton->setOpacity(255);
-        panels.clearNoButton->setOpacity(255);
-    };
-    auto pressed = [this](Touch* t) {
-        for (LayerColor* b : {panels.clearYesButton, panels.clearNoButton})
-            if (hits(b, t->getLocation())) b->setOpacity(kPressedOpacity);
-    };
-    auto released = [this, undim](Touch* t) {
-        const bool yes = hits(panels.clearYesButton, t->getLocation());
-        undim();
-        panelkit::closeLater(this, [this, yes] {
-            closeClearQuestion();
-            if (yes) clearField();
-        });
-    };
-    panelkit::modal(panels.clearQuestion, released, pressed, undim);
+    // Anything but "Yes" closes the question; nothing beneath reacts while it is open.
+    panelkit::askYesNo(this, panels.clearQuestion, panels.clearYesButton, panels.clearNoButton, [this](bool yes) {
+        closeClearQuestion();
+        if (yes) clearField();
+    });
 }
 
 void FieldScene::closeClearQuestion() {

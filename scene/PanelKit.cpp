@@ -101,4 +101,21 @@ void closeModal(Node* panel, Vector<EventListener*>& entryListeners) {
 
 void closeLater(Node* owner, std::function<void()> close) { owner->runAction(CallFunc::create(std::move(close))); }
 
+void askYesNo(Node* owner, Node* panel, LayerColor* yes, LayerColor* no, std::function<void(bool)> answered) {
+    auto undim = [yes, no] {
+        yes->setOpacity(255);
+        no->setOpacity(255);
+    };
+    auto pressed = [yes, no](Touch* t) {
+        for (LayerColor* b : {yes, no})
+            if (hits(b, t->getLocation())) b->setOpacity(theme::kPressedOpacity);
+    };
+    auto released = [owner, yes, undim, answered](Touch* t) {
+        const bool said = hits(yes, t->getLocation());
+        undim();
+        closeLater(owner, [answered, said] { answered(said); });
+    };
+    modal(panel, released, pressed, undim);
+}
+
 }  // namespace panelkit

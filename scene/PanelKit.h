@@ -44,5 +44,9 @@ void closeModal(cocos2d::Node* panel, cocos2d::Vector<cocos2d::EventListener*>& 
 
 // Runs `close` on `owner`'s next step (the dispatcher may still be walking the panel's listeners).
 void closeLater(cocos2d::Node* owner, std::function<void()> close);
+// A question with two answers in a modal panel: an answer is pressed by a touch and acts on a
+// release inside it; a release anywhere else is "no". `answered` runs after the touch is done.
+void askYesNo(cocos2d::Node* owner, cocos2d::Node* panel, cocos2d::LayerColor* yes, cocos2d::LayerColor* no,
+              std::function<void(bool)> answered);
 
 }  // namespace panelkit
